@@ -1,0 +1,54 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/canvas_preview_screen.h"
+#include "platform/app_window.h"
+#include "platform/console.h"
+#include "platform/screen_metrics.h"
+#include "platform/screen_stack.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tilebloom"));
+    QApplication::setOrganizationName(QStringLiteral("Tilebloom"));
+    QApplication::setApplicationVersion(QStringLiteral(TILEBLOOM_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Paint small square pixel pictures."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Write what the window shows to <file> "
+                                                       "as PNG and exit."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption tablet(QStringLiteral("tablet"),
+                                    QStringLiteral("Open a tablet-sized window."));
+    parser.addOption(screenshot);
+    parser.addOption(tablet);
+    parser.process(app);
+
+    ScreenMetrics metrics = parser.isSet(tablet) ? ScreenMetrics::tablet() : ScreenMetrics::phone();
+    if (QScreen* screen = app.primaryScreen()) {
+        metrics.scale = screen->devicePixelRatio();
+    }
+    ScreenMetrics::configure(metrics);
+
+    AppWindow window(metrics);
+    window.screenStack()->setRootViewController(new CanvasPreviewScreen);
+    window.show();
+
+    if (parser.isSet(screenshot)) {
+        const QString path = parser.value(screenshot);
+        // Let the first frames lay out and paint before taking the picture.
+        QTimer::singleShot(300, &app, [&window, &app, path] {
+            const bool saved = window.snapshot().save(path, "PNG");
+            if (!saved) {
+                printLine(QStringLiteral("Could not write the screenshot to %1.").arg(path));
+            }
+            app.exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,80 @@
+#include "canvas/canvas.h"
+
+#include <algorithm>
+
+#include "canvas/pixel.h"
+#include "platform/console.h"
+
+namespace {
+// The sprite's own colour; the cells cover it completely.
+Color spriteColor() { return Color::withRGB(0, 1, 1, 1); }
+
+QSizeF spriteSize(int64_t width, int64_t height) {
+    return QSizeF(static_cast<double>(width) * Pixel::kSize,
+                  static_cast<double>(height) * Pixel::kSize);
+}
+}  // namespace
+
+Canvas::Canvas(int64_t width, int64_t height)
+    : SpriteNode(spriteColor(), spriteSize(width, height)), width(width), height(height) {
+    setupPixels(nullptr);
+}
+
+Canvas::Canvas(const std::vector<Color>& colors, int64_t width, int64_t height)
+    : SpriteNode(spriteColor(), spriteSize(width, height)), width(width), height(height) {
+    setupPixels(&colors);
+}
+
+void Canvas::setupPixels(const std::vector<Color>* colors) {
+    const int64_t count = width * height;
+    if (colors && static_cast<int64_t>(colors->size()) != count) {
+        // A list that does not fit the grid is used as far as it goes; the rest stays white.
+        printLine(QStringLiteral("Canvas: the colour list holds %1 colours, expected %2 for %3 x %4;"
+                                 " cells without a colour stay white.")
+                      .arg(colors->size())
+                      .arg(count)
+                      .arg(width)
+                      .arg(height));
+    }
+    // Truncation toward zero, as the cells have always been placed.
+    const auto halfWidth = static_cast<int64_t>(-0.5 * size().width());
+    const auto halfHeight = static_cast<int64_t>(-0.5 * size().height());
+    pixelArray_.reserve(pixelArray_.size() + static_cast<size_t>(std::max<int64_t>(count, 0)));
+    for (int64_t x = 0; x < width; ++x) {
+        for (int64_t y = 0; y < height; ++y) {
+            auto pixel = std::make_unique<Pixel>();
+            pixel->setPosition(QPointF(static_cast<double>(halfWidth + 300 * x),
+                                       static_cast<double>(halfHeight + 300 * y)));
+            const auto index = static_cast<size_t>(x * height + y);
+            if (colors && index < colors->size()) {
+                pixel->setFillColor((*colors)[index]);
+            }
+            pixelArray_.push_back(addChild(std::move(pixel)));
+        }
+    }
+}
+
+Pixel* Canvas::getPixel(int64_t x, int64_t y) const {
+    if (x < 0 || x >= width || y < 0 || y >= height) {
+        return nullptr;
+    }
+    const auto index = static_cast<size_t>(x * height + y);
+    return index < pixelArray_.size() ? pixelArray_[index] : nullptr;
+}
+
+std::vector<Color> Canvas::getColorArray() const {
+    std::vector<Color> colors;
+    colors.reserve(pixelArray_.size());
+    for (const Pixel* pixel : pixelArray_) {
+        colors.push_back(pixel->fillColor());
+    }
+    return colors;
+}
+
+std::optional<int64_t> Canvas::indexOf(const Pixel* pixel) const {
+    const auto found = std::find(pixelArray_.begin(), pixelArray_.end(), pixel);
+    if (found == pixelArray_.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(found - pixelArray_.begin());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/color.h"
+#include "scene/sprite_node.h"
+
+class Pixel;
+
+// The picture being edited: a sprite carrying one Pixel per grid position. Cells are kept
+// column-major: the cell in column x and row y (from the bottom) is pixelArray[x * height + y].
+class Canvas : public SpriteNode {
+public:
+    // A blank canvas: every cell white.
+    Canvas(int64_t width, int64_t height);
+    // A canvas showing a colour list in cell order.
+    Canvas(const std::vector<Color>& colors, int64_t width, int64_t height);
+
+    const int64_t width;
+    const int64_t height;
+    // Non-owning: the cells are the canvas's children, which own them.
+    const std::vector<Pixel*>& pixelArray() const { return pixelArray_; }
+
+    // Appends width x height cells; gives them the list's colours when one is passed.
+    void setupPixels(const std::vector<Color>* colors);
+    Pixel* getPixel(int64_t x, int64_t y) const;
+    std::vector<Color> getColorArray() const;
+    // Index of a cell in pixelArray, by identity; nothing for a foreign cell.
+    std::optional<int64_t> indexOf(const Pixel* pixel) const;
+
+private:
+    std::vector<Pixel*> pixelArray_;
+};

@@ -1,0 +1,105 @@
+#include "canvas/canvas_view.h"
+
+#include <cmath>
+
+#include "canvas/canvas.h"
+#include "canvas/pixel.h"
+#include "platform/console.h"
+#include "platform/screen_metrics.h"
+#include "platform/settings_manager.h"
+#include "scene/scene.h"
+
+namespace {
+// Far beyond any grid the app makes, and small enough that a hostile size cannot exhaust memory.
+constexpr double kLargestSide = 256;
+
+int64_t cellsAcross(double value, int64_t fallback, const char* what) {
+    if (!std::isfinite(value) || value < 1 || value > kLargestSide) {
+        printLine(QStringLiteral("CanvasView: a drawing %1 of %2 cannot be shown; using %3.")
+                      .arg(QLatin1String(what))
+                      .arg(value)
+                      .arg(fallback));
+        return fallback;
+    }
+    return static_cast<int64_t>(value);
+}
+}  // namespace
+
+Color CanvasView::sceneBackgroundColor() {
+    static const Color background = Color::withRGB(0.1, 0.1, 0.1, 1.0);
+    return background;
+}
+
+CanvasView::CanvasView(QWidget* parent) : SceneView(parent) {
+    createScene();
+    canvas_ = canvasScene_->addChild(
+        std::make_unique<Canvas>(SettingsManager::gridWidth, SettingsManager::gridHeight));
+    setupScene();
+}
+
+CanvasView::CanvasView(const std::vector<Color>& colors, double width, double height,
+                       QWidget* parent)
+    : SceneView(parent) {
+    createScene();
+    const int64_t w = cellsAcross(width, SettingsManager::gridWidth, "width");
+    const int64_t h = cellsAcross(height, SettingsManager::gridHeight, "height");
+    canvas_ = canvasScene_->addChild(std::make_unique<Canvas>(colors, w, h));
+    setupScene();
+}
+
+CanvasView::~CanvasView() {
+    // The view stops presenting before the scene it presents goes away.
+    presentScene(nullptr);
+}
+
+void CanvasView::createScene() {
+    const ScreenMetrics& screen = ScreenMetrics::main();
+    canvasScene_ = std::make_unique<Scene>(QSizeF(screen.width, screen.height));
+    setGeometry(0, 0, static_cast<int>(screen.width), static_cast<int>(screen.height));
+}
+
+void CanvasView::setupScene() {
+    canvasScene_->setBackgroundColor(sceneBackgroundColor());
+    canvasScene_->setUserInteractionEnabled(true);
+    canvasScene_->setScaleMode(Scene::ScaleMode::aspectFill);
+    presentScene(canvasScene_.get());
+    fitCanvasToScreen();
+}
+
+void CanvasView::fitCanvasToScreen() {
+    const ScreenMetrics& screen = ScreenMetrics::main();
+    canvas_->setScale(screen.width /
+                      (canvas_->xScale() * static_cast<double>(canvas_->width) * Pixel::kSize));
+    if (scene() == canvasScene_.get()) {
+        canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
+    }
+}
+
+Edges CanvasView::canvasBoundsInView() const {
+    const auto& cells = canvas_->pixelArray();
+    if (cells.empty()) {
+        return {};
+    }
+    const QPointF first =
+        convertPointFromScene(canvas_->convertPointToScene(cells.front()->position()));
+    const QPointF last =
+        convertPointFromScene(canvas_->convertPointToScene(cells.back()->position()));
+    const double w = static_cast<double>(canvas_->width);
+    const double h = static_cast<double>(canvas_->height);
+    Edges edges;
+    edges.left = first.x();
+    edges.bottom = first.y();
+    edges.right = last.x() + canvas_->xScale() * (w * Pixel::kSize) / w;
+    edges.top = last.y() - canvas_->yScale() * (h * Pixel::kSize) / h;
+    return edges;
+}
+
+std::vector<Pixel*> CanvasView::pixelsAtScenePoint(QPointF scenePoint) const {
+    std::vector<Pixel*> cells;
+    for (Node* node : canvasScene_->nodesAt(scenePoint)) {
+        if (auto* pixel = dynamic_cast<Pixel*>(node)) {
+            cells.push_back(pixel);
+        }
+    }
+    return cells;
+}

@@ -1,0 +1,69 @@
+#include "editing/bucket.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "canvas/canvas.h"
+#include "canvas/pixel.h"
+
+namespace {
+constexpr double kFillTolerance = 0.00001;
+}
+
+bool isEqualToColor(const Color& color, const Color& other, double tolerance) {
+    const auto a = color.getRGBA();
+    const auto b = other.getRGBA();
+    if (!a || !b) {
+        return false;
+    }
+    return std::abs(a->red - b->red) <= tolerance && std::abs(a->green - b->green) <= tolerance &&
+           std::abs(a->blue - b->blue) <= tolerance && std::abs(a->alpha - b->alpha) <= tolerance;
+}
+
+void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
+               const Color& replacement, EditorFields& editor) {
+    // Depth-first with an explicit stack: the same cells in the same order as recursing into
+    // (c-1, r), (c+1, r), (c, r+1), (c, r-1), without the deep call chain.
+    std::vector<std::pair<int64_t, int64_t>> pending{{column, row}};
+    while (!pending.empty()) {
+        const auto [c, r] = pending.back();
+        pending.pop_back();
+        Pixel* cell = canvas.getPixel(c, r);
+        if (!cell) {
+            continue;
+        }
+        const Color current = cell->fillColor();
+        if (!isEqualToColor(current, target, kFillTolerance) ||
+            isEqualToColor(current, replacement, kFillTolerance)) {
+            continue;
+        }
+        editor.groupDrawCommand->addCommand(DrawCommand(current, replacement, cell));
+        pending.emplace_back(c, r - 1);
+        pending.emplace_back(c, r + 1);
+        pending.emplace_back(c + 1, r);
+        pending.emplace_back(c - 1, r);
+    }
+}
+
+void Bucket::handleTap(const Gesture& gesture, EditorFields& editor) {
+    if (!editor.canvasView) {
+        return;
+    }
+    const std::vector<Pixel*> cells = cellsUnderTouch(gesture, editor);
+    editor.groupDrawCommand = std::make_shared<GroupDrawCommand>();
+    Canvas& canvas = *editor.canvasView->canvas();
+    for (Pixel* cell : cells) {
+        const auto index = canvas.indexOf(cell);
+        if (!index) {
+            continue;
+        }
+        // A copy: the cell's own colour changes as soon as the fill paints it.
+        const Color target = cell->fillColor();
+        floodFill(canvas, *index / canvas.height, *index % canvas.height, target,
+                  editor.currentDrawingColor, editor);
+        editor.commandManager.execute(editor.groupDrawCommand);
+    }
+}
+
+void Bucket::handleDraw(const Gesture&, EditorFields&) {}

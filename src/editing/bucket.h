@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "editing/tool.h"
+#include "platform/color.h"
+
+class Canvas;
+
+// Fills the four-connected region of the tapped cell's colour as one undo step.
+class Bucket final : public Tool {
+public:
+    void handleTap(const Gesture& gesture, EditorFields& editor) override;
+    // A drag with the bucket changes nothing.
+    void handleDraw(const Gesture& gesture, EditorFields& editor) override;
+};
+
+// Colours are equal when every RGBA component (grey read as RGB) differs by at most tolerance.
+bool isEqualToColor(const Color& color, const Color& other, double tolerance);
+
+// Recolours the region of target colour around (column, row) into the editor's current group.
+// Visits neighbours in the order left, right, up, down, each cell at most once.
+void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
+               const Color& replacement, EditorFields& editor);

@@ -1,0 +1,24 @@
+#include "editing/group_draw_command.h"
+
+#include "canvas/pixel.h"
+
+void GroupDrawCommand::execute() {
+    for (const DrawCommand& command : drawCommands) {
+        command.pixel->setFillColor(command.newColor);
+    }
+}
+
+void GroupDrawCommand::undo() {
+    for (const DrawCommand& command : drawCommands) {
+        command.pixel->setFillColor(command.oldColor);
+    }
+}
+
+void GroupDrawCommand::addCommand(const Command& command) {
+    const auto* draw = dynamic_cast<const DrawCommand*>(&command);
+    if (!draw) {
+        return;
+    }
+    drawCommands.insert(*draw);
+    draw->pixel->setFillColor(draw->newColor);
+}

@@ -1,0 +1,36 @@
+#include "platform/animation.h"
+
+#include <QPropertyAnimation>
+
+namespace {
+bool& animationsEnabled() {
+    static bool enabled = true;
+    return enabled;
+}
+}  // namespace
+
+bool Animation::enabled() { return animationsEnabled(); }
+
+void Animation::setEnabled(bool enabled) { animationsEnabled() = enabled; }
+
+void Animation::animate(QObject* target, const char* property, const QVariant& endValue,
+                        double seconds, std::function<void()> finished) {
+    if (!target) {
+        return;
+    }
+    if (!enabled() || seconds <= 0) {
+        target->setProperty(property, endValue);
+        if (finished) {
+            finished();
+        }
+        return;
+    }
+    auto* animation = new QPropertyAnimation(target, property, target);
+    animation->setDuration(static_cast<int>(seconds * 1000));
+    animation->setEndValue(endValue);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    if (finished) {
+        QObject::connect(animation, &QPropertyAnimation::finished, target, std::move(finished));
+    }
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}

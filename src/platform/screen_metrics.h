@@ -1,0 +1,18 @@
+#pragma once
+
+// The main screen's size in points and its scale (pixels per point). On a desktop the
+// "screen" is the app's phone- or tablet-shaped window. Read once on first use and kept
+// for the run, unless the app or a test configures it first.
+struct ScreenMetrics {
+    double width = 390;
+    double height = 844;
+    double scale = 1;
+
+    static ScreenMetrics phone();
+    static ScreenMetrics tablet();
+
+    static const ScreenMetrics& main();
+    // Fixes the values main() returns; the app calls it once before any screen exists,
+    // tests call it to set up the screen they need.
+    static void configure(const ScreenMetrics& metrics);
+};

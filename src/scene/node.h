@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QTransform>
+#include <memory>
+#include <vector>
+
+#include "scene/action.h"
+
+class QPainter;
+class Scene;
+
+// A node of the scene graph: position, x and y scale and rotation (radians, counter-clockwise)
+// relative to its parent, and ordered children drawn after it. y grows upward.
+class Node {
+public:
+    Node();
+    virtual ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+    QPointF position() const { return position_; }
+    void setPosition(QPointF position);
+    double xScale() const { return xScale_; }
+    double yScale() const { return yScale_; }
+    void setXScale(double scale);
+    void setYScale(double scale);
+    void setScale(double scale);
+    double zRotation() const { return zRotation_; }
+    void setZRotation(double radians);
+
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+
+    Node* parent() const { return parent_; }
+    Scene* scene() const;
+    const std::vector<std::unique_ptr<Node>>& children() const { return children_; }
+
+    // Takes ownership; the child is drawn above earlier children.
+    template <typename T>
+    T* addChild(std::unique_ptr<T> child) {
+        T* raw = child.get();
+        adopt(std::unique_ptr<Node>(std::move(child)));
+        return raw;
+    }
+
+    // This node's own area, in its own coordinates (empty for a plain node).
+    virtual QRectF localBounds() const { return {}; }
+    // Whether a point in this node's own coordinates lies in its area.
+    virtual bool containsLocalPoint(QPointF point) const;
+    // What this node's drawing covers in its own coordinates (bounds plus any stroke).
+    virtual QRectF drawnBounds() const { return localBounds(); }
+
+    // From this node's coordinates into its parent's.
+    QTransform transformToParent() const;
+    // From this node's coordinates into the scene's.
+    QTransform transformToScene() const;
+    QPointF convertPointToScene(QPointF point) const;
+    QPointF convertPointFromScene(QPointF scenePoint) const;
+    // A point in other's coordinates, in this node's coordinates.
+    QPointF convertPoint(QPointF point, const Node& other) const;
+
+    void run(const Action& action);
+    bool hasActions() const { return !actions_.empty(); }
+    void removeAllActions() { actions_.clear(); }
+    // Advances this node's actions and its children's to time (scene clock, seconds).
+    void updateActions(double time);
+
+    // Draws this node's own content; toDevice maps its coordinates to device pixels.
+    virtual void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
+    // Draws this node and its subtree in order.
+    void drawTree(QPainter& painter, const QTransform& parentToDevice, const QRectF& clip) const;
+    // Collects every node under a point given in the parent's coordinates: topmost first,
+    // children before their parent.
+    void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found);
+
+protected:
+    // Asks the scene to redraw what this node covers.
+    void setNeedsDisplay();
+    // Asks the scene to redraw everything (a transform changed).
+    void setNeedsDisplayAll();
+
+private:
+    void adopt(std::unique_ptr<Node> child);
+
+    QPointF position_{0, 0};
+    double xScale_ = 1;
+    double yScale_ = 1;
+    double zRotation_ = 0;
+    bool userInteractionEnabled_ = false;
+    Node* parent_ = nullptr;
+    std::vector<std::unique_ptr<Node>> children_;
+    std::vector<RunningAction> actions_;
+};

@@ -1,0 +1,89 @@
+#include "scene/scene.h"
+
+Scene::Scene(QSizeF size) : size_(size) {}
+
+void Scene::setBackgroundColor(const Color& color) {
+    backgroundColor_ = color;
+    invalidateAll();
+}
+
+void Scene::setScaleMode(ScaleMode mode) {
+    scaleMode_ = mode;
+    invalidateAll();
+}
+
+std::vector<Node*> Scene::nodesAt(QPointF scenePoint) {
+    std::vector<Node*> found;
+    const auto& kids = children();
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+        (*it)->collectNodesAt(scenePoint, found);
+    }
+    return found;
+}
+
+void Scene::update(double time) {
+    for (const auto& child : children()) {
+        child->updateActions(time);
+    }
+}
+
+namespace {
+bool anyActions(const Node& node) {
+    if (node.hasActions()) {
+        return true;
+    }
+    for (const auto& child : node.children()) {
+        if (anyActions(*child)) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+bool Scene::hasRunningActions() const { return anyActions(*this); }
+
+void Scene::invalidate(const QRectF& sceneRect) {
+    if (!everything_) {
+        dirty_ = dirty_.isNull() ? sceneRect : dirty_.united(sceneRect);
+    }
+    needsDisplay_ = true;
+    requestDisplay();
+}
+
+void Scene::invalidateAll() {
+    everything_ = true;
+    needsDisplay_ = true;
+    requestDisplay();
+}
+
+QRectF Scene::takeDirtyRect() {
+    const QRectF area =
+        everything_ ? QRectF(QPointF(0, 0), size_).united(dirty_) : dirty_;
+    dirty_ = QRectF();
+    everything_ = false;
+    needsDisplay_ = false;
+    requested_ = false;
+    return area;
+}
+
+void Scene::setDisplayRequestHandler(std::function<void()> handler) {
+    displayRequestHandler_ = std::move(handler);
+    requested_ = false;
+    if (needsDisplay_) {
+        requestDisplay();
+    }
+}
+
+void Scene::actionsScheduled() {
+    requested_ = false;
+    requestDisplay();
+}
+
+void Scene::requestDisplay() {
+    if (requested_ || !displayRequestHandler_) {
+        return;
+    }
+    requested_ = true;
+    displayRequestHandler_();
+}

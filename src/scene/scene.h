@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QRectF>
+#include <QSizeF>
+#include <functional>
+#include <vector>
+
+#include "platform/color.h"
+#include "scene/node.h"
+
+// The root of a scene graph: its size, background, hit test, frame clock and the record of
+// what needs redrawing. Scene points have their origin at the bottom-left, y upward.
+class Scene : public Node {
+public:
+    enum class ScaleMode { fill, aspectFill, aspectFit, resizeFill };
+
+    explicit Scene(QSizeF size);
+
+    QSizeF size() const { return size_; }
+    Color backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(const Color& color);
+    ScaleMode scaleMode() const { return scaleMode_; }
+    void setScaleMode(ScaleMode mode);
+
+    // Every node whose area contains the point, topmost first and children before their
+    // parent; the scene itself is not listed.
+    std::vector<Node*> nodesAt(QPointF scenePoint);
+
+    // Frame clock: advances every running action to time (seconds).
+    void update(double time);
+    bool hasRunningActions() const;
+
+    // What changed since the last frame, in scene points.
+    void invalidate(const QRectF& sceneRect);
+    void invalidateAll();
+    bool needsDisplay() const { return needsDisplay_; }
+    // The area to redraw (everything after invalidateAll), and clears the record.
+    QRectF takeDirtyRect();
+
+    // Called once whenever something becomes dirty or an action starts, until the view
+    // takes the dirty rect; the presenting view uses it to schedule a frame.
+    void setDisplayRequestHandler(std::function<void()> handler);
+    void actionsScheduled();
+
+private:
+    void requestDisplay();
+
+    QSizeF size_;
+    Color backgroundColor_ = Color::black();
+    ScaleMode scaleMode_ = ScaleMode::fill;
+    bool needsDisplay_ = true;
+    bool everything_ = true;
+    QRectF dirty_;
+    bool requested_ = false;
+    std::function<void()> displayRequestHandler_;
+};

@@ -1,0 +1,113 @@
+#include "scene/shape_node.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+bool axisAligned(const QTransform& t) {
+    constexpr double kEpsilon = 1e-9;
+    return (std::abs(t.m12()) < kEpsilon && std::abs(t.m21()) < kEpsilon) ||
+           (std::abs(t.m11()) < kEpsilon && std::abs(t.m22()) < kEpsilon);
+}
+}  // namespace
+
+ShapeNode::ShapeNode()
+    : fillPaint_(fillColor_.toQColor()), strokePaint_(strokeColor_.toQColor()) {}
+
+void ShapeNode::setPathRect(const QRectF& rect) {
+    pathRect_ = rect;
+    setNeedsDisplayAll();
+}
+
+void ShapeNode::setFillColor(const Color& color) {
+    fillColor_ = color;
+    fillPaint_ = color.toQColor();
+    setNeedsDisplay();
+}
+
+void ShapeNode::setStrokeColor(const Color& color) {
+    strokeColor_ = color;
+    strokePaint_ = color.toQColor();
+    setNeedsDisplay();
+}
+
+void ShapeNode::setLineWidth(double width) {
+    lineWidth_ = width;
+    setNeedsDisplayAll();
+}
+
+void ShapeNode::setAntialiased(bool antialiased) {
+    antialiased_ = antialiased;
+    setNeedsDisplay();
+}
+
+QRectF ShapeNode::drawnBounds() const {
+    const double half = lineWidth_ / 2;
+    return pathRect_.adjusted(-half, -half, half, half);
+}
+
+void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const {
+    // One device pixel of slack: the snapped outline may reach that far past the geometry.
+    const QRectF outer = toDevice.mapRect(drawnBounds()).adjusted(-1, -1, 1, 1);
+    if (!outer.intersects(clip)) {
+        return;
+    }
+    const bool stroked = lineWidth_ > 0 && strokePaint_.alpha() > 0;
+    if (!antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint_.alpha() == 255)) {
+        drawSnapped(painter, toDevice, stroked);
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, antialiased_);
+    painter.setTransform(toDevice);
+    painter.fillRect(pathRect_, fillPaint_);
+    if (stroked) {
+        QPen pen(strokePaint_, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(pathRect_);
+    }
+    painter.restore();
+}
+
+void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const {
+    // Edges snap to whole device pixels, so neighbouring cells share them exactly. The
+    // stroke keeps its width but never gets thinner than one pixel inside the shape: a
+    // hairline that would fall between pixel centres would otherwise vanish.
+    const QRectF exact = toDevice.mapRect(pathRect_);
+    const int left = qRound(exact.left());
+    const int right = qRound(exact.right());
+    const int top = qRound(exact.top());
+    const int bottom = qRound(exact.bottom());
+    if (!stroked) {
+        painter.fillRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), fillPaint_);
+        return;
+    }
+    const double scale = std::hypot(toDevice.m11(), toDevice.m12());
+    const double halfPixels = lineWidth_ * scale / 2;
+    const int out = qRound(halfPixels);
+    const int in = std::max(1, qRound(halfPixels));
+    const QRect band(QPoint(left - out, top - out), QPoint(right + out - 1, bottom + out - 1));
+    const QRect inner(QPoint(left + in, top + in), QPoint(right - in - 1, bottom - in - 1));
+    if (inner.isEmpty()) {
+        painter.fillRect(band, strokePaint_);
+        return;
+    }
+    if (fillPaint_.alpha() == 255) {
+        painter.fillRect(band, strokePaint_);
+    } else {
+        // A see-through fill must not show the stroke colour through it.
+        painter.fillRect(QRect(band.left(), band.top(), band.width(), inner.top() - band.top()),
+                         strokePaint_);
+        painter.fillRect(QRect(band.left(), inner.bottom() + 1, band.width(),
+                               band.bottom() - inner.bottom()),
+                         strokePaint_);
+        painter.fillRect(QRect(band.left(), inner.top(), inner.left() - band.left(), inner.height()),
+                         strokePaint_);
+        painter.fillRect(QRect(inner.right() + 1, inner.top(), band.right() - inner.right(),
+                               inner.height()),
+                         strokePaint_);
+    }
+    painter.fillRect(inner, fillPaint_);
+}

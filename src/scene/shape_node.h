@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+
+#include "platform/color.h"
+#include "scene/node.h"
+
+// A rectangular path, filled and stroked. The stroke is centred on the path's edge.
+class ShapeNode : public Node {
+public:
+    ShapeNode();
+
+    QRectF pathRect() const { return pathRect_; }
+    void setPathRect(const QRectF& rect);
+    const Color& fillColor() const { return fillColor_; }
+    void setFillColor(const Color& color);
+    const Color& strokeColor() const { return strokeColor_; }
+    void setStrokeColor(const Color& color);
+    double lineWidth() const { return lineWidth_; }
+    void setLineWidth(double width);
+    bool isAntialiased() const { return antialiased_; }
+    void setAntialiased(bool antialiased);
+
+    QRectF localBounds() const override { return pathRect_; }
+    QRectF drawnBounds() const override;
+    void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
+
+private:
+    void drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const;
+
+    QRectF pathRect_;
+    Color fillColor_ = Color::clear();
+    Color strokeColor_ = Color::white();
+    double lineWidth_ = 1;
+    bool antialiased_ = true;
+    // Painting colours, converted once per change rather than once per frame.
+    QColor fillPaint_;
+    QColor strokePaint_;
+};

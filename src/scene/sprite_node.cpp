@@ -1,0 +1,31 @@
+#include "scene/sprite_node.h"
+
+#include <QPainter>
+
+SpriteNode::SpriteNode(const Color& color, QSizeF size) : color_(color), size_(size) {}
+
+void SpriteNode::setColor(const Color& color) {
+    color_ = color;
+    setNeedsDisplay();
+}
+
+void SpriteNode::setAnchorPoint(QPointF anchor) {
+    anchorPoint_ = anchor;
+    setNeedsDisplayAll();
+}
+
+QRectF SpriteNode::localBounds() const {
+    return QRectF(-size_.width() * anchorPoint_.x(), -size_.height() * anchorPoint_.y(),
+                  size_.width(), size_.height());
+}
+
+void SpriteNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const {
+    const QRectF bounds = localBounds();
+    if (!toDevice.mapRect(bounds).intersects(clip)) {
+        return;
+    }
+    painter.save();
+    painter.setTransform(toDevice);
+    painter.fillRect(bounds, color_.toQColor());
+    painter.restore();
+}

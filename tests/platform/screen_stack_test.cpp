@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+
+#include "platform/platform_view_controller.h"
+#include "platform/presentation_controller.h"
+#include "platform/screen_stack.h"
+#include "platform/storyboard.h"
+#include "test_support.h"
+
+namespace {
+class CountingScreen : public PlatformViewController {
+public:
+    int loads = 0;
+
+protected:
+    void viewDidLoad() override { ++loads; }
+};
+
+class LowerHalf : public PresentationController {
+public:
+    using PresentationController::PresentationController;
+    QRectF frameOfPresentedViewInContainerView() const override {
+        if (!containerView()) {
+            return {};
+        }
+        return QRectF(0, containerView()->height() / 2.0, containerView()->width(),
+                      containerView()->height());
+    }
+};
+
+class LowerHalfDelegate : public TransitioningDelegate {
+public:
+    std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
+        PlatformViewController* presented, PlatformViewController* presenting,
+        PlatformViewController*) override {
+        return std::make_unique<LowerHalf>(presented, presenting);
+    }
+};
+
+struct StackFixture : testing::Test {
+    ScreenStack stack;
+    CountingScreen* root = new CountingScreen;
+    void SetUp() override {
+        stack.resize(390, 844);
+        stack.setRootViewController(root);
+    }
+};
+}  // namespace
+
+TEST_F(StackFixture, PresentingLoadsOnceAndLinksBothWays) {
+    auto* first = new CountingScreen;
+    root->present(first, true);
+    EXPECT_EQ(first->loads, 1);
+    EXPECT_EQ(root->presentedViewController(), first);
+    EXPECT_EQ(first->presentingViewController(), root);
+    EXPECT_EQ(stack.topViewController(), first);
+    EXPECT_EQ(first->geometry(), QRect(0, 0, 390, 844));
+
+    // A screen that already presents one cannot present a second; the stray one is not leaked.
+    QPointer<CountingScreen> stray = new CountingScreen;
+    root->present(stray, false);
+    processEvents();
+    EXPECT_TRUE(stray.isNull());
+    EXPECT_EQ(stack.depth(), 2);
+}
+
+TEST_F(StackFixture, DismissingRemovesTheScreenAndEverythingAboveIt) {
+    QPointer<CountingScreen> first = new CountingScreen;
+    QPointer<CountingScreen> second = new CountingScreen;
+    root->present(first, false);
+    first->present(second, false);
+    ASSERT_EQ(stack.depth(), 3);
+
+    bool completed = false;
+    first->dismiss(false);  // dismisses what first presents
+    EXPECT_EQ(stack.topViewController(), first.data());
+    first->dismiss(true, [&] { completed = true; });  // now first itself
+    processEvents();
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(stack.topViewController(), root);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(second.isNull());
+
+    root->dismiss(false);  // the root stays
+    EXPECT_EQ(stack.depth(), 1);
+}
+
+TEST_F(StackFixture, CustomPresentationAsksTheTransitioningDelegateForItsFrame) {
+    LowerHalfDelegate delegate;
+    auto* sheet = new CountingScreen;
+    sheet->setModalPresentationStyle(ModalPresentationStyle::custom);
+    sheet->setTransitioningDelegate(&delegate);
+    root->present(sheet, true);
+    ASSERT_NE(sheet->presentationController(), nullptr);
+    EXPECT_EQ(sheet->geometry(), QRect(0, 422, 390, 844));
+    // Without a container a presentation controller has no frame.
+    LowerHalf loose(sheet, root);
+    EXPECT_EQ(loose.frameOfPresentedViewInContainerView(), QRectF());
+}
+
+TEST(StoryboardTest, InstantiatesByIdentifierAndRefusesUnknownOnes) {
+    Storyboard board;
+    board.registerScreen("draw", [] { return new CountingScreen; });
+    std::unique_ptr<PlatformViewController> screen(board.instantiateViewController("draw"));
+    EXPECT_NE(screen, nullptr);
+    PlatformViewController* missing = nullptr;
+    const std::string out = captureStdout([&] { missing = board.instantiateViewController("nope"); });
+    EXPECT_EQ(missing, nullptr);
+    EXPECT_NE(out.find("\"nope\""), std::string::npos);
+}

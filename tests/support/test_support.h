@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <functional>
+#include <string>
+
+// Points TILEBLOOM_DATA_DIR at a fresh folder for one test and puts the old value back after.
+class ScopedDataDir {
+public:
+    ScopedDataDir();
+    ~ScopedDataDir();
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previous_;
+};
+
+// What the call printed on standard output.
+std::string captureStdout(const std::function<void()>& call);
+
+// Runs queued calls, timers that are due and deferred deletions.
+void processEvents();
