@@ -1,0 +1,6 @@
+#include "platform/application.h"
+
+Application& Application::shared() {
+    static Application application;
+    return application;
+}
