@@ -72,8 +72,8 @@ DeviceOrientationCenter::DeviceOrientationCenter() {
         if (std::optional<DeviceOrientation> start = fromName(requested)) {
             orientation_ = *start;
         } else {
-            qWarning().noquote() << "TILEBLOOM_DEVICE_ORIENTATION: unknown orientation"
-                                 << requested << "(use portrait, portraitUpsideDown,"
+            qWarning().noquote() << "TILEBLOOM_DEVICE_ORIENTATION: unknown orientation" << requested
+                                 << "(use portrait, portraitUpsideDown,"
                                  << "landscapeLeft, landscapeRight, faceUp, faceDown or 0-6)";
         }
     }
@@ -92,13 +92,12 @@ void DeviceOrientationCenter::watchScreen(QScreen* screen) {
     auto follow = [this](QScreen* from) {
         setOrientation(fromScreenOrientation(from->primaryOrientation(), from->orientation()));
     };
-    watcher->screenConnection = QObject::connect(
-        screen, &QScreen::orientationChanged, watcher,
-        [follow, watcher](Qt::ScreenOrientation) {
-            if (watcher->screen) {
-                follow(watcher->screen);
-            }
-        });
+    watcher->screenConnection = QObject::connect(screen, &QScreen::orientationChanged, watcher,
+                                                 [follow, watcher](Qt::ScreenOrientation) {
+                                                     if (watcher->screen) {
+                                                         follow(watcher->screen);
+                                                     }
+                                                 });
     follow(screen);
 }
 
@@ -109,7 +108,9 @@ DeviceOrientationCenter::ObserverToken DeviceOrientationCenter::addObserver(
     return token;
 }
 
-void DeviceOrientationCenter::removeObserver(ObserverToken token) { observers_.erase(token); }
+void DeviceOrientationCenter::removeObserver(ObserverToken token) {
+    observers_.erase(token);
+}
 
 void DeviceOrientationCenter::simulateOrientation(DeviceOrientation orientation) {
     setOrientation(orientation);
@@ -155,8 +156,8 @@ DeviceOrientation DeviceOrientationCenter::fromScreenOrientation(Qt::ScreenOrien
 }
 
 std::optional<DeviceOrientation> DeviceOrientationCenter::fromName(const QString& name) {
-    static const char* const names[] = {"unknown",        "portrait", "portraitUpsideDown",
-                                        "landscapeLeft",  "landscapeRight", "faceUp",
+    static const char* const names[] = {"unknown",       "portrait",       "portraitUpsideDown",
+                                        "landscapeLeft", "landscapeRight", "faceUp",
                                         "faceDown"};
     const QString trimmed = name.trimmed();
     for (int i = 0; i < 7; ++i) {

@@ -42,9 +42,13 @@ GestureClock& GestureClock::current() {
     return system;
 }
 
-GestureClock* GestureClock::installed() { return installedClock(); }
+GestureClock* GestureClock::installed() {
+    return installedClock();
+}
 
-void GestureClock::install(GestureClock* clock) { installedClock() = clock; }
+void GestureClock::install(GestureClock* clock) {
+    installedClock() = clock;
+}
 
 void GestureClock::fire(const std::shared_ptr<Pending>& pending) {
     if (!pending->active) {
@@ -59,7 +63,9 @@ void GestureClock::fire(const std::shared_ptr<Pending>& pending) {
     }
 }
 
-ManualGestureClock::ManualGestureClock() : previous_(installed()) { install(this); }
+ManualGestureClock::ManualGestureClock() : previous_(installed()) {
+    install(this);
+}
 
 ManualGestureClock::~ManualGestureClock() {
     // Timers still pointing here simply never fire.

@@ -35,8 +35,7 @@ bool isTextInput(const QWidget* widget) {
 bool takesTouchesItself(const QWidget* widget) {
     return widget->property("blocksGestures").toBool() ||
            qobject_cast<const QAbstractButton*>(widget) ||
-           qobject_cast<const QAbstractSlider*>(widget) ||
-           qobject_cast<const QLineEdit*>(widget) ||
+           qobject_cast<const QAbstractSlider*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
            qobject_cast<const QAbstractSpinBox*>(widget) ||
            qobject_cast<const QComboBox*>(widget) ||
            qobject_cast<const QAbstractScrollArea*>(widget) ||
@@ -66,19 +65,29 @@ GestureDispatcher::GestureDispatcher() : QObject(QCoreApplication::instance()) {
 
 void GestureDispatcher::attach(QWidget* view, GestureRecognizer* recognizer) {
     auto [entry, inserted] = attached_.try_emplace(view);
-    entry->second.emplace_back(recognizer);
     if (inserted) {
         connect(view, &QObject::destroyed, this, [this, view] { attached_.erase(view); });
     }
-    view->setAttribute(Qt::WA_AcceptTouchEvents);
+    if (!isAttached(view)) {
+        entry->second.acceptedTouches = view->testAttribute(Qt::WA_AcceptTouchEvents);
+        view->setAttribute(Qt::WA_AcceptTouchEvents);
+    }
+    entry->second.recognizers.emplace_back(recognizer);
 }
 
 void GestureDispatcher::detach(QWidget* view, GestureRecognizer* recognizer) {
     auto entry = attached_.find(view);
-    if (entry != attached_.end()) {
-        std::erase_if(entry->second, [recognizer](const QPointer<GestureRecognizer>& attached) {
-            return !attached || attached == recognizer;
-        });
+    if (entry == attached_.end()) {
+        return;
+    }
+    std::erase_if(entry->second.recognizers,
+                  [recognizer](const QPointer<GestureRecognizer>& attached) {
+                      return !attached || attached == recognizer;
+                  });
+    if (entry->second.recognizers.empty()) {
+        // Otherwise it would pass for a widget handling touches itself and keep them from
+        // the recognisers around it.
+        view->setAttribute(Qt::WA_AcceptTouchEvents, entry->second.acceptedTouches);
     }
 }
 
@@ -86,7 +95,7 @@ QList<GestureRecognizer*> GestureDispatcher::recognizersOf(const QWidget* view) 
     QList<GestureRecognizer*> result;
     auto entry = attached_.find(view);
     if (entry != attached_.end()) {
-        for (const QPointer<GestureRecognizer>& recognizer : entry->second) {
+        for (const QPointer<GestureRecognizer>& recognizer : entry->second.recognizers) {
             if (recognizer) {
                 result.append(recognizer);
             }
@@ -98,7 +107,7 @@ QList<GestureRecognizer*> GestureDispatcher::recognizersOf(const QWidget* view) 
 bool GestureDispatcher::isAttached(const QWidget* widget) const {
     auto entry = attached_.find(widget);
     return entry != attached_.end() &&
-           std::any_of(entry->second.begin(), entry->second.end(),
+           std::any_of(entry->second.recognizers.begin(), entry->second.recognizers.end(),
                        [](const QPointer<GestureRecognizer>& recognizer) { return !!recognizer; });
 }
 
@@ -138,7 +147,7 @@ GestureDispatcher::Hit GestureDispatcher::hitAt(QWidget* receiver, QPointF local
         if (entry == attached_.end()) {
             continue;
         }
-        for (const QPointer<GestureRecognizer>& recognizer : entry->second) {
+        for (const QPointer<GestureRecognizer>& recognizer : entry->second.recognizers) {
             if (recognizer && recognizer->isEnabled()) {
                 hit.recognizers.push_back(recognizer);
             }
@@ -203,6 +212,17 @@ bool GestureDispatcher::handleKey(QObject* receiver, QEvent* event) {
 }
 
 bool GestureDispatcher::handleTouch(QWidget* receiver, QTouchEvent* event) {
+    if (event->type() == QEvent::TouchBegin) {
+        dropOrphanedSequence();
+        // A finger we think is down lands again: its lift never reached us.
+        for (const QEventPoint& point : event->points()) {
+            if (sequence_.active && !sequence_.mouse &&
+                point.state() == QEventPoint::State::Pressed &&
+                sequence_.touches.contains(point.id())) {
+                cancelSequence();
+            }
+        }
+    }
     if (sequence_.active && (sequence_.mouse || event->pointingDevice() != sequence_.device)) {
         return false;
     }
@@ -287,6 +307,7 @@ bool GestureDispatcher::handleMouse(QWidget* receiver, QMouseEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: {
+            dropOrphanedSequence();
             if (sequence_.active) {
                 if (!sequence_.mouse) {
                     return false;
@@ -300,8 +321,7 @@ bool GestureDispatcher::handleMouse(QWidget* receiver, QMouseEvent* event) {
             int fingers = 0;
             if (event->button() == Qt::LeftButton) {
                 fingers = spaceHeld_ ? 2 : 1;
-            } else if (event->button() == Qt::RightButton ||
-                       event->button() == Qt::MiddleButton) {
+            } else if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
                 fingers = 2;
             }
             if (fingers == 0) {
@@ -489,6 +509,14 @@ void GestureDispatcher::cancelSequence() {
         }
     }
     finishSequenceIfDone();
+}
+
+void GestureDispatcher::dropOrphanedSequence() {
+    if (sequence_.active &&
+        std::none_of(sequence_.recognizers.begin(), sequence_.recognizers.end(),
+                     [](const QPointer<GestureRecognizer>& recognizer) { return !!recognizer; })) {
+        sequence_ = Sequence{};
+    }
 }
 
 void GestureDispatcher::finishSequenceIfDone() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QPointF>
+#include <QPointer>
 #include <map>
 #include <vector>
 
@@ -86,10 +86,18 @@ private:
     void deliverMoved(const std::vector<GestureTouch>& touches);
     void deliverEnded(const std::vector<GestureTouch>& touches);
     void cancelSequence();
+    // A sequence whose recognisers have all gone (their view closed mid-gesture) is dropped,
+    // so that it cannot swallow the touches that follow.
+    void dropOrphanedSequence();
     void finishSequenceIfDone();
     std::vector<GestureTouch> mouseTouches(QPointF global) const;
 
-    std::map<const QWidget*, std::vector<QPointer<GestureRecognizer>>> attached_;
+    struct Attachment {
+        std::vector<QPointer<GestureRecognizer>> recognizers;
+        // Whether the view took touches before; it goes back to that when its last one leaves.
+        bool acceptedTouches = false;
+    };
+    std::map<const QWidget*, Attachment> attached_;
     Sequence sequence_;
     bool spaceHeld_ = false;
 };

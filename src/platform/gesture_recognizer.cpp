@@ -5,13 +5,17 @@
 
 #include "platform/gesture_dispatcher.h"
 
-double GestureTouch::distanceMoved() const { return QLineF(startPosition, position).length(); }
+double GestureTouch::distanceMoved() const {
+    return QLineF(startPosition, position).length();
+}
 
 GestureRecognizer::GestureRecognizer(QObject* parent) : QObject(parent) {}
 
 GestureRecognizer::~GestureRecognizer() = default;
 
-QPointF GestureRecognizer::locationInView() const { return locationInView(view_); }
+QPointF GestureRecognizer::locationInView() const {
+    return locationInView(view_);
+}
 
 QPointF GestureRecognizer::locationInView(const QWidget* view) const {
     return view ? view->mapFromGlobal(location_) : location_;
@@ -58,9 +62,8 @@ bool GestureRecognizer::canRecognizeSimultaneously(GestureRecognizer& a, Gesture
 
 void GestureRecognizer::setState(GestureState next) {
     const GestureState previous = state_;
-    const bool starting =
-        previous == GestureState::possible &&
-        (next == GestureState::began || next == GestureState::ended);
+    const bool starting = previous == GestureState::possible &&
+                          (next == GestureState::began || next == GestureState::ended);
     if (starting && inSequence_) {
         GestureDispatcher& dispatcher = GestureDispatcher::instance();
         if (!dispatcher.mayBegin(*this)) {

@@ -7,7 +7,9 @@ std::array<int, 3>& ImpactFeedbackGenerator::counts() {
     return counts;
 }
 
-void ImpactFeedbackGenerator::impactOccurred() { ++counts()[static_cast<int>(style_)]; }
+void ImpactFeedbackGenerator::impactOccurred() {
+    ++counts()[static_cast<int>(style_)];
+}
 
 int ImpactFeedbackGenerator::impactCount(FeedbackStyle style) {
     return counts()[static_cast<int>(style)];
@@ -17,4 +19,6 @@ int ImpactFeedbackGenerator::totalImpactCount() {
     return std::accumulate(counts().begin(), counts().end(), 0);
 }
 
-void ImpactFeedbackGenerator::resetRecordedImpacts() { counts().fill(0); }
+void ImpactFeedbackGenerator::resetRecordedImpacts() {
+    counts().fill(0);
+}

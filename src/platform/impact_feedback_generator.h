@@ -12,8 +12,7 @@ public:
         heavy = 2,
     };
 
-    explicit ImpactFeedbackGenerator(FeedbackStyle style = FeedbackStyle::medium)
-        : style_(style) {}
+    explicit ImpactFeedbackGenerator(FeedbackStyle style = FeedbackStyle::medium) : style_(style) {}
 
     FeedbackStyle style() const { return style_; }
     void impactOccurred();

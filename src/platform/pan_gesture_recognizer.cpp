@@ -3,7 +3,9 @@
 #include <QLineF>
 #include <algorithm>
 
-QPointF PanGestureRecognizer::translationInView(const QWidget*) const { return translation_; }
+QPointF PanGestureRecognizer::translationInView(const QWidget*) const {
+    return translation_;
+}
 
 void PanGestureRecognizer::setTranslation(QPointF translation, const QWidget*) {
     translation_ = translation;

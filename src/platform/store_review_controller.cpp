@@ -5,8 +5,14 @@ int& StoreReviewController::count() {
     return requests;
 }
 
-void StoreReviewController::requestReview() { ++count(); }
+void StoreReviewController::requestReview() {
+    ++count();
+}
 
-int StoreReviewController::requestCount() { return count(); }
+int StoreReviewController::requestCount() {
+    return count();
+}
 
-void StoreReviewController::resetRequestCount() { count() = 0; }
+void StoreReviewController::resetRequestCount() {
+    count() = 0;
+}

@@ -66,8 +66,8 @@ TEST(DeviceOrientationTest, ScreenOrientationsMapByTheirTurnFromTheNaturalOne) {
     EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::PortraitOrientation,
                                                              Qt::LandscapeOrientation),
               O::landscapeLeft);
-    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(
-                  Qt::PortraitOrientation, Qt::InvertedLandscapeOrientation),
+    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::PortraitOrientation,
+                                                             Qt::InvertedLandscapeOrientation),
               O::landscapeRight);
     // A monitor in its usual position, or a screen that reports nothing, is upright.
     EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::LandscapeOrientation,

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
+#include <QWindow>
 #include <cmath>
 #include <memory>
 
@@ -77,10 +78,9 @@ struct GestureFixture : testing::Test {
         drawPan->setMaximumNumberOfTouches(1);
         longPress->setMinimumPressDuration(0.4);
         longPress->setAllowableMovement(20);
-        for (GestureRecognizer* r : {static_cast<GestureRecognizer*>(pinch),
-                                     static_cast<GestureRecognizer*>(twoFingerPan),
-                                     static_cast<GestureRecognizer*>(drawPan),
-                                     static_cast<GestureRecognizer*>(tap)}) {
+        for (GestureRecognizer* r :
+             {static_cast<GestureRecognizer*>(pinch), static_cast<GestureRecognizer*>(twoFingerPan),
+              static_cast<GestureRecognizer*>(drawPan), static_cast<GestureRecognizer*>(tap)}) {
             addGestureRecognizer(content, r);
         }
         addGestureRecognizer(canvas, longPress);
@@ -458,6 +458,31 @@ TEST_F(GestureFixture, DisablingOrRemovingARunningGestureCancelsIt) {
     EXPECT_EQ(gestureRecognizers(content).size(), 3);
     processEvents();
     EXPECT_TRUE(removed.isNull());
+
+    // Without its own recogniser the canvas passes touches on to the content's again.
+    log.clear();
+    removeGestureRecognizer(canvas, longPress);
+    touch().press(0, QPoint(100, 200), canvas);
+    touch().release(0, QPoint(100, 200), canvas);
+    EXPECT_EQ(states("tap"), std::vector<S>{S::ended});
+}
+
+TEST_F(GestureFixture, AWindowClosedMidGestureDoesNotSwallowLaterInput) {
+    auto other = std::make_unique<QWidget>();
+    other->resize(200, 200);
+    auto* pan = new PanGestureRecognizer;
+    addGestureRecognizer(other.get(), pan);
+    record(pan, "other");
+    other->show();
+    QTest::touchEvent(other.get(), touchScreen()).press(0, QPoint(50, 50));
+    QTest::touchEvent(other.get(), touchScreen()).move(0, QPoint(90, 50));
+    ASSERT_EQ(states("other"), std::vector<S>{S::began});
+    other.reset();  // gone before the finger lifted
+
+    touch().press(1, QPoint(100, 200), canvas);
+    touch().release(1, QPoint(100, 200), canvas);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(60, 70));
+    EXPECT_EQ(states("tap"), (std::vector<S>{S::ended, S::ended}));
 }
 
 TEST(GestureClockTest, ManualTimersFireInDueOrderAndStoppedOnesNever) {
@@ -484,4 +509,19 @@ TEST(GestureClockTest, ManualTimersFireInDueOrderAndStoppedOnesNever) {
     }
     late.stop();
     EXPECT_EQ(&GestureClock::current(), &clock);
+}
+
+TEST_F(GestureFixture, ThroughTheWindowADragKeepsGoingOverControlsAndClicksStillWork) {
+    // The way the window system delivers the mouse: the widget under the pointer, then a grab.
+    QWindow* handle = window.windowHandle();
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(50, 60));
+    QTest::mouseMove(handle, QPoint(90, 60));
+    QTest::mouseMove(handle, QPoint(90, 780));  // over the toolbar
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(90, 780));
+    EXPECT_EQ(states("draw"), (std::vector<S>{S::began, S::changed, S::ended}));
+    EXPECT_EQ(of("draw")[2].location, QPointF(90, 780));
+
+    QTest::mouseClick(handle, Qt::LeftButton, {}, QPoint(320, 720));
+    EXPECT_EQ(buttonClicks, 1);
+    EXPECT_EQ(log.size(), 3u);
 }
