@@ -44,8 +44,15 @@ bool takesTouchesItself(const QWidget* widget) {
 
 bool fromTouch(const QMouseEvent* event) {
     const QPointingDevice* device = event->pointingDevice();
-    return event->source() != Qt::MouseEventNotSynthesized ||
-           (device && device->type() == QInputDevice::DeviceType::TouchScreen);
+    const QInputDevice::DeviceType type = device ? device->type() : QInputDevice::DeviceType::Mouse;
+    if (type == QInputDevice::DeviceType::TouchScreen) {
+        return true;
+    }
+    // Qt also stands the mouse in for a pen; that one is welcome.
+    const bool pen = type == QInputDevice::DeviceType::Stylus ||
+                     type == QInputDevice::DeviceType::Airbrush ||
+                     type == QInputDevice::DeviceType::Puck;
+    return event->source() == Qt::MouseEventSynthesizedByQt && !pen;
 }
 }  // namespace
 
@@ -223,7 +230,12 @@ bool GestureDispatcher::handleTouch(QWidget* receiver, QTouchEvent* event) {
             }
         }
     }
-    if (sequence_.active && (sequence_.mouse || event->pointingDevice() != sequence_.device)) {
+    // A touchpad's fingers already move the pointer; its pinch arrives as a native gesture.
+    const QPointingDevice* device = event->pointingDevice();
+    if (device && device->type() != QInputDevice::DeviceType::TouchScreen) {
+        return false;
+    }
+    if (sequence_.active && (sequence_.mouse || device != sequence_.device)) {
         return false;
     }
     std::vector<GestureTouch> began;

@@ -320,7 +320,7 @@ TEST_F(GestureFixture, MovingBeyondTheAllowableMovementEarlyFailsTheLongPress) {
     EXPECT_TRUE(states("draw").empty());  // the view on top took the touches
 }
 
-TEST_F(GestureFixture, TouchesThatStartOnControlsNeverReachTheRecognisers) {
+TEST_F(GestureFixture, InputMeantForControlsNeverReachesTheRecognisers) {
     touch().press(0, QPoint(20, 15), button);
     touch().release(0, QPoint(20, 15), button);
     touch().press(0, QPoint(200, 50), toolbar);
@@ -332,9 +332,14 @@ TEST_F(GestureFixture, TouchesThatStartOnControlsNeverReachTheRecognisers) {
     QTest::mouseRelease(toolbar, Qt::LeftButton, {}, QPoint(100, 40));
     wheel(toolbar, QPoint(200, 50), 120);
     clock.advance(1);
-
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(buttonClicks, 2);  // the touch tap and the mouse click
+
+    // A touchpad's raw fingers are no touches on the screen (they move the pointer instead).
+    static QPointingDevice* touchpad = QTest::createTouchDevice(QInputDevice::DeviceType::TouchPad);
+    QTest::touchEvent(&window, touchpad).press(0, QPoint(100, 200), canvas);
+    QTest::touchEvent(&window, touchpad).release(0, QPoint(100, 200), canvas);
+    EXPECT_TRUE(log.empty());
 }
 
 TEST_F(GestureFixture, TheMouseIsOneFinger) {
