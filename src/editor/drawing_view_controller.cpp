@@ -326,3 +326,233 @@ void DrawingViewController::showDrawingColor(const Color& color) {
         colorPickerButton->setBackgroundColor(color);
     }
 }
+
+// Gestures.
+
+void DrawingViewController::setupGestureRecognizers() {
+    auto* pinch = new PinchGestureRecognizer;
+    pinch->addTarget(this, &DrawingViewController::handlePinchFrom);
+    pinch->setDelegate(this);
+
+    auto* pan = new PanGestureRecognizer;
+    pan->addTarget(this, &DrawingViewController::handlePanFrom);
+    pan->setMinimumNumberOfTouches(2);
+    pan->setDelegate(this);
+
+    auto* draw = new PanGestureRecognizer;
+    draw->addTarget(this, &DrawingViewController::handleDrawFrom);
+    draw->setMaximumNumberOfTouches(1);
+
+    auto* tap = new TapGestureRecognizer;
+    tap->addTarget(this, &DrawingViewController::handleTapFrom);
+    tapGestureRecognizer = tap;
+
+    addGestureRecognizer(mainView, pinch);
+    addGestureRecognizer(mainView, pan);
+    addGestureRecognizer(mainView, draw);
+    addGestureRecognizer(mainView, tap);
+
+    if (canvasView) {
+        auto* longPress = new LongPressGestureRecognizer;
+        longPress->addTarget(this, &DrawingViewController::handleLongPressNew);
+        longPress->setNumberOfTouchesRequired(1);
+        longPress->setMinimumPressDuration(0.4);
+        longPress->setAllowableMovement(20);
+        addGestureRecognizer(canvasView, longPress);
+        longPressGestureRecognizer = longPress;
+    }
+}
+
+bool DrawingViewController::gestureRecognizerShouldRecognizeSimultaneouslyWith(GestureRecognizer&,
+                                                                               GestureRecognizer&) {
+    return true;
+}
+
+void DrawingViewController::handleTapFrom(TapGestureRecognizer& recognizer) {
+    currentTool->handleTap(recognizer, *this);
+}
+
+void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
+    if (!canDraw) {
+        return;
+    }
+    const GestureState state = recognizer.state();
+    if (state == GestureState::began) {
+        strokeOpen_ = true;
+    }
+    currentTool->handleDraw(recognizer, *this);
+    if (state == GestureState::ended) {
+        strokeOpen_ = false;
+    } else if (state == GestureState::cancelled || state == GestureState::failed) {
+        // Cells painted by an interrupted stroke must stay undoable.
+        finishInterruptedStroke();
+    }
+}
+
+void DrawingViewController::finishInterruptedStroke() {
+    if (!strokeOpen_) {
+        return;
+    }
+    strokeOpen_ = false;
+    const auto& history = commandManager.commandStack();
+    const bool entered = !history.empty() && history.back() == groupDrawCommand;
+    if (!entered && groupDrawCommand && !groupDrawCommand->drawCommands.empty()) {
+        commandManager.execute(groupDrawCommand);
+    }
+}
+
+void DrawingViewController::handlePanFrom(PanGestureRecognizer& recognizer) {
+    panCanvas(recognizer);
+}
+
+void DrawingViewController::handlePinchFrom(PinchGestureRecognizer& recognizer) {
+    zoomCanvas(recognizer);
+}
+
+void DrawingViewController::handleLongPressNew(LongPressGestureRecognizer& recognizer) {
+    pickColorWithPipette(recognizer);
+}
+
+void DrawingViewController::panCanvas(PanGestureRecognizer& recognizer) {
+    const GestureState state = recognizer.state();
+    if (state == GestureState::ended || state == GestureState::cancelled ||
+        state == GestureState::failed) {
+        // A pan that the system cancelled must not leave drawing switched off.
+        canDraw = true;
+        return;
+    }
+    canDraw = false;
+    finishInterruptedStroke();
+    if (!canvasView) {
+        return;
+    }
+    const QPointF translation = recognizer.translationInView(canvasView);
+    Scene* scene = canvasView->canvasScene();
+    const double dx = translation.x() * scene->xScale();
+    const double dy = -translation.y() * scene->yScale();
+    const AllowedMove allowed = allowedCanvasMove(dx, dy);
+    canvasView->canvas()->run(Action::moveBy(allowed.x ? dx : 0, allowed.y ? dy : 0, 0));
+    recognizer.setTranslation(QPointF(0, 0), canvasView);
+}
+
+AllowedMove DrawingViewController::allowedCanvasMove(double dx, double dy) const {
+    if (!canvasView) {
+        return {};
+    }
+    const Canvas* canvas = canvasView->canvas();
+    const QPointF centre(canvasView->width() / 2.0, canvasView->height() / 2.0);
+    const QSizeF size(static_cast<double>(canvas->width) * Pixel::kSize,
+                      static_cast<double>(canvas->height) * Pixel::kSize);
+    return allowedCanvasMoveFor(canvas->position(), centre, size,
+                                QPointF(canvas->xScale(), canvas->yScale()), dx, dy);
+}
+
+void DrawingViewController::zoomCanvas(PinchGestureRecognizer& recognizer) {
+    const double s = recognizer.scale();
+    recognizer.setScale(1);
+    if (!canvasView) {
+        return;
+    }
+    Canvas* canvas = canvasView->canvas();
+    if (zoomRefused(canvas->xScale(), static_cast<double>(canvas->width) * Pixel::kSize,
+                    Pixel::kSize, screenWidth_, s)) {
+        return;
+    }
+    canvas->run(Action::scaleBy(s, 0));
+}
+
+Pixel* DrawingViewController::pixelAtScenePoint(QPointF scenePoint) const {
+    if (!canvasView) {
+        return nullptr;
+    }
+    const std::vector<Node*> nodes = canvasView->canvasScene()->nodesAt(scenePoint);
+    return nodes.empty() ? nullptr : dynamic_cast<Pixel*>(nodes.front());
+}
+
+void DrawingViewController::pickColorWithPipette(LongPressGestureRecognizer& recognizer) {
+    if (!canvasView) {
+        return;
+    }
+    const QPointF pt = recognizer.locationInView(canvasView);
+    Pixel* cell = pixelAtScenePoint(canvasView->convertPointToScene(pt));
+    const GestureState state = recognizer.state();
+    if (state == GestureState::began) {
+        ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
+        if (!cell) {
+            if (pipetteCircle) {
+                pipetteCircle->deleteLater();
+            }
+            pipetteCircle = nullptr;
+            return;
+        }
+        if (pipetteCircle) {
+            pipetteCircle->deleteLater();
+        }
+        auto* circle = new Button(mainView);
+        circle->setObjectName(QStringLiteral("pipetteCircle"));
+        circle->setAccessibleName(QStringLiteral("Picked colour"));
+        circle->setUserInteractionEnabled(false);
+        circle->setCornerRadius(40);
+        circle->setBackgroundColor(cell->fillColor());
+        circle->setBorder(0.75, Color::darkGray());
+        circle->setShadow(Color::black(), 5, 0.4, QPointF(0, 3));
+        circle->setFrame(QRectF(0, 0, 80, 80));
+        circle->setCenter(QPointF(pt.x(), pt.y() - 10));
+        currentDrawingColor = cell->fillColor();
+        showDrawingColor(currentDrawingColor);
+        circle->show();
+        circle->raise();
+        pipetteCircle = circle;
+        return;
+    }
+    if (state == GestureState::changed) {
+        auto* circle = qobject_cast<Button*>(pipetteCircle.data());
+        if (!circle) {
+            return;
+        }
+        const QPointF q = clampIntoEdges(pt, canvasView->canvasBoundsInView());
+        if (!cell) {
+            const QPointF inCanvasView = canvasView->mapFrom(mainView, q);
+            cell = pixelAtScenePoint(canvasView->convertPointToScene(inCanvasView));
+        }
+        if (!cell) {
+            return;
+        }
+        circle->setCenter(QPointF(q.x(), q.y() - 10));
+        currentDrawingColor = cell->fillColor();
+        circle->setBackgroundColor(currentDrawingColor);
+        showDrawingColor(currentDrawingColor);
+        return;
+    }
+    if (pipetteCircle) {
+        pipetteCircle->hide();
+        pipetteCircle->deleteLater();
+    }
+    pipetteCircle = nullptr;
+}
+
+void DrawingViewController::rotateCanvasForOrientation() {
+    double angle = 0;
+    switch (DeviceOrientationCenter::shared().orientation()) {
+        case DeviceOrientation::portrait:
+            angle = 0;
+            break;
+        case DeviceOrientation::landscapeLeft:
+            angle = -std::numbers::pi / 2;
+            break;
+        case DeviceOrientation::landscapeRight:
+            angle = std::numbers::pi / 2;
+            break;
+        case DeviceOrientation::portraitUpsideDown:
+            return;
+        case DeviceOrientation::faceUp:
+        case DeviceOrientation::faceDown:
+        case DeviceOrientation::unknown:
+            angle = 0;
+            break;
+    }
+    const Action rotation = Action::rotateToAngle(angle, kRotateSeconds, true);
+    if (canvasView) {
+        canvasView->canvas()->run(rotation);
+    }
+}

@@ -9,8 +9,12 @@
 #include "editing/tool.h"
 #include "editor/canvas_limits.h"
 #include "platform/button.h"
-#include "platform/device_orientation.h"
+#include "platform/device_orientation_center.h"
 #include "platform/gesture_recognizer.h"
+#include "platform/long_press_gesture_recognizer.h"
+#include "platform/pan_gesture_recognizer.h"
+#include "platform/pinch_gesture_recognizer.h"
+#include "platform/tap_gesture_recognizer.h"
 #include "platform/platform_view_controller.h"
 #include "platform/presentation_controller.h"
 
@@ -39,7 +43,7 @@ public:
     // Fields the screen layout connects or the editor builds. The tools' fields
     // (canvasView, currentDrawingColor, commandManager, groupDrawCommand) come from EditorFields.
     QPointer<QWidget> mainView;
-    std::optional<DeviceOrientationCenter::Token> observer;
+    std::optional<DeviceOrientationCenter::ObserverToken> observer;
     std::unique_ptr<Tool> currentTool;
     // The stored drawing being edited; owned by the store's context.
     Drawing* previousDrawing = nullptr;
@@ -56,18 +60,18 @@ public:
     Drawing* drawing = nullptr;
 
     // Gestures.
-    void handleTapFrom(GestureRecognizer& recognizer);
-    void handleDrawFrom(GestureRecognizer& recognizer);
-    void handlePanFrom(GestureRecognizer& recognizer);
-    void handlePinchFrom(GestureRecognizer& recognizer);
-    void handleLongPressNew(GestureRecognizer& recognizer);
+    void handleTapFrom(TapGestureRecognizer& recognizer);
+    void handleDrawFrom(PanGestureRecognizer& recognizer);
+    void handlePanFrom(PanGestureRecognizer& recognizer);
+    void handlePinchFrom(PinchGestureRecognizer& recognizer);
+    void handleLongPressNew(LongPressGestureRecognizer& recognizer);
     bool gestureRecognizerShouldRecognizeSimultaneouslyWith(
         GestureRecognizer& recognizer, GestureRecognizer& other) override;
 
     void panCanvas(PanGestureRecognizer& recognizer);
     AllowedMove allowedCanvasMove(double dx, double dy) const;
     void zoomCanvas(PinchGestureRecognizer& recognizer);
-    void pickColorWithPipette(GestureRecognizer& recognizer);
+    void pickColorWithPipette(LongPressGestureRecognizer& recognizer);
     // The first node at a scene point, when it is a cell.
     Pixel* pixelAtScenePoint(QPointF scenePoint) const;
     void rotateCanvasForOrientation();
