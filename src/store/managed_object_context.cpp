@@ -365,12 +365,25 @@ std::optional<StoreError> ManagedObjectContext::executeBatchDelete(const FetchRe
     // The context is not told, but what the caller holds must stay whole: load the partners
     // of the stored objects about to go before their rows disappear.
     std::vector<ManagedObject*> held;
-    for (const auto& [key, object] : registry_[slot(*entity)]) {
-        QString ignored;
-        const auto own = matchFor(*entity, request.key, object->value(request.key), ignored);
-        if (own && own->value == match->value) {
-            held.push_back(object);
+    {
+        std::optional<StoreError> failure;
+        QSqlQuery* query =
+            store_->prepared(QStringLiteral("SELECT seq FROM ") + request.entityName +
+                                 QStringLiteral(" WHERE ") + match->column + QStringLiteral(" = ?"),
+                             operation, failure);
+        if (query == nullptr) {
+            return failure;
         }
+        query->bindValue(0, match->value);
+        if ((failure = store_->run(*query, operation))) {
+            return failure;
+        }
+        while (query->next()) {
+            if (ManagedObject* object = registered(*entity, query->value(0).toLongLong())) {
+                held.push_back(object);
+            }
+        }
+        query->finish();
     }
     for (ManagedObject* object : held) {
         if (object->entity() == Entity::thumbnail) {

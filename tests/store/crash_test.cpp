@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <set>
 
@@ -122,4 +123,5 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
         }
     }
     EXPECT_GT(reports.committed.size(), 0u) << "no save ever committed";
+    std::cout << kills << " kills, " << reports.committed.size() << " drawings committed\n";
 }

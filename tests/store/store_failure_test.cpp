@@ -83,6 +83,23 @@ TEST_F(StoreFailureTest, ACorruptFileIsReportedKeptAsItIsAndTheAppGoesOn) {
               QStringList{"tesselet.sqlite"});
 }
 
+TEST_F(StoreFailureTest, ATruncatedStoreIsRefusedAndKept) {
+    for (int i = 0; i < 40; ++i) {
+        saveNewDrawing(QString::number(i), sampleColors(28, 28));
+    }
+    restart();  // the last connection checkpoints the log into the file
+    const QByteArray whole = fileBytes(storePath());
+    ASSERT_GT(whole.size(), 100 * 1024);
+    const QByteArray half = whole.left(whole.size() / 2);
+    writeFile(storePath(), half);
+
+    const std::string opening = captureStdout([&] { app().persistentContainer(); });
+    expectFailureLines(opening, {"Unresolved error "});
+    expectFailureLines(runEveryOperation(), everyOperationsLines);
+    app().closeContainer();
+    EXPECT_EQ(fileBytes(storePath()), half);
+}
+
 TEST_F(StoreFailureTest, AStoreFromANewerVersionIsLeftAlone) {
     saveNewDrawing("mine", sampleColors(20, 20));
     restart();
