@@ -80,7 +80,7 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
         saver.start();
         ASSERT_TRUE(saver.waitForStarted(10000));
         // Some kills land while the store opens, most in the middle of saving.
-        QThread::usleep(random->bounded(kill % 5 == 0 ? 20000 : 80000));
+        QThread::usleep(kill % 5 == 0 ? random->bounded(30000) : 30000 + random->bounded(100000));
         saver.kill();  // SIGKILL
         ASSERT_TRUE(saver.waitForFinished(10000));
         const QByteArray output = saver.readAllStandardOutput();
