@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include "picture_fixtures.h"
@@ -80,8 +79,6 @@ TEST_F(PhotoLoaderTest, RefusesWhatIsNotAWholePictureWithAClearMessage) {
 }
 
 TEST_F(PhotoLoaderTest, EnormousDeclaredSizesAreRefusedBeforeDecoding) {
-    QElapsedTimer timer;
-    timer.start();
     // What a decompression bomb declares, far beyond the limits or just over one side.
     for (const QSize& size : {QSize(100000, 100000), QSize(12001, 10), QSize(11000, 11000)}) {
         const PhotoLoader::Result result =
@@ -100,8 +97,6 @@ TEST_F(PhotoLoaderTest, EnormousDeclaredSizesAreRefusedBeforeDecoding) {
     EXPECT_TRUE(bmp.error.contains("too large")) << bmp.error.toStdString();
     const PhotoLoader::Result png = PhotoLoader::load(file("wide.png", pngDeclaring(10000, 10000)));
     EXPECT_TRUE(png.error.contains("damaged or incomplete")) << png.error.toStdString();
-    // Nothing was decoded at full size: that alone would take far longer.
-    EXPECT_LT(timer.elapsed(), 2000);
 }
 
 TEST_F(PhotoLoaderTest, PicturesOverTheDecodeBudgetAreDecodedSmallerWhenTheFormatAllows) {
