@@ -99,12 +99,14 @@ void releasePixels(void* pixels) {
 }
 
 // A fresh pixel buffer for the final image. Large ones sit on huge pages where the system
-// offers them: a 3000 x 3000 share is 36 MB, and faulting it in 4 KB pages costs more than
-// filling it.
+// offers them: a 3000 x 3000 share is 36 MB, which malloc maps afresh every time, and
+// faulting it in 4 KB pages costs several times what filling it does. Smaller buffers (a
+// 900 x 900 thumbnail) are cheap to fault and malloc tends to recycle them, while a huge
+// page would be cleared whole each time.
 QImage allocateOpaqueImage(int width, int height) {
     const size_t bytes = size_t(width) * size_t(height) * 4;
     constexpr size_t kHugePage = size_t(2) << 20;
-    const size_t alignment = bytes >= kHugePage ? kHugePage : 64;
+    const size_t alignment = bytes >= 4 * kHugePage ? kHugePage : 64;
     void* pixels = std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
     if (!pixels) {
         return {};
@@ -205,7 +207,9 @@ std::optional<QImage> PictureExporter::rotatedImage(const QImage& image, double 
     const double bottom = std::ceil(snapped(bounds.bottom()));
     const double width = right - left;
     const double height = bottom - top;
-    if (width > double(kMaximumSide) || height > double(kMaximumSide)) {
+    // Written so that an angle that is not a number fails here too.
+    if (!(width >= 1 && height >= 1 && width <= double(kMaximumSide) &&
+          height <= double(kMaximumSide))) {
         return std::nullopt;
     }
     QImage canvas(int(width), int(height), QImage::Format_ARGB32_Premultiplied);

@@ -8,19 +8,12 @@
 #include <vector>
 
 #include "export/picture_exporter.h"
-#include "platform/screen_metrics.h"
+#include "scoped_scale.h"
 #include "test_support.h"
 
 namespace {
 
 const QRgb kWhite = qRgb(255, 255, 255);
-
-// Sets the main screen's scale for one test.
-class ScopedScale {
-public:
-    explicit ScopedScale(double scale) { ScreenMetrics::configure(ScreenMetrics{390, 844, scale}); }
-    ~ScopedScale() { ScreenMetrics::configure(ScreenMetrics::phone()); }
-};
 
 std::vector<Color> blank(int64_t n) {
     return std::vector<Color>(size_t(n * n), Color::white());
@@ -188,6 +181,19 @@ TEST(PictureExporterTest, EveryPixelShowsTheNearestCell) {
     }
 }
 
+TEST(PictureExporterTest, GridsThatAreNotSquareStandAsOnScreenToo) {
+    // Three columns of two cells; colour i is column i / 2, row i % 2 from the bottom.
+    const std::vector<Color> colors = distinct(3);
+    const QImage image =
+        *PictureExporter({colors.begin(), colors.begin() + 6}, 3, 2).exportImage(3, 2);
+    ASSERT_EQ(image.size(), QSize(3, 2));
+    for (int x = 0; x < 3; ++x) {
+        for (int y = 0; y < 2; ++y) {
+            EXPECT_EQ(image.pixel(x, 1 - y), rgbOf(colors[size_t(x * 2 + y)])) << x << ", " << y;
+        }
+    }
+}
+
 TEST(PictureExporterTest, ImagesAreRenderedAtTheScreenScale) {
     const ScopedScale scale(3);
     const std::vector<Color> colors = distinct(28);
@@ -327,4 +333,5 @@ TEST(PictureExporterTest, OtherAnglesDrawOntoTheWidenedBoundingBox) {
     EXPECT_EQ(left->pixel(14, 3), qRgb(255, 0, 0));
     const auto right = PictureExporter::rotatedImage(image, std::numbers::pi / 4);
     EXPECT_EQ(right->pixel(14, 3), kWhite);
+    EXPECT_FALSE(PictureExporter::rotatedImage(image, std::numeric_limits<double>::quiet_NaN()));
 }

@@ -8,7 +8,7 @@
 
 #include "export/picture_exporter.h"
 #include "platform/png_encoder.h"
-#include "platform/screen_metrics.h"
+#include "scoped_scale.h"
 
 namespace {
 
@@ -131,7 +131,7 @@ std::vector<Color> drawing(bool manyColours) {
 }  // namespace
 
 TEST(PngEncoderTest, DrawingsBecomeSmallerIndexedPngsThatDecodeExactly) {
-    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
+    const ScopedScale scale(3);
     const PictureExporter exporter(drawing(false), 28, 28);
     for (const int points : {300, 1000}) {
         QImage image = *exporter.exportImage(points, points);
@@ -149,14 +149,15 @@ TEST(PngEncoderTest, DrawingsBecomeSmallerIndexedPngsThatDecodeExactly) {
         image.setColorSpace(QColorSpace());
         EXPECT_LE(PngEncoder::encode(image).size(), qtPng(image).size()) << points;
     }
-    ScreenMetrics::configure(ScreenMetrics::phone());
 }
 
 TEST(PngEncoderTest, PicturesWithMoreColoursStayExactAndNoLarger) {
     // A drawing with a different colour in every cell, blown up at scale 3.
-    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
-    QImage cells = *PictureExporter(drawing(true), 28, 28).exportImage(300, 300);
-    ScreenMetrics::configure(ScreenMetrics::phone());
+    QImage cells;
+    {
+        const ScopedScale scale(3);
+        cells = *PictureExporter(drawing(true), 28, 28).exportImage(300, 300);
+    }
     cells.setColorSpace(QColorSpace());
     const QImage smooth = gradient(300, 200, false);
     for (const QImage& image : {cells, smooth}) {
@@ -178,6 +179,15 @@ TEST(PngEncoderTest, ThePaletteHoldsUpTo256Colours) {
     const QByteArray trueColor = PngEncoder::encode(over);
     EXPECT_EQ(chunks(trueColor).colorType, 2);
     EXPECT_TRUE(samePixels(over, decode(trueColor)));
+
+    // One pixel wide or high, where libpng allows fewer filters.
+    for (const QSize size : {QSize(1, 600), QSize(600, 1)}) {
+        QImage strip(size, QImage::Format_RGB32);
+        for (int i = 0; i < 600; ++i) {
+            strip.setPixel(i % size.width(), i % size.height(), colorRun(300)[size_t(i / 2)]);
+        }
+        EXPECT_TRUE(samePixels(strip, decode(PngEncoder::encode(strip))));
+    }
 }
 
 TEST(PngEncoderTest, TransparencyIsKeptExactly) {
