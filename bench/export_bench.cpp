@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -130,6 +131,23 @@ QImage gradient(int side) {
     return image;
 }
 
+// Smooth shading with grain, as in a photo: neither blocks nor repeated rows.
+QImage photoLike(int side) {
+    QImage image = gradient(side);
+    uint32_t state = 99;
+    for (int y = 0; y < side; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = int(state >> 29) - 4;
+            line[x] = qRgb(std::clamp(qRed(line[x]) + grain, 0, 255),
+                           std::clamp(qGreen(line[x]) + grain, 0, 255),
+                           std::clamp(qBlue(line[x]) + grain, 0, 255));
+        }
+    }
+    return image;
+}
+
 std::vector<Color> randomColors() {
     std::vector<Color> colors;
     uint32_t state = 12345;
@@ -173,6 +191,7 @@ int main(int argc, char** argv) {
     registerEncoding("thumbnail_784_random", exported(randomColors(), 300));
     registerEncoding("share_784_random", exported(randomColors(), 1000));
     registerEncoding("gradient_900", gradient(900));
+    registerEncoding("photo_like_900", photoLike(900));
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
