@@ -1,12 +1,13 @@
 #include "platform/picture_file_writer.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QUuid>
+
+#include "platform/png_encoder.h"
 
 namespace {
 QString quoted(const QString& text) {
@@ -25,19 +26,7 @@ QString folderError(const QString& folder) {
 }
 }  // namespace
 
-QByteArray PictureFileWriter::encodePng(const QImage& image) {
-    if (image.isNull()) {
-        return {};
-    }
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) {
-        return {};
-    }
-    return data;
-}
+QByteArray PictureFileWriter::encodePng(const QImage& image) { return PngEncoder::encode(image); }
 
 QString PictureFileWriter::fileName(const QDateTime& when, int n) {
     QString name =
