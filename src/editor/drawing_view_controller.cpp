@@ -556,3 +556,175 @@ void DrawingViewController::rotateCanvasForOrientation() {
         canvasView->canvas()->run(rotation);
     }
 }
+
+// Colour picker.
+
+void DrawingViewController::presentColorPicker() {
+    auto* picker = qobject_cast<ColorPickerViewController*>(
+        Storyboard::main().instantiateViewController(QStringLiteral("colorpicker")));
+    if (!picker) {
+        return;
+    }
+    picker->setModalPresentationStyle(ModalPresentationStyle::custom);
+    picker->setColorChoiceDelegate(this);
+    picker->setTransitioningDelegate(this);
+    picker->setInitialColor(currentDrawingColor);
+    present(picker, true);
+}
+
+std::unique_ptr<PresentationController>
+DrawingViewController::presentationControllerForPresentedViewController(
+    PlatformViewController* presented, PlatformViewController* presenting,
+    PlatformViewController*) {
+    return std::make_unique<SplitPresentationController>(presented, presenting);
+}
+
+void DrawingViewController::colorChosen(const Color& color) {
+    const auto rgba = color.getRGBA();
+    if (!rgba) {
+        // Nothing to paint with; the picker never hands such a colour back.
+        return;
+    }
+    currentDrawingColor = Color::withRGB(rgba->red, rgba->green, rgba->blue, rgba->alpha);
+    showDrawingColor(color);
+}
+
+// Save, leave and share.
+
+void DrawingViewController::savePressed() { showSaveAlert(); }
+
+void DrawingViewController::backPressed() { showExitAlert(); }
+
+void DrawingViewController::showSaveAlert() {
+    ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
+    auto* alert = new AlertController(QStringLiteral("Save Tilebloom"), QString());
+    alert->addTextField([](QLineEdit* field) {
+        field->setPlaceholderText(QStringLiteral("Title"));
+        field->setAccessibleName(QStringLiteral("Title"));
+    });
+    const QPointer<AlertController> weakAlert(alert);
+    alert->addAction(AlertAction(QStringLiteral("Save"), AlertActionStyle::defaultStyle,
+                                 [this, weakAlert] {
+                                     if (!weakAlert || weakAlert->textFields().isEmpty()) {
+                                         return;
+                                     }
+                                     saveCurrentDrawing(weakAlert->textFields().first()->text());
+                                 }));
+    alert->addAction(AlertAction(QStringLiteral("Cancel"), AlertActionStyle::cancel, [weakAlert] {
+        if (weakAlert) {
+            weakAlert->dismiss(true);
+        }
+    }));
+    present(alert, true);
+}
+
+bool DrawingViewController::updateDrawingRecord() {
+    if (!canvasView) {
+        return false;
+    }
+    const Canvas* canvas = canvasView->canvas();
+    const std::vector<Color> colors = canvas->getColorArray();
+    if (previousDrawing) {
+        if (!originalColors_) {
+            originalColors_ = previousDrawing->colorArray();
+        }
+        previousDrawing->setColorArray(colors);
+    } else {
+        previousDrawing = Drawing::create(colors, canvas->width, canvas->height);
+        createdHere_ = true;
+    }
+    drawing = previousDrawing;
+    refreshPictureExporter();
+    return true;
+}
+
+void DrawingViewController::saveCurrentDrawing(const QString& title) {
+    if (!updateDrawingRecord() || !pictureExporter) {
+        return;
+    }
+    const std::optional<QImage> image = pictureExporter->exportImage(300, 300);
+    if (!image) {
+        return;
+    }
+    const QByteArray png = PngEncoder::encode(*image);
+    if (png.isEmpty()) {
+        return;
+    }
+    if (!storeDrawingWithThumbnail(png, title)) {
+        // The store said no: closing now would lose the drawing, so the editor stays.
+        auto* alert = new AlertController(
+            QStringLiteral("Could not save"),
+            QStringLiteral("Your drawing is still open. Check that there is free space and try "
+                           "again."));
+        alert->addAction(AlertAction(QStringLiteral("OK"), AlertActionStyle::cancel));
+        present(alert, true);
+        return;
+    }
+    originalColors_.reset();
+    dismiss(true);
+}
+
+void DrawingViewController::refreshPictureExporter() {
+    if (!drawing) {
+        pictureExporter.reset();
+        return;
+    }
+    pictureExporter =
+        std::make_unique<PictureExporter>(drawing->colorArray(), drawing->width(), drawing->height());
+}
+
+bool DrawingViewController::storeDrawingWithThumbnail(const QByteArray& pngData,
+                                                      const QString& title) {
+    if (!drawing) {
+        return false;
+    }
+    const QString date = savedAtText(QDateTime::currentDateTime());
+    Thumbnail* thumbnail = Thumbnail::create(title, date, pngData);
+    if (!thumbnail) {
+        return false;
+    }
+    Thumbnail* previous = drawing->thumbnail();
+    drawing->setThumbnail(thumbnail);
+    thumbnail->setDrawing(drawing);
+    CoreDataManager::saveDrawing(drawing, previous);
+    ManagedObjectContext* context = drawing->managedObjectContext();
+    // A save that failed leaves its changes pending in the context.
+    return context && !context->hasChanges();
+}
+
+void DrawingViewController::showExitAlert() {
+    auto* alert = new AlertController(QStringLiteral("Are you sure?"),
+                                      QStringLiteral("Your draw will be lost if you don\u2019t save them."));
+    alert->addAction(AlertAction(QStringLiteral("Exit"), AlertActionStyle::defaultStyle, [this] {
+        discardUnsavedRecordChanges();
+        dismiss(true);
+    }));
+    alert->addAction(AlertAction(QStringLiteral("Cancel"), AlertActionStyle::cancel));
+    present(alert, true);
+}
+
+void DrawingViewController::discardUnsavedRecordChanges() {
+    // Sharing wrote the canvas into the stored drawing's record without saving it; leaving
+    // must not let a later, unrelated save commit what the user chose to throw away.
+    if (previousDrawing && originalColors_ && !createdHere_) {
+        previousDrawing->setColorArray(*originalColors_);
+    }
+    originalColors_.reset();
+}
+
+void DrawingViewController::shareDrawing() {
+    if (!updateDrawingRecord() || !pictureExporter) {
+        return;
+    }
+    const std::optional<QImage> image = pictureExporter->exportImage(1000, 1000);
+    if (!image) {
+        return;
+    }
+    auto* sheet = new ActivityViewController({*image});
+    sheet->setExcludedActivityTypes({ActivityType::addToReadingList, ActivityType::assignToContact,
+                                     ActivityType::openInIBooks, ActivityType::copyToPasteboard});
+    if (PopoverPresentationController* popover = sheet->popoverPresentationController()) {
+        popover->setSourceView(this);
+    }
+    present(sheet, true);
+}

@@ -127,6 +127,9 @@ private:
     void foldToolButtons();
     void finishInterruptedStroke();
     void showDrawingColor(const Color& color);
+    // Brings the drawing record up to date with the canvas and rebuilds the exporter.
+    bool updateDrawingRecord();
+    void discardUnsavedRecordChanges();
 
     std::unique_ptr<Ui::DrawingViewController> ui_;
     // Sizes read once at set-up.
@@ -134,4 +137,8 @@ private:
     double screenHeight_ = 0;
     // A stroke's began phase reached the tool and its end has not yet.
     bool strokeOpen_ = false;
+    // The stored colours of a reopened drawing, kept once sharing has overwritten them in
+    // memory, so that leaving without saving can put them back.
+    std::optional<std::vector<Color>> originalColors_;
+    bool createdHere_ = false;
 };
