@@ -17,17 +17,21 @@
 #include "editing/paintbrush.h"
 #include "editor/split_presentation_controller.h"
 #include "export/picture_exporter.h"
+#include "platform/activity_type.h"
 #include "platform/activity_view_controller.h"
 #include "platform/alert_controller.h"
+#include "platform/animation.h"
 #include "platform/image_asset.h"
 #include "platform/impact_feedback_generator.h"
 #include "platform/png_encoder.h"
 #include "platform/screen_metrics.h"
 #include "platform/store_review_controller.h"
 #include "platform/storyboard.h"
+#include "platform/popover_presentation_controller.h"
 #include "scene/scene.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
+#include "store/managed_object_context.h"
 #include "store/thumbnail.h"
 #include "ui_drawing_view_controller.h"
 
@@ -377,15 +381,40 @@ void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
         return;
     }
     const GestureState state = recognizer.state();
+    const QPointF location = recognizer.locationInView();
     if (state == GestureState::began) {
         strokeOpen_ = true;
+        // The pan begins only once the finger has moved a little: start the stroke where the
+        // finger went down, so the first cell is painted too.
+        const QPointF start = location - recognizer.translationInView(recognizer.view());
+        currentTool->handleDraw(GestureSnapshot(GestureState::began, start), *this);
+        drawAlong(start, location, true);
+    } else {
+        // Every cell the finger passed, not only those under the sampled positions.
+        drawAlong(lastDrawLocation_, location, false);
+        currentTool->handleDraw(recognizer, *this);
     }
-    currentTool->handleDraw(recognizer, *this);
+    lastDrawLocation_ = location;
     if (state == GestureState::ended) {
         strokeOpen_ = false;
     } else if (state == GestureState::cancelled || state == GestureState::failed) {
         // Cells painted by an interrupted stroke must stay undoable.
         finishInterruptedStroke();
+    }
+}
+
+void DrawingViewController::drawAlong(QPointF from, QPointF to, bool includeEnd) {
+    if (!canvasView) {
+        return;
+    }
+    const double cell = canvasView->canvas()->xScale() * Pixel::kSize;
+    const double step = std::max(1.0, cell / 3);
+    const QPointF delta = to - from;
+    const double length = std::hypot(delta.x(), delta.y());
+    const int steps = static_cast<int>(std::ceil(length / step));
+    for (int i = 1; i < steps || (includeEnd && i == steps); ++i) {
+        const QPointF point = from + delta * (static_cast<double>(i) / steps);
+        currentTool->handleDraw(GestureSnapshot(GestureState::changed, point), *this);
     }
 }
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "color/color_choice_delegate.h"
+#include "color/color_picker_view_controller.h"
 #include "editing/editor_fields.h"
 #include "editing/tool.h"
 #include "editor/canvas_limits.h"
@@ -104,10 +104,11 @@ public slots:
     void paintBrushButtonPressedWithSender();
     void fillButtonPressedWithSender();
 
+    InterfaceOrientationMask supportedInterfaceOrientations() const override;
+
 protected:
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
-    InterfaceOrientationMask supportedInterfaceOrientations() const override;
 
 private:
     void setupCanvasView();
@@ -126,6 +127,8 @@ private:
     void fanOutToolButtons();
     void foldToolButtons();
     void finishInterruptedStroke();
+    // Hands the tool the path between two samples of a drag, as changed phases.
+    void drawAlong(QPointF from, QPointF to, bool includeEnd);
     void showDrawingColor(const Color& color);
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
@@ -137,6 +140,7 @@ private:
     double screenHeight_ = 0;
     // A stroke's began phase reached the tool and its end has not yet.
     bool strokeOpen_ = false;
+    QPointF lastDrawLocation_;
     // The stored colours of a reopened drawing, kept once sharing has overwritten them in
     // memory, so that leaving without saving can put them back.
     std::optional<std::vector<Color>> originalColors_;

@@ -60,19 +60,41 @@ int Button::shadowMargin() const {
                                                                    std::abs(shadowOffset_.y()))));
 }
 
-QRectF Button::localFrame() const {
-    const int m = shadowMargin();
-    return QRectF(m, m, width() - 2 * m, height() - 2 * m);
-}
+QRectF Button::localFrame() const { return frame_.translated(-QPointF(pos())); }
 
-QRectF Button::frame() const {
-    const int m = shadowMargin();
-    return QRectF(geometry()).marginsRemoved(QMarginsF(m, m, m, m));
-}
+QRectF Button::frame() const { return frame_; }
 
 void Button::setFrame(const QRectF& frame) {
+    frame_ = frame;
     const int m = shadowMargin();
-    setGeometry(frame.marginsAdded(QMarginsF(m, m, m, m)).toRect());
+    placing_ = true;
+    setGeometry(frame.marginsAdded(QMarginsF(m, m, m, m)).toAlignedRect());
+    placing_ = false;
+    update();
+}
+
+void Button::adoptGeometry() {
+    if (placing_) {
+        return;
+    }
+    const int m = shadowMargin();
+    const QMarginsF margin(m, m, m, m);
+    if (geometry() == frame_.marginsAdded(margin).toAlignedRect()) {
+        return;  // a late event for the frame we set
+    }
+    // Someone else placed the widget: its frame follows.
+    frame_ = QRectF(geometry()).marginsRemoved(margin);
+}
+
+void Button::moveEvent(QMoveEvent* event) {
+    QAbstractButton::moveEvent(event);
+    adoptGeometry();
+}
+
+void Button::resizeEvent(QResizeEvent* event) {
+    QAbstractButton::resizeEvent(event);
+    adoptGeometry();
+    invalidateShadow();
 }
 
 QPointF Button::center() const { return frame().center(); }

@@ -42,11 +42,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int shadowMargin() const;
     QRectF localFrame() const;
     void invalidateShadow();
+    void adoptGeometry();
 
     QMarginsF imageEdgeInsets_;
     std::optional<Color> backgroundColor_;
@@ -58,6 +61,9 @@ private:
     double shadowOpacity_ = 0;
     QPointF shadowOffset_;
     QImage shadowCache_;
+    // Widgets sit on whole points; the frame keeps the exact position it was given.
+    QRectF frame_;
+    bool placing_ = false;
     qreal alpha_ = 1;
     bool userInteractionEnabled_ = true;
 };

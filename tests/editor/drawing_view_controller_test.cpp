@@ -65,6 +65,18 @@ TEST_F(DrawingEditorTest, AStrokeOverRepeatedCellsIsOneStepAndUndoRestoresTheSta
     EXPECT_EQ(cell(3, 10)->fillColor(), Color::white());
 }
 
+TEST_F(DrawingEditorTest, AFastDragPaintsEveryCellItPassesFromWhereItStarted) {
+    touch().press(0, at(0, 3), target());
+    touch().move(0, at(12, 3), target());  // one big jump across twelve cells
+    touch().release(0, at(12, 3), target());
+    for (int x = 0; x <= 12; ++x) {
+        EXPECT_EQ(cell(x, 3)->fillColor(), kCyanRgb) << x;
+    }
+    EXPECT_EQ(cell(13, 3)->fillColor(), Color::white());
+    EXPECT_EQ(cell(6, 4)->fillColor(), Color::white());
+    ASSERT_EQ(editor->commandManager.commandStack().size(), 1u);
+}
+
 TEST_F(DrawingEditorTest, ASecondFingerEndsTheStrokeAsOneUndoStepInsteadOfStrayMarks) {
     touch().press(0, at(0, 5), target());
     touch().move(0, at(1, 5), target());
@@ -252,4 +264,19 @@ TEST_F(DrawingEditorTest, TheColourButtonPresentsThePickerOverTheLowerTwoThirds)
     editor->colorChosen(Color::gray());
     EXPECT_EQ(editor->currentDrawingColor, Color::withRGB(0.5, 0.5, 0.5, 1));
     EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::gray());
+}
+
+TEST_F(DrawingEditorTest, RendersTheGridTheToolbarAndTheCurrentColour) {
+    tap(at(0, 19));
+    click(editor->fanMenuButton);
+    const QImage shot = window.grab().toImage();
+    if (const QString dir = qEnvironmentVariable("TILEBLOOM_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        shot.save(dir + QStringLiteral("/editor.png"));
+    }
+    const QPoint painted = at(0, 19);
+    EXPECT_EQ(shot.pixelColor(painted), Color::systemCyan().toQColor());
+    EXPECT_EQ(shot.pixelColor(at(10, 10)), QColor(Qt::white));
+    EXPECT_EQ(shot.pixelColor(5, 830), QColor(Qt::white));  // the toolbar
+    const QPointF swatch = editor->colorPickerButton->center();
+    EXPECT_EQ(shot.pixelColor(swatch.toPoint()), Color::systemCyan().toQColor());
 }

@@ -2,6 +2,7 @@
 #include <QPushButton>
 
 #include "editor_fixture.h"
+#include "export/picture_exporter.h"
 #include "platform/activity_type.h"
 #include "platform/activity_view_controller.h"
 #include "store/core_data_manager.h"
@@ -57,6 +58,7 @@ TEST_F(SaveFixture, SavingANewDrawingStoresOneDrawingWithItsThumbnailAndCloses) 
     const QUuid id = drawing->id();
     const QUuid firstThumbnail = stored[0]->id();
     openEditor(drawing);
+    ASSERT_EQ(editor->previousDrawing, drawing);
     tap(at(19, 19));
     save(QString());
     EXPECT_EQ(rows("Drawing"), 1);
