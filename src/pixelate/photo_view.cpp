@@ -83,6 +83,12 @@ void PhotoView::setAspectFill(bool fill) {
     update();
 }
 
+void PhotoView::setSoft(bool soft) {
+    soft_ = soft;
+    frame_ = renderFrame(image_);
+    update();
+}
+
 void PhotoView::setDimming(double dimming) {
     dimming_ = std::clamp(dimming, 0.0, 1.0);
     update();
@@ -124,6 +130,11 @@ QImage PhotoView::renderFrame(const QImage& image) const {
     if (source.format() != QImage::Format_RGB32 &&
         source.format() != QImage::Format_ARGB32_Premultiplied) {
         source.convertTo(QImage::Format_ARGB32_Premultiplied);
+    }
+    if (soft_) {
+        // Averaging down to a few dozen pixels and smoothing back up reads as a wide blur.
+        const QSize tiny = source.size().scaled(24, 24, Qt::KeepAspectRatioByExpanding);
+        source = source.scaled(tiny, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     QImage scaled = source.scaled(targetPixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     scaled.setDevicePixelRatio(ratio);

@@ -16,6 +16,8 @@ class PhotoView : public QWidget {
     Q_PROPERTY(bool aspectFill READ aspectFill WRITE setAspectFill)
     // Opacity of a black veil over the picture, 0 to 1.
     Q_PROPERTY(double dimming READ dimming WRITE setDimming)
+    // Blurs the picture into soft colour, for a backdrop behind other content.
+    Q_PROPERTY(bool soft READ soft WRITE setSoft)
     // Shown while there is no picture.
     Q_PROPERTY(QString placeholderText READ placeholderText WRITE setPlaceholderText)
 
@@ -34,6 +36,8 @@ public:
 
     bool aspectFill() const { return aspectFill_; }
     void setAspectFill(bool fill);
+    bool soft() const { return soft_; }
+    void setSoft(bool soft);
     double dimming() const { return dimming_; }
     void setDimming(double dimming);
     QString placeholderText() const { return placeholderText_; }
@@ -60,6 +64,7 @@ private:
     double progress_ = 1;
     QVariantAnimation* fade_ = nullptr;
     bool aspectFill_ = false;
+    bool soft_ = false;
     double dimming_ = 0;
     QString placeholderText_;
 };

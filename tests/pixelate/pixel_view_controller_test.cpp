@@ -265,3 +265,39 @@ TEST_F(PixelScreen, ShareIgnoresAnEmptyPreviewAndBackDismisses) {
     EXPECT_EQ(stack.topViewController(), root);
     EXPECT_TRUE(pixel.isNull());
 }
+
+TEST_F(PixelScreen, ShowsThePhotoAndItsBlocksOnScreen) {
+    screen->show();
+    screen->loadSourceImage(samplePhoto(1512, 2016), false);
+    finishRenders();
+    processEvents();
+    const QImage plain = screen->grab().toImage();
+    plain.save("/tmp/pixelate_screen_v0.png");
+
+    clock->setTime(1);
+    slide(10);
+    finishRenders();
+    processEvents();
+    const QImage blocky = screen->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    blocky.save("/tmp/pixelate_screen_v10.png");
+
+    // The preview spans the screen's width, and on screen its blocks are 10 pixels square.
+    const QRect preview = screen->previewImageView->geometry().translated(
+        screen->previewImageView->parentWidget()->mapTo(screen.get(), QPoint(0, 0)));
+    const QRectF drawn = screen->previewImageView->imageRect().translated(preview.topLeft());
+    ASSERT_EQ(drawn.width(), 390);
+    const QPoint origin = drawn.topLeft().toPoint();
+    int uneven = 0;
+    for (int by = 0; by < 50; ++by) {
+        for (int bx = 0; bx < 39; ++bx) {
+            const QPoint corner = origin + QPoint(bx * 10, by * 10);
+            const QRgb colour = blocky.pixel(corner);
+            for (QPoint inside : {QPoint(9, 0), QPoint(0, 9), QPoint(9, 9), QPoint(4, 5)}) {
+                uneven += blocky.pixel(corner + inside) != colour;
+            }
+        }
+    }
+    EXPECT_EQ(uneven, 0);
+    // Without blocks the same spot shows the smooth photo, which changes along its rows.
+    EXPECT_NE(plain.copy(drawn.toRect()), blocky.copy(drawn.toRect()));
+}
