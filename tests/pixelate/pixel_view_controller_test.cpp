@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 
@@ -300,4 +302,26 @@ TEST_F(PixelScreen, ShowsThePhotoAndItsBlocksOnScreen) {
     EXPECT_EQ(uneven, 0);
     // Without blocks the same spot shows the smooth photo, which changes along its rows.
     EXPECT_NE(plain.copy(drawn.toRect()), blocky.copy(drawn.toRect()));
+}
+
+TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
+    // The real queue: the result comes back to the main thread on its own.
+    screen->setRenderQueue(PixelViewController::backgroundRenderQueue());
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    clock->setTime(1);
+    slide(6);
+    QElapsedTimer waited;
+    waited.start();
+    while (firstRunLength(preview()) != 6 && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(firstRunLength(preview()), 6);
+
+    // A render that finishes after its screen has gone is dropped quietly.
+    screen->setRenderQueue(renders.queue());
+    clock->setTime(2);
+    slide(8);
+    ASSERT_EQ(renders.size(), 1u);
+    screen.reset();
+    finishRenders();
 }
