@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QPainter>
+#include <QShortcut>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -54,6 +55,17 @@ PixelViewController::PixelViewController(QWidget* parent)
 
     ui_->shareButton->setIcon(
         whiteIcon(QStringLiteral("ic_share"), 18, std::max(1.0, ScreenMetrics::main().scale)));
+    // Desktop habits: open a photo, share (save) the picture, Escape to go back.
+    const auto addShortcut = [this](const QKeySequence& keys,
+                                    void (PixelViewController::*action)()) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    addShortcut(QKeySequence::Open, &PixelViewController::loadAction);
+    addShortcut(QKeySequence::Save, &PixelViewController::saveAction);
+    addShortcut(QKeySequence(Qt::Key_Escape), &PixelViewController::backPressed);
+
     connect(ui_->pixelSizeSlider, &QSlider::valueChanged, this, [this] { updateControls(); });
     connect(ui_->previewImageView, &PhotoView::imageChanged, this, [this] { updateControls(); });
     updateControls();
