@@ -3,14 +3,19 @@
 #include <QFutureWatcher>
 #include <QPainter>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "pixelate/photo_view.h"
 #include "pixelate/resampler.h"
+#include "platform/activity_view_controller.h"
+#include "platform/alert_controller.h"
 #include "platform/console.h"
 #include "platform/image_asset.h"
+#include "platform/photo_library.h"
 #include "platform/screen_metrics.h"
+#include "platform/settings_link.h"
 #include "ui_pixel_view_controller.h"
 
 namespace {
@@ -135,19 +140,90 @@ void PixelViewController::loadAction() {
     openPhotoPicker();
 }
 
-void PixelViewController::openPhotoPicker() {
-    // TODO(picker): ask for photo-library access and open the picker once the platform has them.
-}
-
 void PixelViewController::saveAction() {
     if (!previewImageView || previewImageView->image().isNull()) {
         return;  // nothing to share yet
     }
-    // TODO(share sheet): present it with the preview picture once the platform has one.
+    auto* sheet = new ActivityViewController({previewImageView->image()});
+    if (PopoverPresentationController* popover = sheet->popoverPresentationController()) {
+        popover->setSourceView(ui_->shareButton);  // a tablet shows the sheet next to it
+    }
+    present(sheet, true);
 }
 
 void PixelViewController::backPressed() {
     dismiss(true);
+}
+
+void PixelViewController::openPhotoPicker() {
+    using Status = PhotoLibrary::AuthorizationStatus;
+    switch (PhotoLibrary::authorizationStatus()) {
+        case Status::authorized:
+            presentPhotoPicker();
+            break;
+        case Status::notDetermined: {
+            const QPointer<PixelViewController> self(this);
+            PhotoLibrary::requestAuthorization([self](Status answer) {
+                if (!self) {
+                    return;  // the screen closed while the question was open
+                }
+                if (answer == Status::authorized) {
+                    self->presentPhotoPicker();
+                } else {
+                    self->showAccessAlert();
+                }
+            });
+            break;
+        }
+        case Status::restricted:
+        case Status::denied:
+        case Status::limited:
+            showAccessAlert();
+            break;
+    }
+}
+
+void PixelViewController::presentPhotoPicker() {
+    auto* picker = new ImagePickerController;
+    picker->setDelegate(this);
+    picker->setSourceType(ImagePickerController::SourceType::savedPhotosAlbum);
+    present(picker, true);
+}
+
+void PixelViewController::showAccessAlert() {
+    auto* alert =
+        new AlertController(QStringLiteral("Allow Camera Roll Access"),
+                            QStringLiteral("Photos access is necessary for this app to run."),
+                            AlertControllerStyle::alert);
+    alert->addAction(AlertAction(QStringLiteral("Settings"), AlertActionStyle::defaultStyle, [] {
+        if (SettingsLink::canOpen()) {
+            SettingsLink::open();
+        }
+    }));
+    alert->addAction(AlertAction(QStringLiteral("Cancel"), AlertActionStyle::defaultStyle));
+    present(alert, true);
+}
+
+void PixelViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
+    ImagePickerController* picker, const QVariantMap& info) {
+    const QVariant picked = info.value(ImagePickerController::originalImageKey);
+    if (picked.metaType() == QMetaType::fromType<QImage>()) {
+        const QImage photo = picked.value<QImage>();
+        if (photo.isNull()) {
+            showMessage(tr("This photo could not be read."));
+        } else {
+            if (pixelSizeSlider) {
+                // Set as a value, not as a user's move: the load below renders it.
+                const QSignalBlocker quiet(pixelSizeSlider);
+                pixelSizeSlider->setValue(0);
+                updateControls();
+            }
+            loadSourceImage(photo, true);
+        }
+    }
+    if (picker) {
+        picker->dismiss(true);
+    }
 }
 
 void PixelViewController::loadSourceImage(QImage picture, bool animated) {

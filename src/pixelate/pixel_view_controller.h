@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "pixelate/main_queue_clock.h"
+#include "platform/image_picker_controller.h"
 #include "platform/platform_view_controller.h"
 
 class PhotoView;
@@ -24,7 +25,7 @@ class PixelViewController;
 // is not lost but rendered once the threshold has passed, so the preview always ends up
 // matching the slider. Each render works on the picture that was current when it was queued,
 // and a result older than what the preview already shows is thrown away.
-class PixelViewController : public PlatformViewController {
+class PixelViewController : public PlatformViewController, public ImagePickerControllerDelegate {
     Q_OBJECT
 public:
     // Photos above either limit are refused with a message instead of being worked on.
@@ -59,8 +60,14 @@ public:
     void pixelate(double v);
     // Queues a render of v on the background queue, working on the current sourceImage.
     void renderPixelation(double v);
-    // Opens the photo picker when photo-library access allows it.
+    // Opens the photo picker when photo-library access allows it, asks for access when it
+    // has not been decided, and explains otherwise.
     void openPhotoPicker();
+    // Tells the user that photo access is needed, with a way to the settings.
+    void showAccessAlert();
+    // A picked photo resets the slider and becomes the new source; the picker closes.
+    void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
+                                                            const QVariantMap& info) override;
 
     // The message shown for a photo that cannot be used; empty when none is shown.
     QString message() const;
@@ -89,6 +96,7 @@ protected:
     void viewDidLayoutSubviews() override;
 
 private:
+    void presentPhotoPicker();
     void showRenderedPixelation(const QImage& result, quint64 generation);
     void scheduleTrailingPixelation();
     bool hasNormalisedSource() const;
