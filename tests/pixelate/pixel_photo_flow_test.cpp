@@ -171,7 +171,10 @@ TEST_F(PhotoFlow, PicksWithoutAUsablePictureChangeNothingButCloseThePicker) {
     EXPECT_EQ(screen->message(), "This photo could not be read.");
 }
 
-TEST_F(PhotoFlow, ShareHandsThePreviewPictureToTheShareSheet) {
+TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureAndBackCloses) {
+    screen->saveAction();  // no picture yet: ignored
+    EXPECT_EQ(stack.topViewController(), screen.data());
+
     screen->loadSourceImage(randomPixels(390, 520), false);
     renders.finishAll();
     processEvents();
@@ -182,4 +185,11 @@ TEST_F(PhotoFlow, ShareHandsThePreviewPictureToTheShareSheet) {
     ASSERT_EQ(sheet->activityItems().size(), 1);
     EXPECT_EQ(sheet->activityItems().first().cacheKey(),
               screen->previewImageView->image().cacheKey());
+    sheet->closeSheet();
+    processEvents();
+
+    QTest::mouseClick(screen->findChild<QPushButton*>("backButton"), Qt::LeftButton);
+    processEvents();
+    EXPECT_TRUE(screen.isNull());
+    EXPECT_EQ(stack.topViewController(), root);
 }

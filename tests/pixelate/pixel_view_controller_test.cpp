@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -9,7 +10,6 @@
 #include "pixelate/pixel_view_controller.h"
 #include "pixelate/resampler.h"
 #include "pixelate_test_support.h"
-#include "platform/screen_stack.h"
 #include "test_support.h"
 
 using pixelate_test::FakeClock;
@@ -51,31 +51,15 @@ TEST_F(PixelScreen, LayoutConnectsOutletsActionsAndNamesEveryControl) {
     ASSERT_TRUE(screen->pixelSizeSlider);
     ASSERT_TRUE(screen->backgroundImageView);
     ASSERT_TRUE(screen->previewImageView);
-    EXPECT_EQ(screen->pixelSizeSlider->minimum(), 0);
-    EXPECT_EQ(screen->pixelSizeSlider->value(), 0);
-    EXPECT_GE(screen->pixelSizeSlider->maximum(), 30);
-    EXPECT_TRUE(screen->backgroundImageView->aspectFill());
-    EXPECT_FALSE(screen->previewImageView->aspectFill());
-    EXPECT_FALSE(screen->lastPixelizationTimestamp.has_value());
-    EXPECT_DOUBLE_EQ(screen->pixelizationUpdateThreshold, 0.1);
-    EXPECT_DOUBLE_EQ(screen->imageTransitionAnimationTime, 0.5);
-    EXPECT_EQ(screen->supportedInterfaceOrientations(), InterfaceOrientationMask::portrait);
-    EXPECT_EQ(screen->preferredInterfaceOrientationForPresentation(),
-              InterfaceOrientation::portrait);
-    EXPECT_TRUE(screen->prefersStatusBarHidden());
-
-    for (const char* name : {"backButton", "loadButton", "shareButton"}) {
-        auto* button = child<QPushButton>(name);
-        ASSERT_NE(button, nullptr) << name;
-        EXPECT_FALSE(button->accessibleName().isEmpty()) << name;
+    for (QWidget* control : screen->findChildren<QAbstractButton*>()) {
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
     }
-    EXPECT_EQ(child<QPushButton>("backButton")->accessibleName(), "Back");
     EXPECT_EQ(screen->pixelSizeSlider->accessibleName(), "Block size");
-    // Nothing to share yet.
-    EXPECT_FALSE(child<QPushButton>("shareButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("shareButton")->isEnabled());  // nothing to share yet
 
     // The slider's value change reaches sliderAction through the layout's wiring.
     screen->loadSourceImage(randomPixels(40, 30), false);
+    EXPECT_TRUE(child<QPushButton>("shareButton")->isEnabled());
     const size_t before = renders.size();
     clock->setTime(1);
     slide(4);
@@ -248,24 +232,6 @@ TEST_F(PixelScreen, SliderMovesBeforeTheFirstLoadRenderNothing) {
     ASSERT_EQ(renders.size(), 1u);
     finishRenders();
     EXPECT_EQ(firstRunLength(preview()), 10);
-}
-
-TEST_F(PixelScreen, ShareIgnoresAnEmptyPreviewAndBackDismisses) {
-    ScreenStack stack;
-    stack.resize(390, 844);
-    auto* root = new PlatformViewController;
-    stack.setRootViewController(root);
-    QPointer<PixelViewController> pixel = screen.release();
-    root->present(pixel, false);
-    ASSERT_EQ(stack.topViewController(), pixel.data());
-
-    pixel->saveAction();
-    EXPECT_EQ(stack.topViewController(), pixel.data());
-
-    pixel->backPressed();
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), root);
-    EXPECT_TRUE(pixel.isNull());
 }
 
 TEST_F(PixelScreen, ShowsThePhotoAndItsBlocksOnScreen) {
