@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QColor>
 #include <QImage>
 #include <QRandomGenerator>
 #include <cstring>
@@ -78,20 +79,30 @@ void BM_Memcpy66MB(benchmark::State& state) {
 BENCHMARK(BM_Memcpy66MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Normalisation of the photo to 390 points wide at scale 3 (390 x 520 pixels). Camera JPEGs
-// decode to RGB32; pictures with alpha arrive as ARGB32 and are converted first.
+// decode to RGB32; PNGs with an alpha channel to ARGB32, read in place when every pixel is
+// opaque and converted to premultiplied first otherwise.
+enum Input { rgb32, opaqueArgb32, translucentArgb32 };
+
 void BM_Normalise(benchmark::State& state) {
-    const auto format = static_cast<QImage::Format>(state.range(0));
-    const QImage photo = noisyPhoto(kPhotoWidth, kPhotoHeight, format);
+    const auto input = static_cast<Input>(state.range(0));
+    QImage photo = noisyPhoto(kPhotoWidth, kPhotoHeight,
+                              input == rgb32 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    if (input == translucentArgb32) {
+        photo.setPixelColor(0, 0, QColor(10, 20, 30, 128));
+    }
     for (auto _ : state) {
         QImage normalised = Resampler::resized(photo, InterpolationQuality::smooth,
                                                normalisingFactor(), normalisingFactor(), kScale);
         benchmark::DoNotOptimize(normalised.constBits());
     }
-    state.SetLabel(format == QImage::Format_RGB32 ? "RGB32" : "ARGB32");
+    state.SetLabel(input == rgb32          ? "RGB32"
+                   : input == opaqueArgb32 ? "opaque ARGB32"
+                                           : "translucent ARGB32");
 }
 BENCHMARK(BM_Normalise)
-    ->Arg(QImage::Format_RGB32)
-    ->Arg(QImage::Format_ARGB32)
+    ->Arg(rgb32)
+    ->Arg(opaqueArgb32)
+    ->Arg(translucentArgb32)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();  // the smooth scaling runs on several threads
 

@@ -104,14 +104,41 @@ QImage newImage(const QSize& size, QImage::Format format) {
         buffer);
 }
 
-// Both samplers work on 32-bit pixels; other formats are converted once up front.
-QImage as32Bit(const QImage& image) {
-    if (image.format() == QImage::Format_RGB32 ||
-        image.format() == QImage::Format_ARGB32_Premultiplied) {
-        return image;
+bool isOpaque(const QImage& argb32) {
+    const int width = argb32.width();  // hoisted: the call would run per pixel
+    for (int y = 0; y < argb32.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(argb32.constScanLine(y));
+        quint32 alpha = 0xff000000u;
+        for (int x = 0; x < width; ++x) {
+            alpha &= line[x];
+        }
+        if (alpha != 0xff000000u) {
+            return false;
+        }
     }
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
+    return true;
+}
+
+// Both samplers work on 32-bit pixels; other formats are converted once up front. An
+// ARGB32 picture that is opaque throughout (many PNGs) is read as RGB32 in place: a scan
+// costs far less than a premultiplied copy. The view borrows image's pixels, so it must not
+// outlive image.
+QImage as32Bit(const QImage& image) {
+    switch (image.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            return image;
+        case QImage::Format_ARGB32:
+            if (isOpaque(image)) {
+                return QImage(image.constBits(), image.width(), image.height(),
+                              image.bytesPerLine(), QImage::Format_RGB32);
+            }
+            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        default:
+            return image.convertToFormat(image.hasAlphaChannel()
+                                             ? QImage::Format_ARGB32_Premultiplied
+                                             : QImage::Format_RGB32);
+    }
 }
 
 // Target pixel i samples the source pixel under its centre: floor((i + 0.5) * from / to).
@@ -156,6 +183,9 @@ QImage nearestNeighbour(const QImage& source, const QSize& target) {
 
 QImage smoothScaled(const QImage& source, const QSize& target) {
     QImage result = source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (result.constBits() == source.constBits()) {
+        result = result.copy();  // same size: never hand out borrowed pixels
+    }
     result.setDevicePixelRatio(1);
     return result;
 }

@@ -150,6 +150,19 @@ TEST(Resampler, KeepsColourAndTransparencyWhateverTheInputFormat) {
         EXPECT_NEAR(colour.alpha(), 128, 1);
     }
 
+    // An opaque ARGB32 picture is worked on as RGB32, and the result owns its pixels even
+    // when the size does not change.
+    QImage result;
+    {
+        const QImage opaque = randomPixels(40, 30).convertToFormat(QImage::Format_ARGB32);
+        result = Resampler::resized(opaque, InterpolationQuality::smooth, 1, 1, 1);
+        EXPECT_EQ(result.format(), QImage::Format_RGB32);
+        EXPECT_NE(result.constBits(), opaque.constBits());
+        EXPECT_EQ(result, opaque.convertToFormat(QImage::Format_RGB32));
+    }
+    EXPECT_EQ(result.size(), QSize(40, 30));
+    EXPECT_EQ(qAlpha(result.pixel(39, 29)), 255);
+
     QImage grey(6, 6, QImage::Format_Grayscale8);
     grey.fill(QColor(90, 90, 90));
     const QImage fromGrey = Resampler::resized(grey, InterpolationQuality::none, 2, 2, 1);
