@@ -1,0 +1,385 @@
+// The editor's frame on a scale-3 phone (390 x 844 points, 1170 x 2532 pixels) with the
+// largest grid: a full repaint of the canvas view and of the whole screen beside plain
+// QPainter and QGraphicsScene drawings of the same grid; a one-cell change repainting only
+// what changed; and input delivered to the editor until the recoloured cell is painted.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "editing/bucket.h"
+#include "editor/drawing_view_controller.h"
+#include "platform/animation.h"
+#include "platform/app_window.h"
+#include "platform/platform_view_controller.h"
+#include "platform/screen_metrics.h"
+#include "platform/screen_stack.h"
+#include "platform/settings_manager.h"
+#include "scene/scene.h"
+
+namespace {
+
+constexpr int kCells = 28;
+constexpr double kScale = 3;
+constexpr double kWidth = 390;
+constexpr double kHeight = 844;
+
+QImage frameImage() {
+    QImage image(int(kWidth * kScale), int(kHeight * kScale), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(kScale);
+    image.fill(Qt::black);
+    return image;
+}
+
+// Counts the paint events a widget gets and the device pixels they cover.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    qint64 pixels = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) {
+                pixels += qint64(r.width() * kScale) * qint64(r.height() * kScale);
+            }
+        }
+        return false;
+    }
+};
+
+// The editor for a blank 28 x 28 drawing, presented in the app's window.
+struct EditorScreen {
+    AppWindow window{ScreenMetrics::main()};
+    PlatformViewController* home = new PlatformViewController;
+    DrawingViewController* editor = new DrawingViewController;
+    PaintCounter counter;
+
+    EditorScreen() {
+        window.screenStack()->setRootViewController(home);
+        window.show();
+        home->present(editor, false);
+        settle();
+        view().installEventFilter(&counter);
+    }
+
+    CanvasView& view() { return *editor->canvasView; }
+    Canvas& canvas() { return *view().canvas(); }
+
+    // A cell's centre in the canvas view's coordinates.
+    QPointF at(int64_t x, int64_t y) {
+        const QPointF scene =
+            canvas().convertPointToScene(canvas().getPixel(x, y)->position() + QPointF(150, 150));
+        return view().convertPointFromScene(scene);
+    }
+
+    static void settle() {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // Runs the event loop until the canvas view has been painted again.
+    void waitForPaint() {
+        const int before = counter.paints;
+        while (counter.paints == before) {
+            QCoreApplication::processEvents();
+        }
+    }
+
+    void mouse(QEvent::Type type, QPointF local, Qt::MouseButtons buttons) {
+        const QPointF global = view().mapToGlobal(local);
+        QMouseEvent event(type, local, view().mapTo(&window, local), global, Qt::LeftButton,
+                          buttons, Qt::NoModifier);
+        QApplication::sendEvent(&view(), &event);
+    }
+};
+
+EditorScreen& screen() {
+    static EditorScreen* instance = new EditorScreen;
+    return *instance;
+}
+
+void BM_CanvasViewFullRepaint(benchmark::State& state) {
+    CanvasView& view = screen().view();
+    QImage image = frameImage();
+    for (auto _ : state) {
+        view.render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+void BM_EditorFullRepaint(benchmark::State& state) {
+    DrawingViewController& editor = *screen().editor;
+    QImage image = frameImage();
+    for (auto _ : state) {
+        editor.render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// The whole canvas view through the window's backing store, as after a pan or a zoom.
+void BM_CanvasViewUpdate(benchmark::State& state) {
+    EditorScreen& s = screen();
+    s.counter.pixels = 0;
+    const int before = s.counter.paints;
+    for (auto _ : state) {
+        s.view().update();
+        s.waitForPaint();
+    }
+    state.counters["painted_px"] = double(s.counter.pixels) / (s.counter.paints - before);
+}
+
+// The grid as the canvas view lays it out, in points.
+struct GridGeometry {
+    double cell = kWidth / kCells;
+    double top = (kHeight - kWidth) / 2;
+    double line = Pixel::kLineWidth * kWidth / (kCells * Pixel::kSize);
+    QRectF cellRect(int x, int y) const { return QRectF(x * cell, top + y * cell, cell, cell); }
+};
+
+QColor cellColor(int x, int y) { return (x + y) % 5 == 0 ? QColor(200, 40, 40) : Qt::white; }
+
+const QColor kBackground = QColor::fromRgbF(0.1f, 0.1f, 0.1f);
+
+// Plain QPainter: each cell a rectangle with a brush and a pen.
+void BM_QPainterDrawRect(benchmark::State& state) {
+    const GridGeometry grid;
+    QImage image = frameImage();
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.fillRect(QRectF(0, 0, kWidth, kHeight), kBackground);
+        painter.setPen(QPen(Qt::gray, grid.line));
+        for (int x = 0; x < kCells; ++x) {
+            for (int y = 0; y < kCells; ++y) {
+                painter.setBrush(cellColor(x, y));
+                painter.drawRect(grid.cellRect(x, y));
+            }
+        }
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// Plain QPainter: each cell an outline-coloured square with its fill square inside, both on
+// whole device pixels.
+void BM_QPainterTwoFillRects(benchmark::State& state) {
+    const GridGeometry grid;
+    QImage image = frameImage();
+    image.setDevicePixelRatio(1);
+    const int half = std::max(1, qRound(grid.line * kScale / 2));
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.fillRect(image.rect(), kBackground);
+        for (int x = 0; x < kCells; ++x) {
+            for (int y = 0; y < kCells; ++y) {
+                const QRectF r = grid.cellRect(x, y);
+                const QRect device(QPoint(qRound(r.left() * kScale), qRound(r.top() * kScale)),
+                                   QPoint(qRound(r.right() * kScale) - 1,
+                                          qRound(r.bottom() * kScale) - 1));
+                painter.fillRect(device.adjusted(-half, -half, half, half), Qt::gray);
+                painter.fillRect(device.adjusted(half, half, -half, -half), cellColor(x, y));
+            }
+        }
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+void BM_QGraphicsSceneRender(benchmark::State& state) {
+    const GridGeometry grid;
+    QGraphicsScene scene(0, 0, kWidth, kHeight);
+    scene.setBackgroundBrush(kBackground);
+    for (int x = 0; x < kCells; ++x) {
+        for (int y = 0; y < kCells; ++y) {
+            scene.addRect(grid.cellRect(x, y), QPen(Qt::gray, grid.line), cellColor(x, y));
+        }
+    }
+    QImage image = frameImage();
+    for (auto _ : state) {
+        QPainter painter(&image);
+        scene.render(&painter);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// The floor: one fill of the whole frame.
+void BM_FrameFill(benchmark::State& state) {
+    QImage image = frameImage();
+    image.setDevicePixelRatio(1);
+    for (auto _ : state) {
+        image.fill(kBackground);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// One cell recoloured: the scene's dirty rect becomes the view's update region and only that
+// is painted, through the window's backing store.
+void BM_OneCellRepaint(benchmark::State& state) {
+    EditorScreen& s = screen();
+    Pixel* cell = s.canvas().getPixel(13, 14);
+    const Color colors[] = {Color::red(), Color::blue()};
+    int turn = 0;
+    s.counter.pixels = 0;
+    const int before = s.counter.paints;
+    for (auto _ : state) {
+        cell->setFillColor(colors[++turn % 2]);
+        s.waitForPaint();
+    }
+    state.counters["painted_px"] = double(s.counter.pixels) / (s.counter.paints - before);
+}
+
+// The same partial paint alone: the canvas view rendering just the changed cell's region.
+void BM_OneCellRenderRegion(benchmark::State& state) {
+    EditorScreen& s = screen();
+    Pixel* cell = s.canvas().getPixel(13, 14);
+    const QRectF sceneRect =
+        s.canvas().transformToScene().mapRect(cell->drawnBounds()).adjusted(-1, -1, 1, 1);
+    const QRegion region(s.view().sceneToViewTransform().mapRect(sceneRect).toAlignedRect());
+    QImage image = frameImage();
+    for (auto _ : state) {
+        s.view().render(&image, QPoint(), region);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// A finger (the mouse) dragging over the grid: each move lands on the next cell, which the
+// stroke recolours and the window repaints.
+void BM_InputToPaintedCellDrag(benchmark::State& state) {
+    EditorScreen& s = screen();
+    int column = 0;
+    s.mouse(QEvent::MouseButtonPress, s.at(0, 5), Qt::LeftButton);
+    s.mouse(QEvent::MouseMove, s.at(0, 6), Qt::LeftButton);
+    s.settle();
+    const Color colors[] = {Color::red(), Color::blue()};
+    int turn = 0;
+    for (auto _ : state) {
+        column = (column + 1) % kCells;
+        if (column == 0) {
+            s.editor->currentDrawingColor = colors[++turn % 2];
+        }
+        s.mouse(QEvent::MouseMove, s.at(column, 6), Qt::LeftButton);
+        s.waitForPaint();
+    }
+    s.mouse(QEvent::MouseButtonRelease, s.at(column, 6), Qt::NoButton);
+    s.settle();
+}
+
+// A tap: press and release on a cell until it shows its new colour.
+void BM_InputToPaintedCellTap(benchmark::State& state) {
+    EditorScreen& s = screen();
+    const QPointF point = s.at(20, 20);
+    const Color colors[] = {Color::red(), Color::blue()};
+    int turn = 0;
+    for (auto _ : state) {
+        s.editor->currentDrawingColor = colors[++turn % 2];
+        s.mouse(QEvent::MouseButtonPress, point, Qt::LeftButton);
+        s.mouse(QEvent::MouseButtonRelease, point, Qt::NoButton);
+        s.waitForPaint();
+    }
+    state.counters["history"] = double(s.editor->commandManager.commandStack().size());
+}
+
+// The bucket filling the whole blank grid (784 cells) as one step entered into the history.
+// The repaint that follows is the frame measured above; it runs outside the timing, and so
+// does the undo that keeps the history from growing.
+void BM_BucketFillGrid(benchmark::State& state) {
+    EditorScreen& s = screen();
+    DrawingViewController& editor = *s.editor;
+    s.settle();
+    Bucket bucket;
+    const GestureSnapshot tap(GestureState::ended, s.at(5, 5));
+    const Color colors[] = {Color::red(), Color::blue()};
+    int turn = 0;
+    size_t filled = 0;
+    for (auto _ : state) {
+        editor.currentDrawingColor = colors[++turn % 2];
+        bucket.handleTap(tap, editor);
+        state.PauseTiming();
+        filled = editor.groupDrawCommand->drawCommands.size();
+        editor.commandManager.undo();
+        s.settle();
+        state.ResumeTiming();
+    }
+    state.counters["cells"] = double(filled);
+}
+
+// Undo and redo of that fill, each on its own; the other one and the repaints run outside
+// the timing.
+void BM_UndoRedoFill(benchmark::State& state) {
+    EditorScreen& s = screen();
+    DrawingViewController& editor = *s.editor;
+    CommandManager& history = editor.commandManager;
+    const bool timeUndo = state.range(0) == 0;
+    editor.currentDrawingColor = Color::red();
+    Bucket().handleTap(GestureSnapshot(GestureState::ended, s.at(5, 5)), editor);
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (timeUndo && history.commandStack().empty()) {
+            history.redo();
+        } else if (!timeUndo && history.undoStack().empty()) {
+            history.undo();
+        }
+        s.settle();
+        state.ResumeTiming();
+        if (timeUndo) {
+            history.undo();
+        } else {
+            history.redo();
+        }
+    }
+    state.SetLabel(timeUndo ? "undo" : "redo");
+    if (!history.commandStack().empty()) {
+        history.undo();
+    }
+    s.settle();
+}
+
+}  // namespace
+
+BENCHMARK(BM_BucketFillGrid)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedoFill)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CanvasViewFullRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorFullRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CanvasViewUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QPainterDrawRect)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QPainterTwoFillRects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QGraphicsSceneRender)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameFill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneCellRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OneCellRenderRegion)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InputToPaintedCellDrag)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InputToPaintedCellTap)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    // A scale-3 phone: the window is 390 x 844 points on 1170 x 2532 pixels.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(kScale));
+    QTemporaryDir dataDir;
+    qputenv("TILEBLOOM_DATA_DIR", dataDir.path().toUtf8());
+    QApplication app(argc, argv);
+    Animation::setEnabled(false);
+    ScreenMetrics::configure(ScreenMetrics{kWidth, kHeight, kScale});
+    SettingsManager::applyGridSize(kCells);
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
