@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QImage>
@@ -91,12 +92,19 @@ struct EditorScreen {
         }
     }
 
-    // Runs the event loop until the canvas view has been painted again.
-    void waitForPaint() {
+    // Runs the event loop until the canvas view has been painted again; false when nothing
+    // was painted within a second (the input changed nothing).
+    bool waitForPaint() {
         const int before = counter.paints;
+        QElapsedTimer waited;
+        waited.start();
         while (counter.paints == before) {
+            if (waited.elapsed() > 1000) {
+                return false;
+            }
             QCoreApplication::processEvents();
         }
+        return true;
     }
 
     void mouse(QEvent::Type type, QPointF local, Qt::MouseButtons buttons) {
@@ -106,6 +114,11 @@ struct EditorScreen {
         QApplication::sendEvent(&view(), &event);
     }
 };
+
+// A colour other than the one a cell shows, so that painting it always changes something.
+Color recolouring(const Pixel& cell) {
+    return cell.fillColor() == Color::red() ? Color::blue() : Color::red();
+}
 
 EditorScreen& screen() {
     static EditorScreen* instance = new EditorScreen;
@@ -137,7 +150,10 @@ void BM_CanvasViewUpdate(benchmark::State& state) {
     const int before = s.counter.paints;
     for (auto _ : state) {
         s.view().update();
-        s.waitForPaint();
+        if (!s.waitForPaint()) {
+            state.SkipWithError("no repaint");
+            break;
+        }
     }
     state.counters["painted_px"] = double(s.counter.pixels) / (s.counter.paints - before);
 }
@@ -150,7 +166,9 @@ struct GridGeometry {
     QRectF cellRect(int x, int y) const { return QRectF(x * cell, top + y * cell, cell, cell); }
 };
 
-QColor cellColor(int x, int y) { return (x + y) % 5 == 0 ? QColor(200, 40, 40) : Qt::white; }
+QColor cellColor(int x, int y) {
+    return (x + y) % 5 == 0 ? QColor(200, 40, 40) : Qt::white;
+}
 
 const QColor kBackground = QColor::fromRgbF(0.1f, 0.1f, 0.1f);
 
@@ -186,9 +204,9 @@ void BM_QPainterTwoFillRects(benchmark::State& state) {
         for (int x = 0; x < kCells; ++x) {
             for (int y = 0; y < kCells; ++y) {
                 const QRectF r = grid.cellRect(x, y);
-                const QRect device(QPoint(qRound(r.left() * kScale), qRound(r.top() * kScale)),
-                                   QPoint(qRound(r.right() * kScale) - 1,
-                                          qRound(r.bottom() * kScale) - 1));
+                const QRect device(
+                    QPoint(qRound(r.left() * kScale), qRound(r.top() * kScale)),
+                    QPoint(qRound(r.right() * kScale) - 1, qRound(r.bottom() * kScale) - 1));
                 painter.fillRect(device.adjusted(-half, -half, half, half), Qt::gray);
                 painter.fillRect(device.adjusted(half, half, -half, -half), cellColor(x, y));
             }
@@ -231,13 +249,14 @@ void BM_FrameFill(benchmark::State& state) {
 void BM_OneCellRepaint(benchmark::State& state) {
     EditorScreen& s = screen();
     Pixel* cell = s.canvas().getPixel(13, 14);
-    const Color colors[] = {Color::red(), Color::blue()};
-    int turn = 0;
     s.counter.pixels = 0;
     const int before = s.counter.paints;
     for (auto _ : state) {
-        cell->setFillColor(colors[++turn % 2]);
-        s.waitForPaint();
+        cell->setFillColor(recolouring(*cell));
+        if (!s.waitForPaint()) {
+            state.SkipWithError("no repaint");
+            break;
+        }
     }
     state.counters["painted_px"] = double(s.counter.pixels) / (s.counter.paints - before);
 }
@@ -264,15 +283,14 @@ void BM_InputToPaintedCellDrag(benchmark::State& state) {
     s.mouse(QEvent::MouseButtonPress, s.at(0, 5), Qt::LeftButton);
     s.mouse(QEvent::MouseMove, s.at(0, 6), Qt::LeftButton);
     s.settle();
-    const Color colors[] = {Color::red(), Color::blue()};
-    int turn = 0;
     for (auto _ : state) {
         column = (column + 1) % kCells;
-        if (column == 0) {
-            s.editor->currentDrawingColor = colors[++turn % 2];
-        }
+        s.editor->currentDrawingColor = recolouring(*s.canvas().getPixel(column, 6));
         s.mouse(QEvent::MouseMove, s.at(column, 6), Qt::LeftButton);
-        s.waitForPaint();
+        if (!s.waitForPaint()) {
+            state.SkipWithError("no repaint");
+            break;
+        }
     }
     s.mouse(QEvent::MouseButtonRelease, s.at(column, 6), Qt::NoButton);
     s.settle();
@@ -282,13 +300,15 @@ void BM_InputToPaintedCellDrag(benchmark::State& state) {
 void BM_InputToPaintedCellTap(benchmark::State& state) {
     EditorScreen& s = screen();
     const QPointF point = s.at(20, 20);
-    const Color colors[] = {Color::red(), Color::blue()};
-    int turn = 0;
+    const Pixel& cell = *s.canvas().getPixel(20, 20);
     for (auto _ : state) {
-        s.editor->currentDrawingColor = colors[++turn % 2];
+        s.editor->currentDrawingColor = recolouring(cell);
         s.mouse(QEvent::MouseButtonPress, point, Qt::LeftButton);
         s.mouse(QEvent::MouseButtonRelease, point, Qt::NoButton);
-        s.waitForPaint();
+        if (!s.waitForPaint()) {
+            state.SkipWithError("no repaint");
+            break;
+        }
     }
     state.counters["history"] = double(s.editor->commandManager.commandStack().size());
 }

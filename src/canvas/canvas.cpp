@@ -1,6 +1,7 @@
 #include "canvas/canvas.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "canvas/pixel.h"
 #include "platform/console.h"
@@ -54,14 +55,6 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
     }
 }
 
-Pixel* Canvas::getPixel(int64_t x, int64_t y) const {
-    if (x < 0 || x >= width || y < 0 || y >= height) {
-        return nullptr;
-    }
-    const auto index = static_cast<size_t>(x * height + y);
-    return index < pixelArray_.size() ? pixelArray_[index] : nullptr;
-}
-
 std::vector<Color> Canvas::getColorArray() const {
     std::vector<Color> colors;
     colors.reserve(pixelArray_.size());
@@ -69,6 +62,36 @@ std::vector<Color> Canvas::getColorArray() const {
         colors.push_back(pixel->fillColor());
     }
     return colors;
+}
+
+std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
+    std::vector<Pixel*> found;
+    if (pixelArray_.empty() || !std::isfinite(point.x()) || !std::isfinite(point.y())) {
+        return found;
+    }
+    // The cell the grid arithmetic points at and its neighbours, tested exactly as the hit
+    // test tests them, so that a point on a shared edge lands where the hit test puts it.
+    const QPointF origin = pixelArray_.front()->position();
+    const double column = std::floor((point.x() - origin.x()) / Pixel::kSize);
+    const double row = std::floor((point.y() - origin.y()) / Pixel::kSize);
+    if (column < -1 || row < -1 || column > double(width) || row > double(height)) {
+        return found;
+    }
+    const auto x0 = static_cast<int64_t>(column);
+    const auto y0 = static_cast<int64_t>(row);
+    // Later children lie on top and come first in the hit test.
+    for (int64_t x = x0 + 1; x >= x0 - 1; --x) {
+        for (int64_t y = y0 + 1; y >= y0 - 1; --y) {
+            Pixel* cell = getPixel(x, y);
+            bool invertible = false;
+            const QTransform inverse =
+                cell ? cell->transformToParent().inverted(&invertible) : QTransform();
+            if (invertible && cell->containsLocalPoint(inverse.map(point))) {
+                found.push_back(cell);
+            }
+        }
+    }
+    return found;
 }
 
 std::optional<int64_t> Canvas::indexOf(const Pixel* pixel) const {

@@ -25,8 +25,19 @@ public:
 
     // Appends width x height cells; gives them the list's colours when one is passed.
     void setupPixels(const std::vector<Color>* colors);
-    Pixel* getPixel(int64_t x, int64_t y) const;
+    // Inline: the flood fill looks up every neighbour of every cell it fills.
+    Pixel* getPixel(int64_t x, int64_t y) const {
+        if (x < 0 || x >= width || y < 0 || y >= height) {
+            return nullptr;
+        }
+        const auto index = static_cast<size_t>(x * height + y);
+        return index < pixelArray_.size() ? pixelArray_[index] : nullptr;
+    }
     std::vector<Color> getColorArray() const;
+    // The cells whose squares hold a point given in the canvas's own coordinates, in the
+    // order the scene's hit test lists them; found from the grid rather than by testing
+    // every cell, since the cells never move after set-up.
+    std::vector<Pixel*> pixelsAt(QPointF point) const;
     // Index of a cell in pixelArray, by identity; nothing for a foreign cell.
     std::optional<int64_t> indexOf(const Pixel* pixel) const;
 

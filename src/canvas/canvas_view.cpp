@@ -95,11 +95,12 @@ Edges CanvasView::canvasBoundsInView() const {
 }
 
 std::vector<Pixel*> CanvasView::pixelsAtScenePoint(QPointF scenePoint) const {
-    std::vector<Pixel*> cells;
-    for (Node* node : canvasScene_->nodesAt(scenePoint)) {
-        if (auto* pixel = dynamic_cast<Pixel*>(node)) {
-            cells.push_back(pixel);
-        }
+    // The canvas is the only node that carries cells; the way into its coordinates is the
+    // one the scene's hit test takes.
+    bool invertible = false;
+    const QTransform toCanvas = canvas_->transformToScene().inverted(&invertible);
+    if (!invertible) {
+        return {};
     }
-    return cells;
+    return canvas_->pixelsAt(toCanvas.map(scenePoint));
 }

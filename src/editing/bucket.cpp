@@ -1,6 +1,7 @@
 #include "editing/bucket.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -11,20 +12,28 @@ namespace {
 constexpr double kFillTolerance = 0.00001;
 }
 
-bool isEqualToColor(const Color& color, const Color& other, double tolerance) {
-    const auto a = color.getRGBA();
-    const auto b = other.getRGBA();
+namespace {
+bool near(const std::optional<Color::RGBA>& a, const std::optional<Color::RGBA>& b,
+          double tolerance) {
     if (!a || !b) {
         return false;
     }
     return std::abs(a->red - b->red) <= tolerance && std::abs(a->green - b->green) <= tolerance &&
            std::abs(a->blue - b->blue) <= tolerance && std::abs(a->alpha - b->alpha) <= tolerance;
 }
+}  // namespace
+
+bool isEqualToColor(const Color& color, const Color& other, double tolerance) {
+    return near(color.getRGBA(), other.getRGBA(), tolerance);
+}
 
 void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
                const Color& replacement, EditorFields& editor) {
     // Depth-first with an explicit stack: the same cells in the same order as recursing into
     // (c-1, r), (c+1, r), (c, r+1), (c, r-1), without the deep call chain.
+    // The two colours every cell is compared with, converted once rather than per cell.
+    const auto targetRGBA = target.getRGBA();
+    const auto replacementRGBA = replacement.getRGBA();
     std::vector<std::pair<int64_t, int64_t>> pending{{column, row}};
     while (!pending.empty()) {
         const auto [c, r] = pending.back();
@@ -33,9 +42,10 @@ void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
         if (!cell) {
             continue;
         }
-        const Color current = cell->fillColor();
-        if (!isEqualToColor(current, target, kFillTolerance) ||
-            isEqualToColor(current, replacement, kFillTolerance)) {
+        const Color& current = cell->fillColor();
+        const auto currentRGBA = current.getRGBA();
+        if (!near(currentRGBA, targetRGBA, kFillTolerance) ||
+            near(currentRGBA, replacementRGBA, kFillTolerance)) {
             continue;
         }
         editor.groupDrawCommand->addCommand(DrawCommand(current, replacement, cell));
@@ -53,6 +63,8 @@ void Bucket::handleTap(const Gesture& gesture, EditorFields& editor) {
     const std::vector<Pixel*> cells = cellsUnderTouch(gesture, editor);
     editor.groupDrawCommand = std::make_shared<GroupDrawCommand>();
     Canvas& canvas = *editor.canvasView->canvas();
+    // Room for every cell up front: a whole-grid fill would otherwise rehash ten times.
+    editor.groupDrawCommand->drawCommands.reserve(canvas.pixelArray().size());
     for (Pixel* cell : cells) {
         const auto index = canvas.indexOf(cell);
         if (!index) {

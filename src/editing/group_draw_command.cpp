@@ -15,10 +15,12 @@ void GroupDrawCommand::undo() {
 }
 
 void GroupDrawCommand::addCommand(const Command& command) {
-    const auto* draw = dynamic_cast<const DrawCommand*>(&command);
-    if (!draw) {
-        return;
+    if (const auto* draw = dynamic_cast<const DrawCommand*>(&command)) {
+        addCommand(*draw);
     }
-    drawCommands.insert(*draw);
-    draw->pixel->setFillColor(draw->newColor);
+}
+
+void GroupDrawCommand::addCommand(const DrawCommand& command) {
+    drawCommands.insert(command);
+    command.pixel->setFillColor(command.newColor);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory_resource>
 #include <unordered_set>
 
 #include "editing/command.h"
@@ -15,6 +16,15 @@ public:
     // Records a DrawCommand (unless the cell is already recorded) and paints it at once;
     // commands of other kinds are ignored.
     void addCommand(const Command& command) override;
+    // The same for a command known to be a DrawCommand, as the tools have.
+    void addCommand(const DrawCommand& command);
 
-    std::unordered_set<DrawCommand, DrawCommand::Hash> drawCommands;
+private:
+    // The set's entries live here and go all at once with the group: a whole-grid fill
+    // records hundreds of them, and one allocation each would cost more than the fill itself.
+    // Declared before the set so that it outlives it.
+    std::pmr::monotonic_buffer_resource entries_;
+
+public:
+    std::pmr::unordered_set<DrawCommand, DrawCommand::Hash> drawCommands{&entries_};
 };

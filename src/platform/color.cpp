@@ -35,18 +35,6 @@ double Color::alpha() const {
     return 0.0;
 }
 
-std::optional<Color::RGBA> Color::getRGBA() const {
-    switch (space_) {
-        case ColorSpace::rgb:
-            return RGBA{components_[0], components_[1], components_[2], components_[3]};
-        case ColorSpace::gray:
-            return RGBA{components_[0], components_[0], components_[0], components_[1]};
-        case ColorSpace::pattern:
-            break;
-    }
-    return std::nullopt;
-}
-
 namespace {
 float unit(double v) {
     if (!std::isfinite(v)) {

@@ -48,7 +48,18 @@ public:
     double alpha() const;
 
     // RGB components in 0...1, grey turned into RGB; nothing for a colour without RGB form.
-    std::optional<RGBA> getRGBA() const;
+    // Inline: the flood fill compares every cell it visits.
+    std::optional<RGBA> getRGBA() const {
+        switch (space_) {
+            case ColorSpace::rgb:
+                return RGBA{components_[0], components_[1], components_[2], components_[3]};
+            case ColorSpace::gray:
+                return RGBA{components_[0], components_[0], components_[0], components_[1]};
+            case ColorSpace::pattern:
+                break;
+        }
+        return std::nullopt;
+    }
 
     // For painting: components clamped into 0...1, non-finite ones read as 0.
     QColor toQColor() const;

@@ -8,40 +8,41 @@ Node::Node() = default;
 
 Node::~Node() = default;
 
-Scene* Node::scene() const {
-    const Node* top = this;
-    while (top->parent_) {
-        top = top->parent_;
-    }
-    return const_cast<Scene*>(dynamic_cast<const Scene*>(top));
-}
-
 void Node::setPosition(QPointF position) {
     if (position == position_) {
         return;
     }
     position_ = position;
-    setNeedsDisplayAll();
+    transformChanged();
 }
 
 void Node::setXScale(double scale) {
     xScale_ = scale;
-    setNeedsDisplayAll();
+    transformChanged();
 }
 
 void Node::setYScale(double scale) {
     yScale_ = scale;
-    setNeedsDisplayAll();
+    transformChanged();
 }
 
 void Node::setScale(double scale) {
     xScale_ = scale;
     yScale_ = scale;
-    setNeedsDisplayAll();
+    transformChanged();
 }
 
 void Node::setZRotation(double radians) {
     zRotation_ = radians;
+    transformChanged();
+}
+
+void Node::transformChanged() {
+    // Qt maps row vectors: scale first, then rotate, then translate.
+    const double c = std::cos(zRotation_);
+    const double s = std::sin(zRotation_);
+    toParent_ = QTransform(c * xScale_, s * xScale_, -s * yScale_, c * yScale_, position_.x(),
+                           position_.y());
     setNeedsDisplayAll();
 }
 
@@ -52,18 +53,10 @@ bool Node::containsLocalPoint(QPointF point) const {
            point.y() >= area.top() && point.y() < area.bottom();
 }
 
-QTransform Node::transformToParent() const {
-    // Qt maps row vectors: scale first, then rotate, then translate.
-    const double c = std::cos(zRotation_);
-    const double s = std::sin(zRotation_);
-    return QTransform(c * xScale_, s * xScale_, -s * yScale_, c * yScale_, position_.x(),
-                      position_.y());
-}
-
 QTransform Node::transformToScene() const {
     QTransform t;
     for (const Node* n = this; n && n->parent_; n = n->parent_) {
-        t = t * n->transformToParent();
+        t *= n->toParent_;
     }
     return t;
 }
@@ -108,9 +101,8 @@ void Node::updateActions(double time) {
 
 void Node::draw(QPainter&, const QTransform&, const QRectF&) const {}
 
-void Node::drawTree(QPainter& painter, const QTransform& parentToDevice,
-                    const QRectF& clip) const {
-    const QTransform toDevice = transformToParent() * parentToDevice;
+void Node::drawTree(QPainter& painter, const QTransform& parentToDevice, const QRectF& clip) const {
+    const QTransform toDevice = toParent_ * parentToDevice;
     draw(painter, toDevice, clip);
     for (const auto& child : children_) {
         child->drawTree(painter, toDevice, clip);
@@ -119,7 +111,7 @@ void Node::drawTree(QPainter& painter, const QTransform& parentToDevice,
 
 void Node::collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) {
     bool invertible = false;
-    const QTransform inverse = transformToParent().inverted(&invertible);
+    const QTransform inverse = toParent_.inverted(&invertible);
     if (!invertible) {
         return;
     }
@@ -133,22 +125,36 @@ void Node::collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) {
 }
 
 void Node::setNeedsDisplay() {
-    if (Scene* s = scene()) {
-        s->invalidate(transformToScene().mapRect(drawnBounds()));
+    if (!scene_) {
+        return;
     }
+    // A fill or an undo recolours hundreds of cells that have not moved since the last time.
+    if (sceneBoundsGeneration_ != scene_->layoutGeneration()) {
+        sceneBounds_ = transformToScene().mapRect(drawnBounds());
+        sceneBoundsGeneration_ = scene_->layoutGeneration();
+    }
+    scene_->invalidate(sceneBounds_);
 }
 
 void Node::setNeedsDisplayAll() {
-    if (Scene* s = scene()) {
-        s->invalidateAll();
+    if (scene_) {
+        scene_->invalidateAll();
+    }
+}
+
+void Node::joinScene(Scene* scene) {
+    scene_ = scene;
+    for (const auto& child : children_) {
+        child->joinScene(scene);
     }
 }
 
 void Node::adopt(std::unique_ptr<Node> child) {
     child->parent_ = this;
+    child->joinScene(scene_);
     Node* raw = child.get();
     children_.push_back(std::move(child));
-    if (Scene* s = scene()) {
+    if (Scene* s = scene_) {
         s->invalidateAll();
         if (raw->hasActions()) {
             s->actionsScheduled();

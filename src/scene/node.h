@@ -34,7 +34,8 @@ public:
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
 
     Node* parent() const { return parent_; }
-    Scene* scene() const;
+    // The scene at the root of this node's tree, or nothing while it is not in one.
+    Scene* scene() const { return scene_; }
     const std::vector<std::unique_ptr<Node>>& children() const { return children_; }
 
     // Takes ownership; the child is drawn above earlier children.
@@ -53,7 +54,7 @@ public:
     virtual QRectF drawnBounds() const { return localBounds(); }
 
     // From this node's coordinates into its parent's.
-    QTransform transformToParent() const;
+    const QTransform& transformToParent() const { return toParent_; }
     // From this node's coordinates into the scene's.
     QTransform transformToScene() const;
     QPointF convertPointToScene(QPointF point) const;
@@ -78,11 +79,17 @@ public:
 protected:
     // Asks the scene to redraw what this node covers.
     void setNeedsDisplay();
-    // Asks the scene to redraw everything (a transform changed).
+    // Asks the scene to redraw everything. Every change of a transform or of what a node
+    // covers must come through here: it also retires the nodes' cached scene bounds.
     void setNeedsDisplayAll();
+
+    // For the scene itself, which is the root of its own tree.
+    void setSceneRoot(Scene* scene) { scene_ = scene; }
 
 private:
     void adopt(std::unique_ptr<Node> child);
+    void joinScene(Scene* scene);
+    void transformChanged();
 
     QPointF position_{0, 0};
     double xScale_ = 1;
@@ -90,6 +97,13 @@ private:
     double zRotation_ = 0;
     bool userInteractionEnabled_ = false;
     Node* parent_ = nullptr;
+    Scene* scene_ = nullptr;
+    // Kept up to date by the setters: drawing and invalidation ask for it once per node and
+    // frame or change, and the trigonometry would otherwise run every time.
+    QTransform toParent_;
+    // drawnBounds() in scene points, valid while the scene's layout generation is this one.
+    QRectF sceneBounds_;
+    quint64 sceneBoundsGeneration_ = 0;
     std::vector<std::unique_ptr<Node>> children_;
     std::vector<RunningAction> actions_;
 };

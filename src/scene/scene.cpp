@@ -1,6 +1,10 @@
 #include "scene/scene.h"
 
-Scene::Scene(QSizeF size) : size_(size) {}
+#include <algorithm>
+
+Scene::Scene(QSizeF size) : size_(size) {
+    setSceneRoot(this);
+}
 
 void Scene::setBackgroundColor(const Color& color) {
     backgroundColor_ = color;
@@ -44,14 +48,23 @@ bool anyActions(const Node& node) {
 bool Scene::hasRunningActions() const { return anyActions(*this); }
 
 void Scene::invalidate(const QRectF& sceneRect) {
-    if (!everything_) {
-        dirty_ = dirty_.isNull() ? sceneRect : dirty_.united(sceneRect);
+    if (!everything_ && !sceneRect.isNull()) {
+        if (dirty_.isNull()) {
+            dirty_ = sceneRect;
+        } else {
+            // By hand rather than united(): a fill adds hundreds of rects in a row.
+            dirty_.setCoords(std::min(dirty_.left(), sceneRect.left()),
+                             std::min(dirty_.top(), sceneRect.top()),
+                             std::max(dirty_.right(), sceneRect.right()),
+                             std::max(dirty_.bottom(), sceneRect.bottom()));
+        }
     }
     needsDisplay_ = true;
     requestDisplay();
 }
 
 void Scene::invalidateAll() {
+    ++layoutGeneration_;
     everything_ = true;
     needsDisplay_ = true;
     requestDisplay();

@@ -34,6 +34,9 @@ public:
     void invalidate(const QRectF& sceneRect);
     void invalidateAll();
     bool needsDisplay() const { return needsDisplay_; }
+    // Changes whenever anything may have moved or changed shape (every invalidateAll), so
+    // nodes can keep their scene bounds between such changes.
+    quint64 layoutGeneration() const { return layoutGeneration_; }
     // The area to redraw (everything after invalidateAll), and clears the record.
     QRectF takeDirtyRect();
 
@@ -52,5 +55,6 @@ private:
     bool everything_ = true;
     QRectF dirty_;
     bool requested_ = false;
+    quint64 layoutGeneration_ = 1;
     std::function<void()> displayRequestHandler_;
 };

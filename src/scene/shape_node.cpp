@@ -21,9 +21,22 @@ void ShapeNode::setPathRect(const QRectF& rect) {
 }
 
 void ShapeNode::setFillColor(const Color& color) {
+    if (color == fillColor_) {
+        // Nothing to redraw: entering a fill or stroke into the history sets every cell it
+        // painted to the colour it already shows.
+        return;
+    }
     fillColor_ = color;
-    fillPaint_ = color.toQColor();
+    fillPaintStale_ = true;
     setNeedsDisplay();
+}
+
+const QColor& ShapeNode::fillPaint() const {
+    if (fillPaintStale_) {
+        fillPaint_ = fillColor_.toQColor();
+        fillPaintStale_ = false;
+    }
+    return fillPaint_;
 }
 
 void ShapeNode::setStrokeColor(const Color& color) {
@@ -61,7 +74,7 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, antialiased_);
     painter.setTransform(toDevice);
-    painter.fillRect(pathRect_, fillPaint_);
+    painter.fillRect(pathRect_, fillPaint());
     if (stroked) {
         QPen pen(strokePaint_, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         painter.setPen(pen);
@@ -81,7 +94,7 @@ void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool 
     const int top = qRound(exact.top());
     const int bottom = qRound(exact.bottom());
     if (!stroked) {
-        painter.fillRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), fillPaint_);
+        painter.fillRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), fillPaint());
         return;
     }
     const double scale = std::hypot(toDevice.m11(), toDevice.m12());
@@ -94,7 +107,7 @@ void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool 
         painter.fillRect(band, strokePaint_);
         return;
     }
-    if (fillPaint_.alpha() == 255) {
+    if (fillPaint().alpha() == 255) {
         painter.fillRect(band, strokePaint_);
     } else {
         // A see-through fill must not show the stroke colour through it.
@@ -109,5 +122,5 @@ void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool 
                                inner.height()),
                          strokePaint_);
     }
-    painter.fillRect(inner, fillPaint_);
+    painter.fillRect(inner, fillPaint());
 }

@@ -28,13 +28,16 @@ public:
 
 private:
     void drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const;
+    const QColor& fillPaint() const;
 
     QRectF pathRect_;
     Color fillColor_ = Color::clear();
     Color strokeColor_ = Color::white();
     double lineWidth_ = 1;
     bool antialiased_ = true;
-    // Painting colours, converted once per change rather than once per frame.
-    QColor fillPaint_;
+    // Painting colours, converted at most once per change and frame. The fill converts when
+    // it is next drawn: a fill or an undo recolours hundreds of cells at a time.
+    mutable QColor fillPaint_;
+    mutable bool fillPaintStale_ = false;
     QColor strokePaint_;
 };

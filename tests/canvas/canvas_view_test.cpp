@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -76,6 +77,53 @@ TEST(CanvasViewTest, FindsTheCellUnderAViewPoint) {
     // A shared edge (19.5 points from the left) belongs to exactly one cell.
     const auto edge = view.pixelsAtScenePoint(view.convertPointToScene(QPointF(19.5, 400)));
     EXPECT_EQ(edge.size(), 1u);
+}
+
+// The cells under a point are found from the grid; they must be the ones the scene's own hit
+// test lists, in its order, on the edges between cells too, however the canvas is moved.
+TEST(CanvasViewTest, FindsTheCellsTheScenesHitTestFinds) {
+    GridSize size(28);
+    CanvasView view;
+    Canvas& canvas = *view.canvas();
+    const auto hitTest = [&view](QPointF scenePoint) {
+        std::vector<Pixel*> cells;
+        for (Node* node : view.canvasScene()->nodesAt(scenePoint)) {
+            if (auto* cell = dynamic_cast<Pixel*>(node)) {
+                cells.push_back(cell);
+            }
+        }
+        return cells;
+    };
+    const double fitted = canvas.xScale();
+    const struct {
+        double scale;
+        double rotation;
+        QPointF position;
+    } placements[] = {
+        {1, 0, QPointF(195, 422)},
+        {2.5, 0, QPointF(120, 500)},
+        {1, std::numbers::pi / 2, QPointF(195, 422)},
+        {1.7, 0.3, QPointF(230, 400)},
+    };
+    int cellsFound = 0;
+    for (const auto& placement : placements) {
+        canvas.setScale(fitted * placement.scale);
+        canvas.setZRotation(placement.rotation);
+        canvas.setPosition(placement.position);
+        // Steps of a quarter cell land on every edge and corner between cells, in scene points.
+        const double step = canvas.xScale() * Pixel::kSize / 4;
+        for (double x = -2 * step; x <= 390 + 2 * step; x += step) {
+            for (double y = 400 - 60 * step; y <= 440 + 60 * step; y += step) {
+                const auto expected = hitTest(QPointF(x, y));
+                ASSERT_EQ(view.pixelsAtScenePoint(QPointF(x, y)), expected) << x << ", " << y;
+                cellsFound += int(expected.size());
+            }
+        }
+    }
+    EXPECT_GT(cellsFound, 10000);
+    // A canvas scaled to nothing has no cells anywhere.
+    canvas.setScale(0);
+    EXPECT_TRUE(view.pixelsAtScenePoint(QPointF(195, 422)).empty());
 }
 
 TEST(CanvasViewTest, AReopenedDrawingKeepsItsOwnSize) {
