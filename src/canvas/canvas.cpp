@@ -94,6 +94,43 @@ std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
     return found;
 }
 
+void Canvas::draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const {
+    if (!cellsHideSprite(toDevice, clip)) {
+        SpriteNode::draw(painter, toDevice, clip);
+    }
+}
+
+bool Canvas::cellsHideSprite(const QTransform& toDevice, const QRectF& clip) const {
+    // The cells tile the sprite. Drawn on whole device pixels with opaque colours, they cover
+    // every pixel of it, and painting it first would only cost memory traffic. Only the cells
+    // in the clip matter: a one-cell repaint looks at a handful.
+    bool invertible = false;
+    const QRectF area = toDevice.inverted(&invertible).mapRect(clip);
+    if (!invertible || pixelArray_.empty() ||
+        static_cast<int64_t>(pixelArray_.size()) != width * height) {
+        return false;
+    }
+    const QPointF origin = pixelArray_.front()->position();
+    const auto cellAt = [](double offset, int64_t count) {
+        return static_cast<int64_t>(
+            std::clamp(std::floor(offset / Pixel::kSize), 0.0, double(count - 1)));
+    };
+    const int64_t left = cellAt(area.left() - origin.x(), width);
+    const int64_t right = cellAt(area.right() - origin.x(), width);
+    const int64_t bottom = cellAt(area.top() - origin.y(), height);
+    const int64_t top = cellAt(area.bottom() - origin.y(), height);
+    for (int64_t x = left; x <= right; ++x) {
+        for (int64_t y = bottom; y <= top; ++y) {
+            const Pixel* cell = getPixel(x, y);
+            if (cell->transformToParent().type() > QTransform::TxTranslate ||
+                !cell->drawsOpaqueSnappedPath(toDevice)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 std::optional<int64_t> Canvas::indexOf(const Pixel* pixel) const {
     const auto found = std::find(pixelArray_.begin(), pixelArray_.end(), pixel);
     if (found == pixelArray_.end()) {

@@ -41,6 +41,11 @@ public:
     // Index of a cell in pixelArray, by identity; nothing for a foreign cell.
     std::optional<int64_t> indexOf(const Pixel* pixel) const;
 
+    // Leaves the sprite out when the cells hide it.
+    void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
+
 private:
+    bool cellsHideSprite(const QTransform& toDevice, const QRectF& clip) const;
+
     std::vector<Pixel*> pixelArray_;
 };

@@ -52,6 +52,9 @@ public:
     virtual bool containsLocalPoint(QPointF point) const;
     // What this node's drawing covers in its own coordinates (bounds plus any stroke).
     virtual QRectF drawnBounds() const { return localBounds(); }
+    // What this node's drawing covers with opaque colour, in its own coordinates (nothing by
+    // default); the view leaves the background out there.
+    virtual QRectF opaqueBounds() const { return {}; }
 
     // From this node's coordinates into its parent's.
     const QTransform& transformToParent() const { return toParent_; }
@@ -68,7 +71,9 @@ public:
     // Advances this node's actions and its children's to time (scene clock, seconds).
     void updateActions(double time);
 
-    // Draws this node's own content; toDevice maps its coordinates to device pixels.
+    // Draws this node's own content. toDevice maps its coordinates to device pixels, which
+    // are the painter's coordinates on entry (combine further transforms with it); clip is in
+    // device pixels.
     virtual void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
     // Draws this node and its subtree in order.
     void drawTree(QPainter& painter, const QTransform& parentToDevice, const QRectF& clip) const;

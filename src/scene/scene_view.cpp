@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 #include "scene/scene.h"
 
@@ -108,15 +109,37 @@ void SceneView::tick() {
 
 void SceneView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRectF clip = event->rect();
     if (!scene_) {
-        painter.fillRect(clip, Qt::black);
+        painter.fillRect(event->rect(), Qt::black);
         return;
     }
-    painter.fillRect(clip, scene_->backgroundColor().toQColor());
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setClipRect(event->rect());
-    scene_->drawTree(painter, sceneToViewTransform(), clip);
+    // The nodes draw in device pixels, so that shapes snap to real pixels at any display
+    // scale: at scale 3 a cell edge may fall on any third of a point.
+    const QTransform viewToDevice = painter.deviceTransform();
+    painter.setWorldTransform(viewToDevice.inverted());
+    const QRectF clip = viewToDevice.mapRect(QRectF(event->rect()));
+    const QTransform sceneToDevice = sceneToViewTransform() * viewToDevice;
+    // The background only where no node covers it: a frame is mostly memory bandwidth.
+    QRegion background(clip.toAlignedRect());
+    for (const auto& child : scene_->children()) {
+        const QTransform toDevice = child->transformToParent() * sceneToDevice;
+        const QRectF opaque = child->opaqueBounds();
+        if (!opaque.isEmpty() && toDevice.type() <= QTransform::TxScale) {
+            // Whole pixels only: those a drawing covers for certain whatever its rounding.
+            const QRectF area = toDevice.mapRect(opaque);
+            const QPoint topLeft(int(std::ceil(area.left())), int(std::ceil(area.top())));
+            const QPoint bottomRight(int(std::floor(area.right())) - 1,
+                                     int(std::floor(area.bottom())) - 1);
+            background -= QRect(topLeft, bottomRight);
+        }
+    }
+    const QColor backgroundColor = scene_->backgroundColor().toQColor();
+    for (const QRect& part : background) {
+        painter.fillRect(part, backgroundColor);
+    }
+    scene_->drawTree(painter, sceneToDevice, clip);
 }
 
 void SceneView::resizeEvent(QResizeEvent* event) {

@@ -73,7 +73,7 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, antialiased_);
-    painter.setTransform(toDevice);
+    painter.setTransform(toDevice, true);
     painter.fillRect(pathRect_, fillPaint());
     if (stroked) {
         QPen pen(strokePaint_, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -82,6 +82,12 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
         painter.drawRect(pathRect_);
     }
     painter.restore();
+}
+
+bool ShapeNode::drawsOpaqueSnappedPath(const QTransform& toDevice) const {
+    const bool stroked = lineWidth_ > 0 && strokePaint_.alpha() > 0;
+    return !antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint_.alpha() == 255) &&
+           fillPaint().alpha() == 255;
 }
 
 void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const {

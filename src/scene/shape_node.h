@@ -25,6 +25,9 @@ public:
     QRectF localBounds() const override { return pathRect_; }
     QRectF drawnBounds() const override;
     void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
+    // Whether drawing with toDevice fills the whole path, snapped to device pixels, with
+    // opaque colour (and its stroke, if any, too).
+    bool drawsOpaqueSnappedPath(const QTransform& toDevice) const;
 
 private:
     void drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const;

@@ -19,13 +19,17 @@ QRectF SpriteNode::localBounds() const {
                   size_.width(), size_.height());
 }
 
+QRectF SpriteNode::opaqueBounds() const {
+    return color_.alpha() >= 1 ? localBounds() : QRectF();
+}
+
 void SpriteNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const {
     const QRectF bounds = localBounds();
     if (!toDevice.mapRect(bounds).intersects(clip)) {
         return;
     }
     painter.save();
-    painter.setTransform(toDevice);
+    painter.setTransform(toDevice, true);
     painter.fillRect(bounds, color_.toQColor());
     painter.restore();
 }

@@ -18,6 +18,7 @@ public:
     void setAnchorPoint(QPointF anchor);
 
     QRectF localBounds() const override;
+    QRectF opaqueBounds() const override;
     void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
 
 private:
