@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QString>
 #include <QWidget>
@@ -11,6 +12,8 @@ inline void saveScreenshotIfAsked(QWidget& widget, const QString& name) {
     if (folder.isEmpty()) {
         return;
     }
+    // Let pending layouts settle first.
+    QCoreApplication::processEvents();
     QDir().mkpath(folder);
     widget.grab().save(QDir(folder).filePath(name + QStringLiteral(".png")), "PNG");
 }
