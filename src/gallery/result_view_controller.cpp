@@ -34,7 +34,7 @@ QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont)
     body.setPixelSize(15);
     painter.setFont(body);
     painter.setPen(QColor(0xcf, 0xcb, 0xf5));
-    painter.drawText(QRectF(10, titleRect.bottom() + 6, size.width() - 20, 60),
+    painter.drawText(QRectF(10, titleRect.bottom() + 6, size.width() - 20, 80),
                      Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                      QObject::tr("Start a new drawing on the home screen and save it: it "
                                  "will show up here."));
