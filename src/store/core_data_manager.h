@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "platform/color.h"
+
+class Drawing;
+class Thumbnail;
+
+// Every read, save and delete of stored drawings, thumbnails and the colour history. All
+// operations run on the main thread against the application's main context, and report a
+// failure only as one console line: the message, the error's description, ", " and its
+// details. Without an application container they do nothing and return the empty result.
+class CoreDataManager {
+public:
+    CoreDataManager() = delete;
+
+    // Every thumbnail, oldest saved first; nothing when the fetch failed.
+    static std::optional<std::vector<Thumbnail*>> loadThumbnails();
+    // Gives the stored record with the drawing's id the drawing's colours and thumbnail, and
+    // saves. True when the store was saved; false, silently, for an id that is not stored.
+    static bool updateDrawing(Drawing* drawing);
+    // Saves a new or reopened drawing; a reopened one loses its previous thumbnail.
+    static void saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail);
+    static void saveDuplicate(Drawing* drawing);
+    // Deletes the thumbnail's stored record, and with it the drawing it shows.
+    static void deleteThumbnail(Thumbnail* thumbnail,
+                                const QString& message = QStringLiteral("Could not delete. "));
+    // The history colours, newest first; nothing when the fetch failed.
+    static std::optional<std::vector<Color>> loadColorHistory();
+    static void saveColor(const Color& color);
+    // Deletes every history entry equal to the colour (same space, same components).
+    static void deleteColor(const Color& color);
+};

@@ -1,0 +1,126 @@
+#include "store/drawing.h"
+
+#include "platform/console.h"
+#include "store/managed_object_context.h"
+#include "store/persistent_container_provider.h"
+#include "store/thumbnail.h"
+
+Drawing* Drawing::create(const std::vector<Color>& colorArray, int64_t width, int64_t height) {
+    ManagedObjectContext* context = PersistentContainerProvider::applicationViewContext();
+    if (context == nullptr) {
+        return nullptr;
+    }
+    auto* drawing = static_cast<Drawing*>(context->insertNewObject(Entity::drawing));
+    drawing->setHeight(height);
+    drawing->setWidth(width);
+    drawing->setColorArray(colorArray);
+    return drawing;  // the context gave it a fresh random id
+}
+
+void Drawing::setWidth(int64_t width) {
+    if (width != width_) {
+        width_ = width;
+        markChanged(widthBit);
+    }
+}
+
+void Drawing::setHeight(int64_t height) {
+    if (height != height_) {
+        height_ = height;
+        markChanged(heightBit);
+    }
+}
+
+void Drawing::setColorArray(const std::vector<Color>& colorArray) {
+    if (colorArray != colorArray_) {
+        colorArray_ = colorArray;
+        markChanged(colorArrayBit);
+    }
+}
+
+Thumbnail* Drawing::thumbnail() const {
+    if (thumbnailKey_ != 0) {
+        managedObjectContext()->resolveThumbnail(this);
+    }
+    return thumbnail_;
+}
+
+void Drawing::setThumbnail(Thumbnail* thumbnail) {
+    if (thumbnail != nullptr && thumbnail->managedObjectContext() != managedObjectContext()) {
+        printLine(QStringLiteral("A drawing cannot be linked to a thumbnail of another store."));
+        return;
+    }
+    Thumbnail* previous = this->thumbnail();
+    if (previous == thumbnail) {
+        return;
+    }
+    if (previous != nullptr) {
+        previous->drawing_ = nullptr;
+        previous->drawingKey_ = 0;
+    }
+    if (thumbnail != nullptr) {
+        if (Drawing* former = thumbnail->drawing()) {
+            former->thumbnail_ = nullptr;
+            former->thumbnailKey_ = 0;
+            former->markChanged(thumbnailBit);
+        }
+        thumbnail->drawing_ = this;
+        thumbnail->drawingKey_ = 0;
+    }
+    thumbnail_ = thumbnail;
+    markChanged(thumbnailBit);
+}
+
+QVariant Drawing::value(const QString& key) const {
+    if (key == u"width") {
+        return QVariant::fromValue<qint64>(width_);
+    }
+    if (key == u"height") {
+        return QVariant::fromValue<qint64>(height_);
+    }
+    if (key == u"colorArray") {
+        return QVariant::fromValue(colorArray_);
+    }
+    if (key == u"thumbnail") {
+        return QVariant::fromValue(static_cast<ManagedObject*>(thumbnail()));
+    }
+    if (key == u"id") {
+        return QVariant::fromValue(id_);
+    }
+    return {};
+}
+
+bool Drawing::setValue(const QString& key, const QVariant& value) {
+    if (key == u"width" || key == u"height") {
+        bool ok = false;
+        const qint64 number = value.toLongLong(&ok);
+        if (!ok) {
+            return false;
+        }
+        key == u"width" ? setWidth(number) : setHeight(number);
+        return true;
+    }
+    if (key == u"colorArray") {
+        if (value.metaType() != QMetaType::fromType<std::vector<Color>>()) {
+            return false;
+        }
+        setColorArray(value.value<std::vector<Color>>());
+        return true;
+    }
+    if (key == u"thumbnail") {
+        if (!value.isValid() || value.isNull()) {
+            setThumbnail(nullptr);
+            return true;
+        }
+        if (value.metaType() != QMetaType::fromType<ManagedObject*>()) {
+            return false;
+        }
+        auto* object = value.value<ManagedObject*>();
+        if (object != nullptr && object->entity() != Entity::thumbnail) {
+            return false;
+        }
+        setThumbnail(static_cast<Thumbnail*>(object));
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QUuid>
+#include <cstdint>
+#include <vector>
+
+#include "platform/color.h"
+#include "store/managed_object.h"
+
+class Thumbnail;
+
+// One saved picture: its grid size and cell colours in column-major order (the cell in
+// column x and row y at x * height + y), linked one-to-one with its current thumbnail.
+class Drawing : public ManagedObject {
+public:
+    // Attribute bits for change tracking.
+    enum Attribute : unsigned { widthBit = 1, heightBit = 2, colorArrayBit = 4, thumbnailBit = 8 };
+
+    // A new drawing in the application's main context with a fresh random id and no
+    // thumbnail; nothing when the application provides no store container.
+    static Drawing* create(const std::vector<Color>& colorArray, int64_t width, int64_t height);
+
+    int64_t width() const { return width_; }
+    void setWidth(int64_t width);
+    int64_t height() const { return height_; }
+    void setHeight(int64_t height);
+    const std::vector<Color>& colorArray() const { return colorArray_; }
+    void setColorArray(const std::vector<Color>& colorArray);
+
+    // Setting either side of the link also sets the other and unlinks former partners.
+    Thumbnail* thumbnail() const;
+    void setThumbnail(Thumbnail* thumbnail);
+
+    const QUuid& id() const { return id_; }
+
+    // Keys: "width", "height" (qint64), "colorArray" (std::vector<Color>),
+    // "thumbnail" (ManagedObject*), "id" (QUuid, read only).
+    QVariant value(const QString& key) const override;
+    bool setValue(const QString& key, const QVariant& value) override;
+
+private:
+    friend class ManagedObjectContext;
+    friend class Thumbnail;
+    explicit Drawing(ManagedObjectContext* context) : ManagedObject(context, Entity::drawing) {}
+
+    int64_t width_ = 0;
+    int64_t height_ = 0;
+    std::vector<Color> colorArray_;
+    QUuid id_;
+    // The link, loaded on first use: thumbnailKey_ names the stored row until then.
+    mutable Thumbnail* thumbnail_ = nullptr;
+    mutable int64_t thumbnailKey_ = 0;
+};

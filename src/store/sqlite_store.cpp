@@ -1,0 +1,235 @@
+#include "store/sqlite_store.h"
+
+#include <QSqlError>
+#include <QStringList>
+#include <atomic>
+
+namespace {
+// Each store gets its own connection, so that several can be opened one after the other.
+QString uniqueConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("tilebloom-store-%1").arg(++counter);
+}
+
+// Insertion order is the order of seq, which AUTOINCREMENT never reuses, even after the
+// newest row was deleted. A drawing's thumbnail link is kept on the drawing's side only
+// (Thumbnail.drawing is its inverse), so the two directions can never disagree in the file.
+const char* const schema[] = {
+    "CREATE TABLE IF NOT EXISTS Drawing ("
+    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " id TEXT NOT NULL UNIQUE,"
+    " width INTEGER NOT NULL,"
+    " height INTEGER NOT NULL,"
+    " colorArray BLOB NOT NULL,"
+    " thumbnail TEXT UNIQUE"
+    ") STRICT",
+    "CREATE TABLE IF NOT EXISTS Thumbnail ("
+    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " id TEXT NOT NULL UNIQUE,"
+    " date TEXT NOT NULL,"
+    " fileName TEXT NOT NULL,"
+    " imageData BLOB NOT NULL"
+    ") STRICT",
+    "CREATE TABLE IF NOT EXISTS ColorHistory ("
+    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " color BLOB NOT NULL"
+    ") STRICT",
+    "CREATE INDEX IF NOT EXISTS ColorHistoryByColor ON ColorHistory (color)",
+};
+
+const char* const expectedColumns[] = {
+    "SELECT seq, id, width, height, colorArray, thumbnail FROM Drawing LIMIT 0",
+    "SELECT seq, id, date, fileName, imageData FROM Thumbnail LIMIT 0",
+    "SELECT seq, color FROM ColorHistory LIMIT 0",
+};
+}  // namespace
+
+SqliteStore::SqliteStore() : connectionName_(uniqueConnectionName()) {}
+
+SqliteStore::~SqliteStore() {
+    statements_.clear();
+    if (database_.isValid()) {
+        database_.close();
+    }
+    database_ = QSqlDatabase();
+    if (QSqlDatabase::contains(connectionName_)) {
+        QSqlDatabase::removeDatabase(connectionName_);
+    }
+}
+
+std::optional<StoreError> SqliteStore::open(const QString& path) {
+    if (attempted_) {
+        return openError_;
+    }
+    attempted_ = true;
+    path_ = path;
+    openError_ = openFile();
+    open_ = !openError_.has_value();
+    if (!open_) {
+        statements_.clear();
+        if (database_.isValid()) {
+            database_.close();
+        }
+    }
+    return openError_;
+}
+
+std::optional<StoreError> SqliteStore::openFile() {
+    database_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+    database_.setDatabaseName(path_);
+    database_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!database_.open()) {
+        return errorFrom(database_.lastError(), QStringLiteral("open"));
+    }
+    // Reading the schema and the version first makes SQLite check the file's header before
+    // anything is written to it.
+    int version = 0;
+    {
+        QSqlQuery query(database_);
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            return errorFrom(query.lastError(), QStringLiteral("open"));
+        }
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+            return errorFrom(query.lastError(), QStringLiteral("open"));
+        }
+        version = query.value(0).toInt();
+    }
+    if (version > schemaVersion) {
+        return error(QStringLiteral("The store was written by a newer version of the app."),
+                     QStringLiteral("open"), {{QStringLiteral("storeVersion"), version}});
+    }
+    if (version == schemaVersion) {
+        if (auto failure = recognise(version)) {
+            return failure;
+        }
+    }
+    if (auto failure = run(QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("open"))) {
+        return failure;
+    }
+    if (auto failure = run(QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("open"))) {
+        return failure;
+    }
+    if (version == 0) {
+        if (auto failure = createTables()) {
+            return failure;
+        }
+        if (auto failure = recognise(schemaVersion)) {
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<StoreError> SqliteStore::recognise(int version) {
+    QSqlQuery query(database_);
+    for (const char* sql : expectedColumns) {
+        if (!query.exec(QString::fromLatin1(sql))) {
+            const QSqlError failure = query.lastError();
+            return error(QStringLiteral("The store file does not hold the expected tables."),
+                         QStringLiteral("open"),
+                         {{QStringLiteral("storeVersion"), version},
+                          {QStringLiteral("sqliteMessage"), failure.databaseText()}});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<StoreError> SqliteStore::createTables() {
+    if (auto failure = begin()) {
+        return failure;
+    }
+    QStringList statements;
+    for (const char* sql : schema) {
+        statements << QString::fromLatin1(sql);
+    }
+    statements << QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion);
+    for (const QString& sql : statements) {
+        if (auto failure = run(sql, QStringLiteral("create tables"))) {
+            rollback();
+            return failure;
+        }
+    }
+    return commit();
+}
+
+QSqlQuery* SqliteStore::prepared(const QString& sql, const QString& operation,
+                                 std::optional<StoreError>& error) {
+    auto found = statements_.find(sql);
+    if (found != statements_.end()) {
+        return found->second.get();
+    }
+    auto query = std::make_unique<QSqlQuery>(database_);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        error = errorFrom(query->lastError(), operation);
+        return nullptr;
+    }
+    return statements_.emplace(sql, std::move(query)).first->second.get();
+}
+
+std::optional<StoreError> SqliteStore::run(QSqlQuery& query, const QString& operation) {
+    if (!query.exec()) {
+        StoreError failure = errorFrom(query.lastError(), operation);
+        query.finish();
+        return failure;
+    }
+    return std::nullopt;
+}
+
+std::optional<StoreError> SqliteStore::run(const QString& sql, const QString& operation) {
+    std::optional<StoreError> failure;
+    QSqlQuery* query = prepared(sql, operation, failure);
+    if (query == nullptr) {
+        return failure;
+    }
+    failure = run(*query, operation);
+    query->finish();
+    return failure;
+}
+
+StoreError SqliteStore::unavailable(const QString& operation) const {
+    return error(QStringLiteral("The store is not open."), operation,
+                 {{QStringLiteral("reason"),
+                   openError_ ? openError_->description() : QStringLiteral("not loaded")}});
+}
+
+std::optional<StoreError> SqliteStore::begin() {
+    // IMMEDIATE takes the write lock at once, so a busy file fails before any work is done.
+    return run(QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("begin"));
+}
+
+std::optional<StoreError> SqliteStore::commit() {
+    if (auto failure = run(QStringLiteral("COMMIT"), QStringLiteral("commit"))) {
+        rollback();
+        return failure;
+    }
+    return std::nullopt;
+}
+
+void SqliteStore::rollback() {
+    QSqlQuery query(database_);
+    // Fails harmlessly when SQLite already rolled the transaction back itself.
+    query.exec(QStringLiteral("ROLLBACK"));
+}
+
+StoreError SqliteStore::errorFrom(const QSqlError& failure, const QString& operation) const {
+    const QString message =
+        failure.databaseText().isEmpty() ? failure.driverText() : failure.databaseText();
+    QVariantMap details{{QStringLiteral("driverMessage"), failure.driverText()}};
+    if (!failure.nativeErrorCode().isEmpty()) {
+        details.insert(QStringLiteral("sqliteCode"), failure.nativeErrorCode().toInt());
+    }
+    if (!failure.databaseText().isEmpty()) {
+        details.insert(QStringLiteral("sqliteMessage"), failure.databaseText());
+    }
+    return error(message.isEmpty() ? QStringLiteral("Unknown store error.") : message, operation,
+                 details);
+}
+
+StoreError SqliteStore::error(const QString& description, const QString& operation,
+                              QVariantMap details) const {
+    details.insert(QStringLiteral("operation"), operation);
+    details.insert(QStringLiteral("storeFile"), path_);
+    return StoreError(description, details);
+}

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include "platform/device_orientation_center.h"
+#include "platform/impact_feedback_generator.h"
+#include "platform/store_review_controller.h"
+
+namespace {
+using O = DeviceOrientation;
+}
+
+TEST(DeviceOrientationTest, ObserversHearEachChangeUntilRemoved) {
+    DeviceOrientationCenter& center = DeviceOrientationCenter::shared();
+    center.simulateOrientation(O::portrait);
+    std::vector<O> first;
+    int second = 0;
+    auto a = center.addObserver([&] { first.push_back(center.orientation()); });
+    auto b = center.addObserver([&] { ++second; });
+    EXPECT_NE(a, b);
+
+    center.simulateOrientation(O::landscapeLeft);
+    center.simulateOrientation(O::landscapeLeft);  // no change, no news
+    center.simulateOrientation(O::faceUp);
+    center.removeObserver(b);
+    center.removeObserver(b);
+    center.simulateOrientation(O::portraitUpsideDown);
+    EXPECT_EQ(first, (std::vector<O>{O::landscapeLeft, O::faceUp, O::portraitUpsideDown}));
+    EXPECT_EQ(second, 2);
+
+    // An observer that removes another while being told: the removed one is not called.
+    int third = 0;
+    DeviceOrientationCenter::ObserverToken c = 0;
+    auto d = center.addObserver([&] { center.removeObserver(c); });
+    c = center.addObserver([&] { ++third; });
+    center.simulateOrientation(O::portrait);
+    EXPECT_EQ(third, 0);
+    for (auto token : {a, d}) {
+        center.removeObserver(token);
+    }
+    EXPECT_EQ(center.observerCount(), 0);
+}
+
+TEST(DeviceOrientationTest, CtrlAltDigitsTurnTheSimulatedDevice) {
+    DeviceOrientationCenter& center = DeviceOrientationCenter::shared();
+    center.simulateOrientation(O::portrait);
+    QWidget window;
+    window.show();
+    QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(center.orientation(), O::landscapeLeft);
+    QTest::keyClick(&window, Qt::Key_6, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(center.orientation(), O::faceDown);
+    QTest::keyClick(&window, Qt::Key_4, Qt::ControlModifier);  // not the shortcut
+    EXPECT_EQ(center.orientation(), O::faceDown);
+    center.simulateOrientation(O::portrait);
+}
+
+TEST(DeviceOrientationTest, ScreenOrientationsMapByTheirTurnFromTheNaturalOne) {
+    const Qt::ScreenOrientation all[] = {Qt::PortraitOrientation, Qt::LandscapeOrientation,
+                                         Qt::InvertedPortraitOrientation,
+                                         Qt::InvertedLandscapeOrientation};
+    // On a phone held upright by nature.
+    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::PortraitOrientation,
+                                                             Qt::LandscapeOrientation),
+              O::landscapeLeft);
+    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::PortraitOrientation,
+                                                             Qt::InvertedLandscapeOrientation),
+              O::landscapeRight);
+    // A monitor in its usual position, or a screen that reports nothing, is upright.
+    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::LandscapeOrientation,
+                                                             Qt::LandscapeOrientation),
+              O::portrait);
+    EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(Qt::LandscapeOrientation,
+                                                             Qt::PrimaryOrientation),
+              O::portrait);
+    // Every pair agrees with Qt's own idea of the turn between them.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const O byAngle[] = {O::portrait, O::landscapeRight, O::portraitUpsideDown, O::landscapeLeft};
+    for (auto natural : all) {
+        for (auto current : all) {
+            EXPECT_EQ(DeviceOrientationCenter::fromScreenOrientation(natural, current),
+                      byAngle[screen->angleBetween(natural, current) / 90]);
+        }
+    }
+    EXPECT_EQ(DeviceOrientationCenter::fromName(" landscapeRight"), O::landscapeRight);
+    EXPECT_EQ(DeviceOrientationCenter::fromName("5"), O::faceUp);
+    EXPECT_EQ(DeviceOrientationCenter::fromName("sideways"), std::nullopt);
+    EXPECT_EQ(DeviceOrientationCenter::fromName("7"), std::nullopt);
+}
+
+TEST(DeviceSeamsTest, HapticsAndReviewRequestsAreCounted) {
+    ImpactFeedbackGenerator::resetRecordedImpacts();
+    StoreReviewController::resetRequestCount();
+    using Style = ImpactFeedbackGenerator::FeedbackStyle;
+    ImpactFeedbackGenerator light(Style::light);
+    light.impactOccurred();
+    light.impactOccurred();
+    ImpactFeedbackGenerator(Style::heavy).impactOccurred();
+    EXPECT_EQ(ImpactFeedbackGenerator::impactCount(Style::light), 2);
+    EXPECT_EQ(ImpactFeedbackGenerator::impactCount(Style::medium), 0);
+    EXPECT_EQ(ImpactFeedbackGenerator::impactCount(Style::heavy), 1);
+    EXPECT_EQ(ImpactFeedbackGenerator::totalImpactCount(), 3);
+
+    StoreReviewController::requestReview();
+    StoreReviewController::requestReview();
+    EXPECT_EQ(StoreReviewController::requestCount(), 2);
+    StoreReviewController::resetRequestCount();
+    EXPECT_EQ(StoreReviewController::requestCount(), 0);
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <memory>
+
+#include "picture_fixtures.h"
+#include "platform/image_picker_controller.h"
+#include "platform/pictures_folder.h"
+#include "platform/screen_stack.h"
+#include "test_support.h"
+
+using namespace picture_fixtures;
+
+namespace {
+// A screen that opens the picker and keeps what it hands back.
+class PickingScreen : public PlatformViewController, public ImagePickerControllerDelegate {
+public:
+    QList<QImage> picked;
+    int cancels = 0;
+    bool keepDefaultCancel = false;
+
+    void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
+                                                            const QVariantMap& info) override {
+        const QVariant image = info.value(ImagePickerController::originalImageKey);
+        if (image.canConvert<QImage>()) {
+            picked.append(image.value<QImage>());
+        }
+        picker->dismiss(true);
+    }
+    void imagePickerControllerDidCancel(ImagePickerController* picker) override {
+        ++cancels;
+        if (keepDefaultCancel) {
+            ImagePickerControllerDelegate::imagePickerControllerDidCancel(picker);
+        }
+    }
+};
+
+QImage solid(QColor color, int width = 60, int height = 40) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+struct PickerTest : testing::Test {
+    ScopedPicturesDir pictures;
+    ScreenStack stack;
+    PickingScreen* home = new PickingScreen;
+
+    void SetUp() override {
+        stack.resize(390, 844);
+        stack.setRootViewController(home);
+        stack.show();
+    }
+
+    QString add(const QString& relative, const QByteArray& bytes, int minutesAgo) {
+        const QString path = pictures.path() + "/" + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(writeFile(path, bytes));
+        QFile file(path);
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutesAgo),
+                         QFileDevice::FileModificationTime);
+        return path;
+    }
+
+    ImagePickerController* open() {
+        auto* picker = new ImagePickerController;
+        picker->setDelegate(home);
+        picker->setSourceType(ImagePickerController::SourceType::savedPhotosAlbum);
+        home->present(picker, true);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !picker->isListing(); }, 5000));
+        return picker;
+    }
+};
+}  // namespace
+
+TEST_F(PickerTest, ShowsThePicturesFolderNewestFirst) {
+    const QString oldest = add("old.png", encoded(solid(Qt::red), "png"), 30);
+    const QString newest = add("holiday/new.jpg", encoded(solid(Qt::blue), "jpg"), 1);
+    const QString middle = add("middle.png", encoded(solid(Qt::green), "png"), 10);
+    const QString broken = add("broken.jpg", "not really a photo", 20);
+    add("notes.txt", "shopping list", 0);
+    add(".hidden.png", encoded(solid(Qt::black), "png"), 0);
+
+    ImagePickerController* picker = open();
+    EXPECT_EQ(picker->photoPaths(), QStringList({newest, middle, broken, oldest}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker->pendingThumbnails() == 0; }, 5000));
+    processEvents();
+    // Every picture gets a thumbnail; the one that cannot be read stays listed, so that a
+    // tap can say why.
+    QListWidget* grid = picker->grid();
+    EXPECT_FALSE(grid->item(0)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(grid->item(2)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(grid->item(0)->data(Qt::AccessibleTextRole).toString().contains("new.jpg"));
+    // Three columns of large tiles on a phone.
+    EXPECT_GE(grid->gridSize().width(), 110);
+    EXPECT_EQ(grid->visualItemRect(grid->item(0)).top(), grid->visualItemRect(grid->item(2)).top());
+    EXPECT_LT(grid->visualItemRect(grid->item(2)).top(), grid->visualItemRect(grid->item(3)).top());
+}
+
+TEST_F(PickerTest, ATapHandsTheDecodedPictureToTheDelegate) {
+    add("red.png", encoded(solid(Qt::red, 64, 48), "png"), 5);
+    ImagePickerController* picker = open();
+    QListWidget* grid = picker->grid();
+    ASSERT_EQ(grid->count(), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualItemRect(grid->item(0)).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !home->picked.isEmpty(); }, 5000));
+    EXPECT_EQ(home->picked.first().size(), QSize(64, 48));
+    EXPECT_EQ(home->picked.first().pixel(10, 10), QColor(Qt::red).rgb());
+    EXPECT_EQ(stack.topViewController(), home);
+}
+
+TEST_F(PickerTest, AFingerScrollsTheGridAndATapPicks) {
+    for (int i = 0; i < 30; ++i) {
+        add(QString("photo%1.png").arg(i, 2, 10, QChar('0')),
+            encoded(solid(QColor::fromHsv(i * 12, 200, 200)), "png"), i + 1);
+    }
+    ImagePickerController* picker = open();
+    QListWidget* grid = picker->grid();
+    ASSERT_EQ(grid->count(), 30);
+    const std::unique_ptr<QPointingDevice> device(QTest::createTouchDevice());
+    QPointingDevice* finger = device.get();
+    QScrollBar* bar = grid->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 300);
+
+    // A drag up moves the content with the finger; nothing is picked.
+    QTest::touchEvent(grid->viewport(), finger).press(0, QPoint(200, 600));
+    for (int y = 580; y >= 300; y -= 20) {
+        QTest::touchEvent(grid->viewport(), finger).move(0, QPoint(200, y));
+    }
+    QTest::touchEvent(grid->viewport(), finger).release(0, QPoint(200, 300));
+    EXPECT_GE(bar->value(), 300);
+    processEvents();
+    EXPECT_FALSE(picker->isPicking());
+    EXPECT_TRUE(home->picked.isEmpty());
+
+    // A tap, with a little wobble, picks the picture under the finger.
+    QListWidgetItem* target = grid->itemAt(QPoint(60, 100));
+    ASSERT_NE(target, nullptr);
+    const int row = grid->row(target);  // the picker is gone once it has handed it on
+    EXPECT_GT(row, 2);
+    QTest::touchEvent(grid->viewport(), finger).press(0, QPoint(60, 100));
+    QTest::touchEvent(grid->viewport(), finger).move(0, QPoint(63, 103));
+    QTest::touchEvent(grid->viewport(), finger).release(0, QPoint(63, 103));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !home->picked.isEmpty(); }, 5000));
+    EXPECT_EQ(home->picked.first().pixel(5, 5), QColor::fromHsv(row * 12, 200, 200).rgb());
+}
+
+TEST_F(PickerTest, ARefusedPictureIsExplainedAndThePickerStaysUsable) {
+    const QByteArray jpeg = encoded(solid(Qt::green, 200, 200), "jpg");
+    const QString cut = add("cut.jpg", jpeg.left(jpeg.size() / 2), 1);
+    const QString bomb = add("bomb.png", pngDeclaring(100000, 100000), 2);
+    const QString good = add("good.jpg", jpeg, 3);
+    ImagePickerController* picker = open();
+
+    picker->pickPhoto(cut);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 5000));
+    EXPECT_TRUE(picker->messageText().contains("damaged or incomplete"));
+    picker->pickPhoto(bomb);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 5000));
+    EXPECT_TRUE(picker->messageText().contains("too large"));
+    EXPECT_TRUE(home->picked.isEmpty());
+    EXPECT_EQ(stack.topViewController(), picker);
+    EXPECT_TRUE(QFile::exists(cut));
+
+    // "Browse…" reaches files anywhere; a cancelled dialog does nothing.
+    picker->setOpenFileNameProvider(
+        [](QWidget*, const QString&, const QString&) { return QString(); });
+    QTest::mouseClick(picker->browseButton(), Qt::LeftButton);
+    EXPECT_FALSE(picker->isPicking());
+    picker->setOpenFileNameProvider([&](QWidget*, const QString& start, const QString& filter) {
+        EXPECT_EQ(start, pictures.path());
+        EXPECT_TRUE(filter.contains("*.png"));
+        return good;
+    });
+    QTest::mouseClick(picker->browseButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !home->picked.isEmpty(); }, 5000));
+    EXPECT_EQ(home->picked.first().size(), QSize(200, 200));
+}
+
+TEST_F(PickerTest, CancellingGoesThroughTheDelegateWhoseDefaultClosesThePicker) {
+    ImagePickerController* picker = open();
+    EXPECT_TRUE(picker->photoPaths().isEmpty());
+    QTest::mouseClick(picker->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(home->cancels, 1);
+    EXPECT_EQ(stack.topViewController(), picker);  // this delegate keeps it open
+
+    home->keepDefaultCancel = true;
+    QTest::keyClick(picker, Qt::Key_Escape);
+    EXPECT_EQ(home->cancels, 2);
+    EXPECT_EQ(stack.topViewController(), home);
+    EXPECT_TRUE(home->picked.isEmpty());
+}
+
+TEST_F(PickerTest, ADelegateThatIsGoneIsNotCalled) {
+    const QString path = add("one.png", encoded(solid(Qt::red), "png"), 1);
+    auto* picker = new ImagePickerController;
+    {
+        auto* shortLived = new PickingScreen;
+        picker->setDelegate(shortLived);
+        delete shortLived;
+    }
+    EXPECT_EQ(picker->delegate(), nullptr);
+    home->present(picker, true);
+    picker->pickPhoto(path);
+    // Without a delegate the picker closes itself once the picture is decoded.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stack.topViewController() == home; }, 5000));
+}
+
+TEST_F(PickerTest, SourcesAvailableOnThisPlatform) {
+    using Source = ImagePickerController::SourceType;
+    EXPECT_TRUE(ImagePickerController::isSourceTypeAvailable(Source::photoLibrary));
+    EXPECT_TRUE(ImagePickerController::isSourceTypeAvailable(Source::savedPhotosAlbum));
+    EXPECT_FALSE(ImagePickerController::isSourceTypeAvailable(Source::camera));
+
+    // A Pictures folder that can be made later still counts; one that never can does not.
+    const QByteArray saved = qgetenv("TILEBLOOM_PICTURES_DIR");
+    qputenv("TILEBLOOM_PICTURES_DIR", (pictures.path() + "/not/yet").toUtf8());
+    EXPECT_TRUE(ImagePickerController::isSourceTypeAvailable(Source::photoLibrary));
+    ASSERT_TRUE(writeFile(pictures.path() + "/file", "x"));
+    qputenv("TILEBLOOM_PICTURES_DIR", (pictures.path() + "/file/Pictures").toUtf8());
+    EXPECT_FALSE(ImagePickerController::isSourceTypeAvailable(Source::photoLibrary));
+    qputenv("TILEBLOOM_PICTURES_DIR", saved);
+}
+
+TEST(PicturesFolderTest, IsolatedRunsNeverUseTheUsersPictures) {
+    const QByteArray saved = qgetenv("TILEBLOOM_PICTURES_DIR");
+    qunsetenv("TILEBLOOM_PICTURES_DIR");
+    {
+        ScopedDataDir data;
+        EXPECT_EQ(PicturesFolder::location(), data.path() + "/Pictures");
+    }
+    qputenv("TILEBLOOM_PICTURES_DIR", "/somewhere/else/");
+    EXPECT_EQ(PicturesFolder::location(), "/somewhere/else");
+    EXPECT_EQ(PicturesFolder::saveFolder("/somewhere/else"), "/somewhere/else/Tilebloom");
+    qputenv("TILEBLOOM_PICTURES_DIR", saved);
+    if (saved.isEmpty()) {
+        qunsetenv("TILEBLOOM_PICTURES_DIR");
+    }
+}
