@@ -3,6 +3,9 @@
 #include "platform/settings_manager.h"
 #include "platform/storyboard.h"
 #include "platform/user_defaults.h"
+#include "store/persistent_container.h"
+
+AppDelegate::AppDelegate() = default;
 
 AppDelegate::~AppDelegate() = default;
 
@@ -13,6 +16,13 @@ bool AppDelegate::applicationDidFinishLaunching(Application& /*application*/,
     const int64_t position = UserDefaults::standard().integerForKey(QStringLiteral("stepper"));
     SettingsManager::applyGridSize(SettingsManager::gridSizeForPosition(position));
     return true;
+}
+
+PersistentContainer* AppDelegate::persistentContainer() {
+    if (!persistentContainer_) {
+        persistentContainer_ = makePersistentContainer();
+    }
+    return persistentContainer_.get();
 }
 
 void AppDelegate::registerScreens(Storyboard& /*storyboard*/) {}

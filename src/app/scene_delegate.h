@@ -10,8 +10,11 @@ class SceneDelegate {
 public:
     SceneDelegate() = default;
     ~SceneDelegate();
+    SceneDelegate(const SceneDelegate&) = delete;
+    SceneDelegate& operator=(const SceneDelegate&) = delete;
 
-    // Sets up the window with the home screen, as the app's configuration says.
+    // Sets up the window with the home screen, as the app's configuration says, and lets
+    // lower screens open the settings screen through SettingsLink.
     void willConnect(const ScreenMetrics& metrics);
 
     // Empty until the scene connects.

@@ -1,9 +1,11 @@
 #include "app/settings_view_controller.h"
 
 #include <QDesktopServices>
+#include <QStyle>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/photo_library.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
 #include "ui_settings_view_controller.h"
@@ -64,6 +66,51 @@ void SettingsViewController::viewDidLoad() {
     // at its 28 x 28 end, so that label, stepper and grid size agree.
     const int64_t shown = position == 0 || position == 1 ? position : 2;
     stepperL->setValue(static_cast<double>(shown));
+    updatePhotoAccess();
+}
+
+void SettingsViewController::showEvent(QShowEvent* event) {
+    PlatformViewController::showEvent(event);
+    // The answer may have changed elsewhere (the question asked by the photo screen).
+    updatePhotoAccess();
+}
+
+void SettingsViewController::updatePhotoAccess() {
+    using Status = PhotoLibrary::AuthorizationStatus;
+    const Status status = PhotoLibrary::authorizationStatus();
+    const bool granted = status == Status::authorized || status == Status::limited;
+    QString text;
+    switch (status) {
+        case Status::authorized:
+            text = tr("Allowed");
+            break;
+        case Status::limited:
+            text = tr("Limited");
+            break;
+        case Status::notDetermined:
+            text = tr("Ask first");
+            break;
+        case Status::restricted:
+        case Status::denied:
+            text = tr("Off");
+            break;
+    }
+    ui_->photoAccessStatus->setText(text);
+    ui_->photoAccessButton->setText(granted ? tr("Turn off") : tr("Allow"));
+    ui_->photoAccessButton->setAccessibleName(granted ? tr("Turn off photo access")
+                                                      : tr("Allow photo access"));
+    ui_->photoAccessButton->setProperty("granted", granted);
+    // The style sheet looks at "granted"; have it look again.
+    ui_->photoAccessButton->style()->unpolish(ui_->photoAccessButton);
+    ui_->photoAccessButton->style()->polish(ui_->photoAccessButton);
+}
+
+void SettingsViewController::togglePhotoAccess() {
+    using Status = PhotoLibrary::AuthorizationStatus;
+    const Status status = PhotoLibrary::authorizationStatus();
+    const bool granted = status == Status::authorized || status == Status::limited;
+    PhotoLibrary::setAuthorizationStatus(granted ? Status::denied : Status::authorized);
+    updatePhotoAccess();
 }
 
 void SettingsViewController::stepperAction() {

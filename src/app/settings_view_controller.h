@@ -51,11 +51,16 @@ public slots:
     void back();
     // A row of the layout file was pressed; its "section" and "row" properties say which.
     void rowPressed();
+    // Grants photo access, or takes it back when it is granted.
+    void togglePhotoAccess();
 
 protected:
     void viewDidLoad() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void updatePhotoAccess();
+
     std::unique_ptr<Ui::SettingsViewController> ui_;
     UrlOpener urlOpener_;
 };

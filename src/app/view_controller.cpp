@@ -52,7 +52,34 @@ void ViewController::clickCreateNFT() {
     present(drawing, true);
 }
 
-void ViewController::clickPixel() {}
+void ViewController::clickPixel() {
+    if (!ImagePickerController::isSourceTypeAvailable(
+            ImagePickerController::SourceType::photoLibrary)) {
+        return;
+    }
+    auto* picker = new ImagePickerController;
+    picker->setDelegate(this);
+    picker->setSourceType(ImagePickerController::SourceType::photoLibrary);
+    picker->setAllowsEditing(false);
+    present(picker, true);
+}
+
+void ViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
+    ImagePickerController* picker, const QVariantMap& info) {
+    const QVariant picked = info.value(ImagePickerController::originalImageKey);
+    if (picked.typeId() == QMetaType::QImage && !picked.value<QImage>().isNull()) {
+        const QImage photo = picked.value<QImage>();
+        QMetaObject::invokeMethod(
+            this, [this, photo] { openPixelScreen(photo); }, Qt::QueuedConnection);
+    }
+    if (picker) {
+        picker->dismiss(true);
+    }
+}
+
+void ViewController::openPixelScreen(const QImage& /*photo*/) {
+    // Handing the photo over needs the pixelation screen's sourceImage; wired once it is in.
+}
 
 void ViewController::showGallery() {
     auto* gallery = new ResultViewController;

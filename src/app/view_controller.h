@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/image_picker_controller.h"
 #include "platform/platform_view_controller.h"
 
 class AssetImageView;
@@ -11,7 +12,7 @@ class ViewController;
 }
 
 // The home screen: a new drawing, a photo turned into pixels, the gallery and the settings.
-class ViewController : public PlatformViewController {
+class ViewController : public PlatformViewController, public ImagePickerControllerDelegate {
     Q_OBJECT
 public:
     explicit ViewController(QWidget* parent = nullptr);
@@ -27,10 +28,17 @@ public slots:
     void showGallery();
     void showSettings();
 
+public:
+    // A picked photo opens the pixelation screen once this callback has returned.
+    void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
+                                                            const QVariantMap& info) override;
+
 protected:
     void viewDidLoad() override;
 
 private:
+    void openPixelScreen(const QImage& photo);
+
     std::unique_ptr<Ui::ViewController> ui_;
     AssetImageView* backgroundView_ = nullptr;
 };
