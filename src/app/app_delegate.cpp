@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 
+#include "color/color_picker_view_controller.h"
 #include "platform/settings_manager.h"
 #include "platform/storyboard.h"
 #include "platform/user_defaults.h"
@@ -25,4 +26,7 @@ PersistentContainer* AppDelegate::persistentContainer() {
     return persistentContainer_.get();
 }
 
-void AppDelegate::registerScreens(Storyboard& /*storyboard*/) {}
+void AppDelegate::registerScreens(Storyboard& storyboard) {
+    storyboard.registerScreen(QString::fromLatin1(ColorPickerViewController::kStoryboardIdentifier),
+                              [] { return new ColorPickerViewController; });
+}

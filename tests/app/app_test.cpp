@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QPointer>
 #include <QSettings>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include "app/app_delegate.h"
 #include "app/settings_view_controller.h"
 #include "app/view_controller.h"
+#include "color/color_picker_view_controller.h"
 #include "gallery/result_view_controller.h"
 #include "platform/app_paths.h"
 #include "platform/asset_image_view.h"
@@ -16,6 +18,7 @@
 #include "platform/storyboard.h"
 #include "platform/user_defaults.h"
 #include "screenshot.h"
+#include "store/persistent_container.h"
 #include "test_support.h"
 
 namespace {
@@ -94,6 +97,30 @@ TEST(StartUpTest, AnOddStoredValueGivesOneOfTheThreeSizes) {
     SettingsManager::applyGridSize(20);
 }
 
+TEST(StartUpTest, TheStoreWaitsForItsFirstUse) {
+    ScopedDataDir dir;
+    AppDelegate delegate;
+    Application::shared().setDelegate(&delegate);
+    delegate.applicationDidFinishLaunching(Application::shared());
+    EXPECT_FALSE(delegate.hasPersistentContainer());
+    EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
+    // The first store operation opens it, once.
+    PersistentContainer* container = delegate.persistentContainer();
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(delegate.persistentContainer(), container);
+    EXPECT_EQ(container->name(), "tesselet");
+    Application::shared().setDelegate(nullptr);
+    SettingsManager::applyGridSize(20);
+}
+
+TEST(StartUpTest, EveryScreenMadeByIdentifierIsRegistered) {
+    Storyboard storyboard;
+    AppDelegate::registerScreens(storyboard);
+    std::unique_ptr<PlatformViewController> picker(
+        storyboard.instantiateViewController("colorpicker"));
+    EXPECT_NE(qobject_cast<ColorPickerViewController*>(picker.get()), nullptr);
+}
+
 TEST_F(HomeFixture, TheBackgroundFillsTheScreenBehindEverything) {
     AssetImageView* background = home->backgroundView();
     ASSERT_NE(background, nullptr);
@@ -120,6 +147,28 @@ TEST_F(HomeFixture, NewDrawingPresentsTheDrawScreenFullScreen) {
     EXPECT_EQ(top->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
     EXPECT_EQ(top->geometry(), QRect(0, 0, 390, 844));
     EXPECT_EQ(top->presentingViewController(), home);
+}
+
+TEST_F(HomeFixture, PhotoToPixelsOpensThePickerAndCancellingOpensNothing) {
+    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
+    auto* picker = qobject_cast<ImagePickerController*>(stack.topViewController());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->delegate(), home);
+    EXPECT_EQ(picker->sourceType(), ImagePickerController::SourceType::photoLibrary);
+    EXPECT_FALSE(picker->allowsEditing());
+    picker->cancel();
+    processEvents();
+    EXPECT_EQ(stack.topViewController(), home);
+    EXPECT_EQ(stack.depth(), 1);
+
+    // A pick without a picture closes the picker and opens nothing either.
+    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
+    picker = qobject_cast<ImagePickerController*>(stack.topViewController());
+    ASSERT_NE(picker, nullptr);
+    home->imagePickerControllerDidFinishPickingMediaWithInfo(
+        picker, {{ImagePickerController::originalImageKey, QStringLiteral("not a picture")}});
+    processEvents();
+    EXPECT_EQ(stack.depth(), 1);
 }
 
 TEST_F(HomeFixture, GalleryAndSettingsOpenModallyAndCloseBackToHome) {
