@@ -53,6 +53,8 @@ ResultViewController::ResultViewController(QWidget* parent)
     ui_->setupUi(this);
     emptyLabel = ui_->emptyLabel;
     tableView = ui_->tableView;
+    // Arrow keys, Return and the menu key work on the list as soon as the screen shows.
+    setFocusProxy(tableView);
 }
 
 ResultViewController::~ResultViewController() {
