@@ -18,6 +18,13 @@ void Animation::animate(QObject* target, const char* property, const QVariant& e
     if (!target) {
         return;
     }
+    // A new change of a property replaces the animation of it that is under way.
+    const QString name = QStringLiteral("animation:") + QLatin1String(property);
+    if (auto* running = target->findChild<QPropertyAnimation*>(name, Qt::FindDirectChildrenOnly)) {
+        running->setObjectName(QString());
+        running->stop();
+        running->deleteLater();
+    }
     if (!enabled() || seconds <= 0) {
         target->setProperty(property, endValue);
         if (finished) {
@@ -26,6 +33,7 @@ void Animation::animate(QObject* target, const char* property, const QVariant& e
         return;
     }
     auto* animation = new QPropertyAnimation(target, property, target);
+    animation->setObjectName(name);
     animation->setDuration(static_cast<int>(seconds * 1000));
     animation->setEndValue(endValue);
     animation->setEasingCurve(QEasingCurve::InOutQuad);

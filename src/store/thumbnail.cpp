@@ -19,14 +19,14 @@ Thumbnail* Thumbnail::create(const QString& fileName, const QString& date,
 
 void Thumbnail::setDate(const QString& date) {
     if (date != date_) {
-        date_ = date;
+        date_ = date.isNull() ? QStringLiteral("") : date;
         markChanged(dateBit);
     }
 }
 
 void Thumbnail::setFileName(const QString& fileName) {
     if (fileName != fileName_) {
-        fileName_ = fileName;
+        fileName_ = fileName.isNull() ? QStringLiteral("") : fileName;
         markChanged(fileNameBit);
     }
 }

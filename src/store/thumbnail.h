@@ -42,8 +42,9 @@ private:
     friend class Drawing;
     explicit Thumbnail(ManagedObjectContext* context) : ManagedObject(context, Entity::thumbnail) {}
 
-    QString date_;
-    QString fileName_;
+    // Never null: a null string would be stored as SQL NULL, not as empty text.
+    QString date_ = QStringLiteral("");
+    QString fileName_ = QStringLiteral("");
     QByteArray imageData_;
     QUuid id_;
     mutable Drawing* drawing_ = nullptr;

@@ -199,3 +199,18 @@ TEST(CoreDataManagerWithoutStoreTest, EveryOperationIsSilentWithoutAProvider) {
     EXPECT_EQ(out, "");
     EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
 }
+
+TEST_F(CoreDataManagerTest, AnUntitledDrawingSavesWithEmptyTexts) {
+    // A null string must be stored as empty text, not as NULL.
+    Drawing* drawing = Drawing::create(std::vector<Color>(400, Color::white()), 20, 20);
+    Thumbnail* thumbnail = Thumbnail::create(QString(), QString(), QByteArray("png"));
+    drawing->setThumbnail(thumbnail);
+    thumbnail->setDrawing(drawing);
+    const std::string out = captureStdout([&] { CoreDataManager::saveDrawing(drawing, nullptr); });
+    EXPECT_EQ(out, "");
+    app().closeContainer();
+    const auto stored = CoreDataManager::loadThumbnails();
+    ASSERT_TRUE(stored && stored->size() == 1);
+    EXPECT_EQ((*stored)[0]->fileName(), QString(""));
+    EXPECT_FALSE((*stored)[0]->fileName().isNull());
+}

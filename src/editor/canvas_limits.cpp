@@ -1,0 +1,42 @@
+#include "editor/canvas_limits.h"
+
+namespace {
+constexpr double kEdgeMargin = 5;
+}
+
+AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size,
+                                 QPointF scale, double dx, double dy) {
+    const double halfWidth = size.width() * scale.x() / 2;
+    const double halfHeight = size.height() * scale.y() / 2;
+    const double x = position.x() + dx;
+    const double y = position.y() + dy;
+    AllowedMove allowed;
+    allowed.x = viewCenter.x() - halfWidth <= x && x <= viewCenter.x() + halfWidth;
+    allowed.y = viewCenter.y() - halfHeight <= y && y <= viewCenter.y() + halfHeight;
+    return allowed;
+}
+
+bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, double screenWidth,
+                 double s) {
+    const double ratio = xScale * canvasWidthUnits / screenWidth;
+    if (ratio < 0.75 && s < 1) {
+        return true;
+    }
+    return screenWidth * 0.25 < xScale * cellUnits && s > 1;
+}
+
+QPointF clampIntoEdges(QPointF point, const Edges& edges) {
+    double qx = point.x();
+    if (edges.right < point.x() + kEdgeMargin) {
+        qx = edges.right - kEdgeMargin;
+    } else if (point.x() - kEdgeMargin < edges.left) {
+        qx = edges.left + kEdgeMargin;
+    }
+    double qy = point.y();
+    if (point.y() - kEdgeMargin < edges.top) {
+        qy = edges.top + kEdgeMargin;
+    } else if (edges.bottom < point.y() + kEdgeMargin) {
+        qy = edges.bottom - kEdgeMargin;
+    }
+    return QPointF(qx, qy);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPointF>
+
+#include "platform/geometry.h"
+
+// The rules that keep the canvas reachable while the user pans, zooms and picks colours.
+// Plain functions of numbers, so that they can be checked without a screen.
+
+struct AllowedMove {
+    bool x = false;
+    bool y = false;
+};
+
+// Whether moving the canvas centre from position by (dx, dy) keeps it within half its
+// displayed size of the view centre, per axis (bounds inclusive). size is the canvas's size
+// in its own units, scale its x and y scale.
+AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size,
+                                 QPointF scale, double dx, double dy);
+
+// Whether a pinch event with factor s is refused: zooming out once the grid is narrower than
+// 0.75 of the screen, zooming in once one cell is wider than a quarter of the screen.
+bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, double screenWidth,
+                 double s);
+
+// Keeps a point 5 points inside the canvas's edges (view coordinates, top < bottom).
+QPointF clampIntoEdges(QPointF point, const Edges& edges);

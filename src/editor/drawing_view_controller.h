@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+#include "color/color_picker_view_controller.h"
+#include "editing/editor_fields.h"
+#include "editing/tool.h"
+#include "editor/canvas_limits.h"
+#include "platform/button.h"
+#include "platform/device_orientation_center.h"
+#include "platform/gesture_recognizer.h"
+#include "platform/long_press_gesture_recognizer.h"
+#include "platform/pan_gesture_recognizer.h"
+#include "platform/pinch_gesture_recognizer.h"
+#include "platform/tap_gesture_recognizer.h"
+#include "platform/platform_view_controller.h"
+#include "platform/presentation_controller.h"
+
+class Drawing;
+class PictureExporter;
+class Pixel;
+class QShortcut;
+
+namespace Ui {
+class DrawingViewController;
+}
+
+// The drawing editor: shows one canvas, turns one-finger taps and drags into tool use,
+// two-finger drags and pinches into canvas moves, a long press into the colour pipette, and
+// hosts the toolbar, the tool fan menu and the colour picker. Saves, leaves and shares.
+class DrawingViewController : public PlatformViewController,
+                              public EditorFields,
+                              public TransitioningDelegate,
+                              public ColorChoiceDelegate,
+                              public GestureRecognizerDelegate {
+    Q_OBJECT
+public:
+    explicit DrawingViewController(QWidget* parent = nullptr);
+    ~DrawingViewController() override;
+
+    // Fields the screen layout connects or the editor builds. The tools' fields
+    // (canvasView, currentDrawingColor, commandManager, groupDrawCommand) come from EditorFields.
+    QPointer<QWidget> mainView;
+    std::optional<DeviceOrientationCenter::ObserverToken> observer;
+    std::unique_ptr<Tool> currentTool;
+    // The stored drawing being edited; owned by the store's context.
+    Drawing* previousDrawing = nullptr;
+    QPointer<TapGestureRecognizer> tapGestureRecognizer;
+    QPointer<LongPressGestureRecognizer> longPressGestureRecognizer;
+    QPointer<QWidget> lowerToolbar;
+    QPointer<QWidget> pipetteCircle;
+    QPointer<Button> colorPickerButton;
+    QPointer<Button> fanMenuButton;
+    QPointer<Button> paintBrushButton;
+    QPointer<Button> fillButton;
+    bool canDraw = true;
+    std::unique_ptr<PictureExporter> pictureExporter;
+    Drawing* drawing = nullptr;
+
+    // Gestures.
+    void handleTapFrom(TapGestureRecognizer& recognizer);
+    void handleDrawFrom(PanGestureRecognizer& recognizer);
+    void handlePanFrom(PanGestureRecognizer& recognizer);
+    void handlePinchFrom(PinchGestureRecognizer& recognizer);
+    void handleLongPressNew(LongPressGestureRecognizer& recognizer);
+    bool gestureRecognizerShouldRecognizeSimultaneouslyWith(
+        GestureRecognizer& recognizer, GestureRecognizer& other) override;
+
+    void panCanvas(PanGestureRecognizer& recognizer);
+    AllowedMove allowedCanvasMove(double dx, double dy) const;
+    void zoomCanvas(PinchGestureRecognizer& recognizer);
+    void pickColorWithPipette(LongPressGestureRecognizer& recognizer);
+    // The first node at a scene point, when it is a cell.
+    Pixel* pixelAtScenePoint(QPointF scenePoint) const;
+    void rotateCanvasForOrientation();
+
+    // Toolbar, fan menu and colour picker.
+    void showFanMenu();
+    void hideFanMenu();
+    void selectTool(std::unique_ptr<Tool> tool);
+    void presentColorPicker();
+    void colorChosen(const Color& color) override;
+    std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
+        PlatformViewController* presented, PlatformViewController* presenting,
+        PlatformViewController* source) override;
+
+    // Save, leave and share.
+    void showSaveAlert();
+    void saveCurrentDrawing(const QString& title);
+    void refreshPictureExporter();
+    bool storeDrawingWithThumbnail(const QByteArray& pngData, const QString& title);
+    void showExitAlert();
+    void shareDrawing();
+
+public slots:
+    void backPressed();
+    void savePressed();
+    void undoButtonPressedWithSender();
+    void redoButtonPressedWithSender();
+    void exportButtonPressedWithSender();
+    void colorPickerButtonPressedWithSender();
+    void paintBrushButtonPressedWithSender();
+    void fillButtonPressedWithSender();
+
+    InterfaceOrientationMask supportedInterfaceOrientations() const override;
+
+protected:
+    void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
+
+private:
+    void setupCanvasView();
+    void setupGestureRecognizers();
+    void setupLowerToolbar();
+    void setupToolbarButtons();
+    void setupFanMenuButton();
+    void setupToolButtons();
+    void requestStoreReview();
+    Button* makeIconButton(const QString& imageName, void (DrawingViewController::*action)(),
+                           double width, double height, double inset,
+                           const std::optional<Color>& backgroundColor);
+    Button* makeColorButton(void (DrawingViewController::*action)(), double width, double height);
+    Button* makeToolButton(const QString& imageName, void (DrawingViewController::*action)());
+    void layoutToolbar();
+    void fanOutToolButtons();
+    void foldToolButtons();
+    void finishInterruptedStroke();
+    // Hands the tool the path between two samples of a drag, as changed phases.
+    void drawAlong(QPointF from, QPointF to, bool includeEnd);
+    void showDrawingColor(const Color& color);
+    // Brings the drawing record up to date with the canvas and rebuilds the exporter.
+    bool updateDrawingRecord();
+    void discardUnsavedRecordChanges();
+
+    std::unique_ptr<Ui::DrawingViewController> ui_;
+    // Sizes read once at set-up.
+    double screenWidth_ = 0;
+    double screenHeight_ = 0;
+    // A stroke's began phase reached the tool and its end has not yet.
+    bool strokeOpen_ = false;
+    QPointF lastDrawLocation_;
+    // The stored colours of a reopened drawing, kept once sharing has overwritten them in
+    // memory, so that leaving without saving can put them back.
+    std::optional<std::vector<Color>> originalColors_;
+    bool createdHere_ = false;
+};

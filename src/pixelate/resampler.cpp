@@ -1,0 +1,246 @@
+#include "pixelate/resampler.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "platform/screen_metrics.h"
+
+namespace {
+
+// Fresh memory costs a page fault per page on first touch, which for a 66 MB render is
+// several times the cost of filling it. Big results therefore live in buffers that come back
+// here when their last image goes and serve the next render of the same size.
+class BufferPool {
+public:
+    struct Buffer {
+        uchar* data;
+        size_t bytes;
+    };
+
+    static BufferPool& shared() {
+        // Never destroyed: images may outlive static destruction and still hand buffers back.
+        static auto* pool = new BufferPool;
+        return *pool;
+    }
+
+    Buffer* acquire(size_t bytes) {
+        {
+            std::lock_guard lock(mutex_);
+            for (auto it = free_.begin(); it != free_.end(); ++it) {
+                if ((*it)->bytes == bytes) {
+                    Buffer* buffer = *it;
+                    free_.erase(it);
+                    return buffer;
+                }
+            }
+        }
+        auto* data =
+            static_cast<uchar*>(::operator new (bytes, std::align_val_t{kAlignment}, std::nothrow));
+        if (!data) {
+            return nullptr;
+        }
+        return new Buffer{data, bytes};
+    }
+
+    void release(Buffer* buffer) {
+        std::vector<Buffer*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            free_.push_back(buffer);
+            while (free_.size() > kMaxFree) {
+                dropped.push_back(free_.front());
+                free_.erase(free_.begin());
+            }
+        }
+        for (Buffer* old : dropped) {
+            destroy(old);
+        }
+    }
+
+    void clear() {
+        std::vector<Buffer*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(free_);
+        }
+        for (Buffer* old : dropped) {
+            destroy(old);
+        }
+    }
+
+private:
+    static constexpr size_t kAlignment = 64;
+    // The preview shows one result while the next is rendered: two spare buffers cover that.
+    static constexpr size_t kMaxFree = 2;
+
+    static void destroy(Buffer* buffer) {
+        ::operator delete (buffer->data, std::align_val_t{kAlignment});
+        delete buffer;
+    }
+
+    std::mutex mutex_;
+    std::vector<Buffer*> free_;
+};
+
+// Below this, an ordinary allocation is cheap enough.
+constexpr size_t kPooledBytes = size_t{1} << 20;
+
+QImage newImage(const QSize& size, QImage::Format format) {
+    const size_t bytesPerLine = static_cast<size_t>(size.width()) * 4;
+    const size_t bytes = bytesPerLine * static_cast<size_t>(size.height());
+    if (bytes < kPooledBytes) {
+        return QImage(size, format);  // null when the memory is not there
+    }
+    BufferPool::Buffer* buffer = BufferPool::shared().acquire(bytes);
+    if (!buffer) {
+        return {};
+    }
+    return QImage(
+        buffer->data, size.width(), size.height(), static_cast<qsizetype>(bytesPerLine), format,
+        [](void* info) { BufferPool::shared().release(static_cast<BufferPool::Buffer*>(info)); },
+        buffer);
+}
+
+bool isOpaque(const QImage& argb32) {
+    const int width = argb32.width();  // hoisted: the call would run per pixel
+    for (int y = 0; y < argb32.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(argb32.constScanLine(y));
+        quint32 alpha = 0xff000000u;
+        for (int x = 0; x < width; ++x) {
+            alpha &= line[x];
+        }
+        if (alpha != 0xff000000u) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Both samplers work on 32-bit pixels; other formats are converted once up front. An
+// ARGB32 picture that is opaque throughout (many PNGs) is read as RGB32 in place: a scan
+// costs far less than a premultiplied copy. The view borrows image's pixels, so it must not
+// outlive image.
+QImage as32Bit(const QImage& image) {
+    switch (image.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            return image;
+        case QImage::Format_ARGB32:
+            if (isOpaque(image)) {
+                return QImage(image.constBits(), image.width(), image.height(),
+                              image.bytesPerLine(), QImage::Format_RGB32);
+            }
+            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        default:
+            return image.convertToFormat(image.hasAlphaChannel()
+                                             ? QImage::Format_ARGB32_Premultiplied
+                                             : QImage::Format_RGB32);
+    }
+}
+
+// Target pixel i samples the source pixel under its centre: floor((i + 0.5) * from / to).
+std::vector<int> sampleTable(int to, int from) {
+    std::vector<int> table(static_cast<size_t>(to));
+    for (int i = 0; i < to; ++i) {
+        table[static_cast<size_t>(i)] =
+            static_cast<int>((2 * qint64{i} + 1) * from / (2 * qint64{to}));
+    }
+    return table;
+}
+
+QImage nearestNeighbour(const QImage& source, const QSize& target) {
+    QImage result = newImage(target, source.format());
+    if (result.isNull()) {
+        return {};
+    }
+    const std::vector<int> columns = sampleTable(target.width(), source.width());
+    const std::vector<int> rows = sampleTable(target.height(), source.height());
+    const size_t rowBytes = static_cast<size_t>(target.width()) * 4;
+    const qsizetype stride = result.bytesPerLine();
+    uchar* out = result.bits();
+    const uchar* previous = nullptr;
+    int previousRow = -1;
+    for (int y = 0; y < target.height(); ++y, out += stride) {
+        const int sourceRow = rows[static_cast<size_t>(y)];
+        if (sourceRow == previousRow) {
+            // Enlarging repeats whole rows; the row just written is still in cache.
+            std::memcpy(out, previous, rowBytes);
+        } else {
+            const auto* in = reinterpret_cast<const quint32*>(source.constScanLine(sourceRow));
+            auto* pixels = reinterpret_cast<quint32*>(out);
+            for (size_t x = 0; x < columns.size(); ++x) {
+                pixels[x] = in[columns[x]];
+            }
+            previousRow = sourceRow;
+        }
+        previous = out;
+    }
+    return result;
+}
+
+QImage smoothScaled(const QImage& source, const QSize& target) {
+    QImage result = source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (result.constBits() == source.constBits()) {
+        result = result.copy();  // same size: never hand out borrowed pixels
+    }
+    result.setDevicePixelRatio(1);
+    return result;
+}
+
+}  // namespace
+
+QSize Resampler::pixelSize(const QSizeF& pointSize, double scale) {
+    const double width = std::round(pointSize.width() * scale);
+    const double height = std::round(pointSize.height() * scale);
+    if (!std::isfinite(width) || !std::isfinite(height) || width < 1 || height < 1 ||
+        width * height > static_cast<double>(maxPixelCount)) {
+        return {};
+    }
+    return QSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+QImage Resampler::resized(const QImage& image, InterpolationQuality quality, double factorX,
+                          double factorY) {
+    return resized(image, quality, factorX, factorY, ScreenMetrics::main().scale);
+}
+
+QImage Resampler::resized(const QImage& image, InterpolationQuality quality, double factorX,
+                          double factorY, double screenScale) {
+    if (image.isNull() || !(factorX > 0) || !(factorY > 0)) {
+        return {};
+    }
+    const QSizeF points = image.deviceIndependentSize();
+    const QSize target =
+        pixelSize(QSizeF(points.width() * factorX, points.height() * factorY), screenScale);
+    if (target.isEmpty()) {
+        return {};
+    }
+    const QImage source = as32Bit(image);
+    if (source.isNull()) {
+        return {};
+    }
+    return quality == InterpolationQuality::none ? nearestNeighbour(source, target)
+                                                 : smoothScaled(source, target);
+}
+
+QImage Resampler::pixelated(const QImage& picture, double blockSize, double screenScale) {
+    if (!std::isfinite(blockSize) || blockSize < 0) {
+        return {};
+    }
+    if (blockSize == 0) {
+        return picture;
+    }
+    const QImage small =
+        resized(picture, InterpolationQuality::none, 1 / blockSize, 1 / blockSize, screenScale);
+    if (small.isNull()) {
+        return {};
+    }
+    return resized(small, InterpolationQuality::none, blockSize, blockSize, screenScale);
+}
+
+void Resampler::releaseCachedBuffers() {
+    BufferPool::shared().clear();
+}
