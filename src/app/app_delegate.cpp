@@ -1,6 +1,8 @@
 #include "app/app_delegate.h"
 
 #include "color/color_picker_view_controller.h"
+#include "editor/drawing_view_controller.h"
+#include "pixelate/pixel_view_controller.h"
 #include "platform/settings_manager.h"
 #include "platform/storyboard.h"
 #include "platform/user_defaults.h"
@@ -27,6 +29,8 @@ PersistentContainer* AppDelegate::persistentContainer() {
 }
 
 void AppDelegate::registerScreens(Storyboard& storyboard) {
+    storyboard.registerScreen(QStringLiteral("draw"), [] { return new DrawingViewController; });
+    storyboard.registerScreen(QStringLiteral("pixel"), [] { return new PixelViewController; });
     storyboard.registerScreen(QString::fromLatin1(ColorPickerViewController::kStoryboardIdentifier),
                               [] { return new ColorPickerViewController; });
 }

@@ -5,6 +5,7 @@
 
 #include "app/settings_view_controller.h"
 #include "gallery/result_view_controller.h"
+#include "pixelate/pixel_view_controller.h"
 #include "platform/asset_image_view.h"
 #include "platform/screen_metrics.h"
 #include "platform/storyboard.h"
@@ -77,8 +78,16 @@ void ViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
     }
 }
 
-void ViewController::openPixelScreen(const QImage& /*photo*/) {
-    // Handing the photo over needs the pixelation screen's sourceImage; wired once it is in.
+void ViewController::openPixelScreen(const QImage& photo) {
+    PlatformViewController* screen = Storyboard::main().instantiateViewController("pixel");
+    auto* pixel = qobject_cast<PixelViewController*>(screen);
+    if (!pixel) {
+        delete screen;
+        return;
+    }
+    pixel->sourceImage = photo;
+    pixel->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    present(pixel, true);
 }
 
 void ViewController::showGallery() {

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
 #include "platform/asset_image_view.h"
 #include "platform/color.h"
@@ -221,8 +222,23 @@ bool ResultViewController::duplicateRow(Thumbnail* row) {
     return true;
 }
 
-void ResultViewController::openEditor(Drawing* /*drawing*/) {
-    // Reopening needs the editor's previousDrawing; it is wired once the editor is in.
+void ResultViewController::openEditor(Drawing* drawing) {
+    PlatformViewController* screen = Storyboard::main().instantiateViewController("draw");
+    auto* editor = qobject_cast<DrawingViewController*>(screen);
+    if (!editor) {
+        delete screen;
+        return;
+    }
+    editor->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    editor->previousDrawing = drawing;
+    // A save in the editor replaces the drawing's thumbnail with a new one, listed last;
+    // without a fresh list this screen would go on showing, and offering to delete, a
+    // record that is gone.
+    connect(editor, &QObject::destroyed, this, [this] {
+        loadThumbnails();
+        tableView->reloadData();
+    });
+    present(editor, true);
 }
 
 void ResultViewController::backPressed() {

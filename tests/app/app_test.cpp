@@ -9,8 +9,11 @@
 #include "app/app_delegate.h"
 #include "app/settings_view_controller.h"
 #include "app/view_controller.h"
+#include "canvas/canvas.h"
 #include "color/color_picker_view_controller.h"
+#include "editor/drawing_view_controller.h"
 #include "gallery/result_view_controller.h"
+#include "pixelate/pixel_view_controller.h"
 #include "platform/app_paths.h"
 #include "platform/asset_image_view.h"
 #include "platform/screen_stack.h"
@@ -19,6 +22,7 @@
 #include "platform/user_defaults.h"
 #include "screenshot.h"
 #include "store/persistent_container.h"
+#include "store_test_delegate.h"
 #include "test_support.h"
 
 namespace {
@@ -119,6 +123,36 @@ TEST(StartUpTest, EveryScreenMadeByIdentifierIsRegistered) {
     std::unique_ptr<PlatformViewController> picker(
         storyboard.instantiateViewController("colorpicker"));
     EXPECT_NE(qobject_cast<ColorPickerViewController*>(picker.get()), nullptr);
+    std::unique_ptr<PlatformViewController> editor(storyboard.instantiateViewController("draw"));
+    EXPECT_NE(qobject_cast<DrawingViewController*>(editor.get()), nullptr);
+    std::unique_ptr<PlatformViewController> pixel(storyboard.instantiateViewController("pixel"));
+    EXPECT_NE(qobject_cast<PixelViewController*>(pixel.get()), nullptr);
+}
+
+TEST(StartUpTest, ANewDrawingFromHomeHasTheStoredSize) {
+    ScopedDataDir dir;
+    StoreTestDelegate store;
+    AppDelegate::registerScreens(Storyboard::main());
+    const std::pair<int64_t, int64_t> cases[] = {{-1, 20}, {1, 24}, {2, 28}, {5, 28}};
+    for (const auto& [position, size] : cases) {
+        if (position >= 0) {
+            UserDefaults::standard().setInteger(position, "stepper");
+        }
+        AppDelegate delegate;
+        delegate.applicationDidFinishLaunching(Application::shared());
+        ScreenStack stack;
+        stack.resize(390, 844);
+        auto* home = new ViewController;
+        stack.setRootViewController(home);
+        home->clickCreateNFT();
+        auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->previousDrawing, nullptr);
+        ASSERT_NE(editor->canvasView, nullptr);
+        EXPECT_EQ(editor->canvasView->canvas()->width, size) << position;
+        EXPECT_EQ(editor->canvasView->canvas()->height, size) << position;
+    }
+    SettingsManager::applyGridSize(20);
 }
 
 TEST_F(HomeFixture, TheBackgroundFillsTheScreenBehindEverything) {
@@ -169,6 +203,26 @@ TEST_F(HomeFixture, PhotoToPixelsOpensThePickerAndCancellingOpensNothing) {
         picker, {{ImagePickerController::originalImageKey, QStringLiteral("not a picture")}});
     processEvents();
     EXPECT_EQ(stack.depth(), 1);
+}
+
+TEST_F(HomeFixture, APickedPhotoOpensThePixelScreenAfterThePickerCallback) {
+    AppDelegate::registerScreens(Storyboard::main());
+    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
+    auto* picker = qobject_cast<ImagePickerController*>(stack.topViewController());
+    ASSERT_NE(picker, nullptr);
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(Qt::magenta);
+    home->imagePickerControllerDidFinishPickingMediaWithInfo(
+        picker, {{ImagePickerController::originalImageKey, photo}});
+    // Not during the callback: the picker is closing and nothing else has opened yet.
+    EXPECT_EQ(stack.topViewController(), home);
+    processEvents();
+    auto* pixel = qobject_cast<PixelViewController*>(stack.topViewController());
+    ASSERT_NE(pixel, nullptr);
+    EXPECT_EQ(pixel->presentingViewController(), home);
+    EXPECT_EQ(pixel->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
+    EXPECT_EQ(pixel->sourceImage.size(), photo.size());
+    EXPECT_EQ(pixel->sourceImage.pixelColor(5, 5), QColor(Qt::magenta));
 }
 
 TEST_F(HomeFixture, GalleryAndSettingsOpenModallyAndCloseBackToHome) {

@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
 #include <vector>
 
+#include "canvas/canvas.h"
+#include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
 #include "gallery/result_view_controller.h"
+#include "platform/alert_controller.h"
 #include "platform/asset_image_view.h"
 #include "platform/screen_stack.h"
+#include "platform/storyboard.h"
 #include "platform/swipe_action_row.h"
 #include "screenshot.h"
 #include "store/core_data_manager.h"
@@ -74,6 +79,13 @@ struct GalleryFixture : testing::Test {
         stack.setRootViewController(home);
         stack.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&stack));
+    }
+
+    void tap(int row) {
+        const QPoint at = rowPoint(row, 200);
+        QTest::touchEvent(&stack, finger.get()).press(0, at, &stack);
+        QTest::touchEvent(&stack, finger.get()).release(0, at, &stack);
+        processEvents();
     }
 
     void open() {
@@ -297,4 +309,50 @@ TEST_F(GalleryFixture, BackClosesTheGallery) {
     EXPECT_EQ(stack.topViewController(), home);
     EXPECT_TRUE(closing.isNull());
     gallery = nullptr;
+}
+
+TEST_F(GalleryFixture, SelectingARowOpensItsDrawingInTheEditorFullScreen) {
+    Storyboard::main().registerScreen("draw", [] { return new DrawingViewController; });
+    saveNew("A");
+    Drawing* b = saveNew("B", Color::blue(), 24);
+    saveNew("C");
+    open();
+    tap(1);
+    auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->previousDrawing, b);
+    EXPECT_EQ(editor->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
+    EXPECT_EQ(editor->geometry(), QRect(0, 0, 390, 844));
+    EXPECT_EQ(editor->presentingViewController(), gallery);
+    ASSERT_NE(editor->canvasView, nullptr);
+    EXPECT_EQ(editor->canvasView->canvas()->width, 24) << "the drawing's own size";
+    EXPECT_EQ(editor->canvasView->canvas()->getColorArray(), b->colorArray());
+    EXPECT_EQ(gallery->tableView->selectedRow(), -1) << "deselected";
+}
+
+TEST_F(GalleryFixture, SavingAReopenedDrawingMovesItLastInTheListShown) {
+    Storyboard::main().registerScreen("draw", [] { return new DrawingViewController; });
+    Drawing* a = saveNew("A");
+    saveNew("B");
+    saveNew("C");
+    open();
+    tap(0);
+    auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+    ASSERT_NE(editor, nullptr);
+    // The user saves through the editor's own alert.
+    editor->savePressed();
+    auto* alert = qobject_cast<AlertController*>(stack.topViewController());
+    ASSERT_NE(alert, nullptr);
+    ASSERT_FALSE(alert->textFields().isEmpty());
+    alert->textFields().first()->setText("A again");
+    ASSERT_TRUE(alert->triggerAction("Save"));
+    processEvents();
+    ASSERT_EQ(stack.topViewController(), gallery);
+
+    EXPECT_EQ(shownTitles(), (std::vector<QString>{"B", "C", "A again"}));
+    EXPECT_EQ(gallery->thumbnailArray.back()->drawing()->id(), a->id());
+    EXPECT_EQ(storedTitles(), (std::vector<QString>{"B", "C", "A again"}));
+    // Deleting the moved row deletes the drawing for real.
+    gallery->tableView->performSwipeAction(2, 0);
+    EXPECT_EQ(storedTitles(), (std::vector<QString>{"B", "C"}));
 }
