@@ -174,7 +174,7 @@ void SwipeActionList::layoutRows() {
         }
         widget->setParent(viewport());
         widget->setSelected(row == selectedRow_);
-        widget->setCurrent(row == currentRow_ && hasFocus());
+        widget->setCurrent(row == currentRow_ && showsCurrentRow());
         visible_[row] = widget;
     }
     for (const auto& [row, widget] : visible_) {
@@ -351,6 +351,11 @@ void SwipeActionList::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
+    // The keyboard's outline shows only while the keyboard is in use.
+    if (keyboardInUse_) {
+        keyboardInUse_ = false;
+        setCurrentRow(currentRow_);
+    }
     dragState_ = DragState::pending;
     pressRow_ = row;
     pressPoint_ = point;
@@ -439,12 +444,17 @@ void SwipeActionList::setCurrentRow(int row) {
     }
     currentRow_ = row;
     if (SwipeActionRow* widget = visibleRow(currentRow_)) {
-        widget->setCurrent(hasFocus());
+        widget->setCurrent(showsCurrentRow());
     }
+}
+
+bool SwipeActionList::showsCurrentRow() const {
+    return keyboardInUse_ && hasFocus();
 }
 
 void SwipeActionList::keyPressEvent(QKeyEvent* event) {
     ensureLoaded();
+    keyboardInUse_ = true;
     switch (event->key()) {
         case Qt::Key_Down:
         case Qt::Key_Up: {

@@ -107,6 +107,7 @@ private:
     void attachActions(int row, SwipeActionRow* widget);
     void finishSwipe();
     void setCurrentRow(int row);
+    bool showsCurrentRow() const;
 
     SwipeActionListDataSource* dataSource_ = nullptr;
     SwipeActionListDelegate* delegate_ = nullptr;
@@ -119,6 +120,7 @@ private:
     std::map<int, SwipeActionRow*> visible_;
     int selectedRow_ = -1;
     int currentRow_ = -1;
+    bool keyboardInUse_ = false;
     int swipedRow_ = -1;
     SwipeActionsConfiguration swipedActions_;
 
