@@ -88,11 +88,8 @@ void BrightnessView::touchesMoved(const std::vector<QPointF>& touches) {
     handleTouch(touches);
 }
 
-
-
 void BrightnessView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     colorLayer_.paint(painter);
     indicator_.paint(painter);
 }
-

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/touch_view.h"
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
 #include "platform/color.h"
+#include "platform/touch_view.h"
 
 // Told the brightness chosen on the bar, on every touch began and moved.
 class BrightnessViewDelegate {
@@ -61,7 +61,6 @@ public:
     // From the platform's touch handling (touches, or the mouse as one finger).
     void touchesBegan(const std::vector<QPointF>& touches) override;
     void touchesMoved(const std::vector<QPointF>& touches) override;
-
 
 signals:
     // The indicator moved.

@@ -226,4 +226,3 @@ void ColorWheel::paintEvent(QPaintEvent*) {
     brightnessLayer_.paint(painter);
     indicatorLayer_.paint(painter);
 }
-
