@@ -3,13 +3,21 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QColor>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
 #include <cstring>
 #include <vector>
 
+#include "pixelate/pixel_view_controller.h"
 #include "pixelate/resampler.h"
+#include "platform/animation.h"
+#include "platform/app_window.h"
+#include "platform/screen_metrics.h"
+#include "platform/screen_stack.h"
 
 namespace {
 
@@ -28,6 +36,19 @@ QImage noisyPhoto(int width, int height, QImage::Format format) {
         }
     }
     return photo.convertToFormat(format);
+}
+
+double residentMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        }
+    }
+    return 0;
 }
 
 double normalisingFactor() {
@@ -65,6 +86,18 @@ void BM_RenderBlockSize10FreshMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RenderBlockSize10FreshMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Qt's own fast (nearest neighbour) scaling doing the same two steps.
+void BM_QtFastScalingBlockSize10(benchmark::State& state) {
+    const QImage& normalised = normalisedPhoto();
+    for (auto _ : state) {
+        const QImage small =
+            normalised.scaled(117, 156, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        QImage result = small.scaled(3510, 4680, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        benchmark::DoNotOptimize(result.constBits());
+    }
+}
+BENCHMARK(BM_QtFastScalingBlockSize10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Memcpy66MB(benchmark::State& state) {
     const size_t bytes = size_t{3510} * 4680 * 4;
@@ -106,6 +139,61 @@ BENCHMARK(BM_Normalise)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();  // the smooth scaling runs on several threads
 
+// The screen itself while the slider sweeps over every block size and back, faster than the
+// renders can follow: renders on the background queue, results shown as they arrive. Reports
+// how many full-size results were held at once, at most, and the growth of resident memory.
+void BM_PixelationSweep(benchmark::State& state) {
+    AppWindow window(ScreenMetrics::main());
+    auto* home = new PlatformViewController;
+    window.screenStack()->setRootViewController(home);
+    window.show();
+    auto* screen = new PixelViewController;
+    screen->sourceImage = noisyPhoto(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
+    home->present(screen, false);
+    screen->loadSourceImage(screen->sourceImage, false);
+    const auto settle = [] {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 300) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+    };
+    settle();
+    Resampler::largeBufferStatistics(true);
+    const double residentBefore = residentMegabytes();
+    double residentPeak = residentBefore;
+    for (auto _ : state) {
+        for (int step = 0; step <= 2 * screen->pixelSizeSlider->maximum(); ++step) {
+            const int max = screen->pixelSizeSlider->maximum();
+            screen->pixelSizeSlider->setValue(step <= max ? step : 2 * max - step);
+            screen->sliderAction();
+            QElapsedTimer moved;
+            moved.start();
+            while (moved.elapsed() < 15) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            residentPeak = std::max(residentPeak, residentMegabytes());
+        }
+        settle();
+    }
+    state.counters["results_held_peak"] = Resampler::largeBufferStatistics().peak;
+    state.counters["resident_growth_MB"] = residentPeak - residentBefore;
+    screen->dismiss(false);
+}
+BENCHMARK(BM_PixelationSweep)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Animation::setEnabled(false);
+    ScreenMetrics::configure(ScreenMetrics{390, 844, kScale});
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,16 +1,20 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 
 #include "app/app_delegate.h"
 #include "app/scene_delegate.h"
+#include "app/start_probe.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
 #include "platform/storyboard.h"
 
 int main(int argc, char** argv) {
+    QElapsedTimer mainStarted;
+    mainStarted.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tilebloom"));
     QApplication::setOrganizationName(QStringLiteral("Tilebloom"));
@@ -49,6 +53,7 @@ int main(int argc, char** argv) {
         SceneDelegate scene;
         scene.willConnect(metrics);
         AppWindow& window = *scene.window;
+        const StartProbe probe(window, mainStarted);
         window.show();
 
         if (parser.isSet(screenshot)) {

@@ -39,6 +39,9 @@ QThreadPool& backgroundPool() {
     static QThreadPool pool;
     static const bool configured = [] {
         pool.setThreadPriority(QThread::LowPriority);
+        // One render at a time: each writes a full-size result (66 MB at block size 10), and
+        // two at once would only split the memory bandwidth they are bound by.
+        pool.setMaxThreadCount(1);
         return true;
     }();
     Q_UNUSED(configured);

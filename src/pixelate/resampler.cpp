@@ -1,5 +1,6 @@
 #include "pixelate/resampler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -12,12 +13,14 @@ namespace {
 
 // Fresh memory costs a page fault per page on first touch, which for a 66 MB render is
 // several times the cost of filling it. Big results therefore live in buffers that come back
-// here when their last image goes and serve the next render of the same size.
+// here when their last image goes and serve the next render of about the same size. The
+// pool never holds more than kMaxHeld of them, in use and spare together, beyond what callers
+// keep: the preview shows one result while the next one is rendered.
 class BufferPool {
 public:
     struct Buffer {
         uchar* data;
-        size_t bytes;
+        size_t capacity;
     };
 
     static BufferPool& shared() {
@@ -27,36 +30,56 @@ public:
     }
 
     Buffer* acquire(size_t bytes) {
+        std::vector<Buffer*> dropped;
+        Buffer* found = nullptr;
         {
             std::lock_guard lock(mutex_);
             for (auto it = free_.begin(); it != free_.end(); ++it) {
-                if ((*it)->bytes == bytes) {
-                    Buffer* buffer = *it;
+                // Block sizes next to each other give results a few per cent apart.
+                if ((*it)->capacity >= bytes && (*it)->capacity - bytes <= bytes / 4) {
+                    found = *it;
                     free_.erase(it);
-                    return buffer;
+                    break;
                 }
             }
+            if (!found) {
+                // A new buffer is coming: spares that do not fit make room for it.
+                while (!free_.empty() && inUse_ + free_.size() >= kMaxHeld) {
+                    dropped.push_back(free_.back());
+                    free_.pop_back();
+                }
+            }
+            ++inUse_;
+            peak_ = std::max(peak_, inUse_ + free_.size());
+        }
+        for (Buffer* old : dropped) {
+            destroy(old);
+        }
+        if (found) {
+            return found;
         }
         auto* data =
             static_cast<uchar*>(::operator new (bytes, std::align_val_t{kAlignment}, std::nothrow));
         if (!data) {
+            std::lock_guard lock(mutex_);
+            --inUse_;
             return nullptr;
         }
         return new Buffer{data, bytes};
     }
 
     void release(Buffer* buffer) {
-        std::vector<Buffer*> dropped;
+        bool keep = false;
         {
             std::lock_guard lock(mutex_);
-            free_.push_back(buffer);
-            while (free_.size() > kMaxFree) {
-                dropped.push_back(free_.front());
-                free_.erase(free_.begin());
+            --inUse_;
+            keep = inUse_ + free_.size() < kMaxHeld;
+            if (keep) {
+                free_.push_back(buffer);
             }
         }
-        for (Buffer* old : dropped) {
-            destroy(old);
+        if (!keep) {
+            destroy(buffer);
         }
     }
 
@@ -71,10 +94,18 @@ public:
         }
     }
 
+    Resampler::BufferStatistics statistics(bool resetPeak) {
+        std::lock_guard lock(mutex_);
+        const Resampler::BufferStatistics result{int(inUse_), int(free_.size()), int(peak_)};
+        if (resetPeak) {
+            peak_ = inUse_ + free_.size();
+        }
+        return result;
+    }
+
 private:
     static constexpr size_t kAlignment = 64;
-    // The preview shows one result while the next is rendered: two spare buffers cover that.
-    static constexpr size_t kMaxFree = 2;
+    static constexpr size_t kMaxHeld = 2;
 
     static void destroy(Buffer* buffer) {
         ::operator delete (buffer->data, std::align_val_t{kAlignment});
@@ -83,6 +114,8 @@ private:
 
     std::mutex mutex_;
     std::vector<Buffer*> free_;
+    size_t inUse_ = 0;
+    size_t peak_ = 0;
 };
 
 // Below this, an ordinary allocation is cheap enough.
@@ -243,4 +276,8 @@ QImage Resampler::pixelated(const QImage& picture, double blockSize, double scre
 
 void Resampler::releaseCachedBuffers() {
     BufferPool::shared().clear();
+}
+
+Resampler::BufferStatistics Resampler::largeBufferStatistics(bool resetPeak) {
+    return BufferPool::shared().statistics(resetPeak);
 }

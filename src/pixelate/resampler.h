@@ -48,4 +48,13 @@ public:
 
     // Lets go of the buffers kept for reuse (the ones still in use go when their images do).
     static void releaseCachedBuffers();
+
+    // The large result buffers: held by images now, kept spare for reuse, and the most held
+    // at once since the peak was last reset.
+    struct BufferStatistics {
+        int inUse = 0;
+        int spare = 0;
+        int peak = 0;
+    };
+    static BufferStatistics largeBufferStatistics(bool resetPeak = false);
 };

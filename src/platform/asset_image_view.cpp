@@ -1,8 +1,14 @@
 #include "platform/asset_image_view.h"
 
 #include <QPainter>
+#include <QPixmapCache>
 
 #include "platform/image_asset.h"
+
+namespace {
+// Room for a few screen-sized backgrounds on the largest screens.
+constexpr int kCacheKilobytes = 64 * 1024;
+}  // namespace
 
 AssetImageView::AssetImageView(const QString& assetName, QWidget* parent)
     : QWidget(parent), assetName_(assetName) {
@@ -23,11 +29,27 @@ void AssetImageView::paintEvent(QPaintEvent*) {
     const qreal scale = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * scale).toSize();
     if (rendered_.size() != pixels || rendered_.devicePixelRatio() != scale) {
-        rendered_ = QPixmap(pixels);
-        rendered_.setDevicePixelRatio(scale);
-        rendered_.fill(Qt::transparent);
-        QPainter painter(&rendered_);
-        ImageAsset::drawAspectFill(painter, assetName_, QRectF(QPointF(0, 0), QSizeF(size())));
+        // Screens share their backgrounds: drawing a full-screen picture from its vector
+        // source costs more than everything else a new screen does before it shows.
+        const QString key = QStringLiteral("AssetImageView:%1:%2x%3@%4")
+                                .arg(assetName_)
+                                .arg(pixels.width())
+                                .arg(pixels.height())
+                                .arg(scale);
+        // The cache's own limit is too small for a full-screen picture at scale 3.
+        if (QPixmapCache::cacheLimit() < kCacheKilobytes) {
+            QPixmapCache::setCacheLimit(kCacheKilobytes);
+        }
+        if (!QPixmapCache::find(key, &rendered_)) {
+            rendered_ = QPixmap(pixels);
+            rendered_.setDevicePixelRatio(scale);
+            rendered_.fill(Qt::transparent);
+            QPainter painter(&rendered_);
+            ImageAsset::drawAspectFill(painter, assetName_,
+                                       QRectF(QPointF(0, 0), QSizeF(size())));
+            painter.end();
+            QPixmapCache::insert(key, rendered_);
+        }
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, rendered_);

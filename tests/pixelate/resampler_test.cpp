@@ -218,3 +218,32 @@ TEST(Resampler, ReusesBuffersOnlyOnceTheirImagesAreGone) {
 
     Resampler::releaseCachedBuffers();
 }
+
+// The preview keeps one result while the next is rendered: spare buffers never add a third,
+// and neighbouring block sizes, whose results differ by a few per cent, share memory.
+TEST(Resampler, KeepsAtMostTwoLargeBuffersAndReusesThemAcrossNearbySizes) {
+    Resampler::releaseCachedBuffers();
+    const QImage picture = randomPixels(130, 173, 3);
+    QImage shown = Resampler::pixelated(picture, 4, 3);
+    int reused = 0;
+    for (const double blockSize : {5.0, 6.0, 5.0, 7.0, 6.0, 4.0, 3.0, 4.0}) {
+        QImage next = Resampler::pixelated(picture, blockSize, 3);
+        ASSERT_FALSE(next.isNull());
+        const auto held = Resampler::largeBufferStatistics();
+        EXPECT_LE(held.inUse + held.spare, 2) << blockSize;
+        const uchar* previousBits = shown.constBits();
+        shown = next;
+        next = QImage();
+        const auto after = Resampler::largeBufferStatistics();
+        EXPECT_EQ(after.inUse, 1);
+        EXPECT_LE(after.inUse + after.spare, 2);
+        const QImage following = Resampler::pixelated(picture, blockSize + 0.5, 3);
+        reused += following.constBits() == previousBits;
+        EXPECT_EQ(following, Resampler::pixelated(picture.copy(), blockSize + 0.5, 3).copy());
+    }
+    EXPECT_GT(reused, 0);
+    shown = QImage();
+    Resampler::releaseCachedBuffers();
+    EXPECT_EQ(Resampler::largeBufferStatistics().inUse + Resampler::largeBufferStatistics().spare,
+              0);
+}
