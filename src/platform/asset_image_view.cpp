@@ -45,8 +45,7 @@ void AssetImageView::paintEvent(QPaintEvent*) {
             rendered_.setDevicePixelRatio(scale);
             rendered_.fill(Qt::transparent);
             QPainter painter(&rendered_);
-            ImageAsset::drawAspectFill(painter, assetName_,
-                                       QRectF(QPointF(0, 0), QSizeF(size())));
+            ImageAsset::drawAspectFill(painter, assetName_, QRectF(QPointF(0, 0), QSizeF(size())));
             painter.end();
             QPixmapCache::insert(key, rendered_);
         }
