@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QtConcurrent/QtConcurrentMap>
+#include <algorithm>
 
 #include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
@@ -103,21 +105,48 @@ int ResultViewController::numberOfRows(SwipeActionList* /*list*/) {
 }
 
 QPixmap ResultViewController::thumbnailPixmap(const Thumbnail* thumbnail, const QSize& size) {
-    const qreal scale = ScreenMetrics::main().scale;
     if (const QPixmap* cached = pixmaps_.object(thumbnail->id())) {
         return *cached;
     }
-    // Decoded here, for rows in sight only, and scaled down to the size shown.
-    QImage image = QImage::fromData(thumbnail->imageData(), "PNG");
-    QPixmap pixmap;
-    if (!image.isNull()) {
-        image = image.scaled((QSizeF(size) * scale).toSize(), Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation);
-        pixmap = QPixmap::fromImage(image);
-        pixmap.setDevicePixelRatio(scale);
+    // Decoded here, for rows in sight only, and scaled down to the size shown. A row that is
+    // not decoded yet is usually the first of a screenful: the rows that follow it on screen
+    // are decoded with it, on every core, since decoding is most of what opening costs.
+    const int start = std::max(0, indexOf(thumbnail));
+    const int inSight =
+        tableView ? tableView->viewport()->height() / tableView->rowHeight() + 1 : 1;
+    std::vector<const Thumbnail*> batch;
+    for (int row = start;
+         row < static_cast<int>(thumbnailArray.size()) && static_cast<int>(batch.size()) < inSight;
+         ++row) {
+        const Thumbnail* candidate = thumbnailArray[static_cast<size_t>(row)];
+        if (candidate == thumbnail || !pixmaps_.contains(candidate->id())) {
+            batch.push_back(candidate);
+        }
     }
-    pixmaps_.insert(thumbnail->id(), new QPixmap(pixmap));
-    return pixmap;
+    if (batch.empty() || batch.front() != thumbnail) {
+        batch.insert(batch.begin(), thumbnail);
+    }
+    const QSize pixels = (QSizeF(size) * ScreenMetrics::main().scale).toSize();
+    const QList<QImage> images = QtConcurrent::blockingMapped(
+        QList<const Thumbnail*>(batch.begin(), batch.end()), [pixels](const Thumbnail* item) {
+            const QImage image = QImage::fromData(item->imageData(), "PNG");
+            return image.isNull()
+                       ? image
+                       : image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        });
+    QPixmap requested;
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        QPixmap pixmap;
+        if (!images[i].isNull()) {
+            pixmap = QPixmap::fromImage(images[i]);
+            pixmap.setDevicePixelRatio(ScreenMetrics::main().scale);
+        }
+        if (i == 0) {
+            requested = pixmap;
+        }
+        pixmaps_.insert(batch[size_t(i)]->id(), new QPixmap(pixmap));
+    }
+    return requested;
 }
 
 SwipeActionRow* ResultViewController::rowAt(SwipeActionList* list, int row) {

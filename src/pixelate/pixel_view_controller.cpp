@@ -1,11 +1,14 @@
 #include "pixelate/pixel_view_controller.h"
 
+#include <QApplication>
 #include <QFutureWatcher>
 #include <QPainter>
+#include <QPromise>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+#include <deque>
 
 #include "pixelate/photo_view.h"
 #include "pixelate/resampler.h"
@@ -39,14 +42,63 @@ QThreadPool& backgroundPool() {
     static QThreadPool pool;
     static const bool configured = [] {
         pool.setThreadPriority(QThread::LowPriority);
-        // One render at a time: each writes a full-size result (66 MB at block size 10), and
-        // two at once would only split the memory bandwidth they are bound by.
-        pool.setMaxThreadCount(1);
         return true;
     }();
     Q_UNUSED(configured);
     return pool;
 }
+
+// Runs renders one at a time, each begun only once the main thread has taken the result of
+// the one before. A result is full size (66 MB at block size 10): with the one on screen and
+// the one in the making, no more than two exist at once, and two renders at once would only
+// split the memory bandwidth they are bound by.
+class SerialRenderQueue : public std::enable_shared_from_this<SerialRenderQueue> {
+public:
+    QFuture<QImage> enqueue(std::function<QImage()> work) {
+        auto promise = std::make_shared<QPromise<QImage>>();
+        QFuture<QImage> future = promise->future();
+        pending_.push_back(Job{std::move(work), std::move(promise)});
+        if (!running_) {
+            startNext();
+        }
+        return future;
+    }
+
+private:
+    struct Job {
+        std::function<QImage()> work;
+        std::shared_ptr<QPromise<QImage>> promise;
+    };
+
+    void startNext() {
+        running_ = !pending_.empty();
+        if (!running_) {
+            return;
+        }
+        Job job = std::move(pending_.front());
+        pending_.pop_front();
+        auto* watcher = new QFutureWatcher<QImage>;
+        QObject::connect(
+            watcher, &QFutureWatcherBase::finished, watcher,
+            [self = shared_from_this(), watcher, promise = std::move(job.promise)]() mutable {
+                promise->start();
+                if (watcher->future().resultCount() > 0) {
+                    promise->addResult(watcher->future().takeResult());
+                }
+                promise->finish();
+                promise.reset();
+                watcher->deleteLater();
+                // Queued behind the screen's own notice of this result, which it shows
+                // (letting the previous one go) before the next render takes memory.
+                QMetaObject::invokeMethod(
+                    qApp, [self] { self->startNext(); }, Qt::QueuedConnection);
+            });
+        watcher->setFuture(QtConcurrent::run(&backgroundPool(), std::move(job.work)));
+    }
+
+    std::deque<Job> pending_;
+    bool running_ = false;
+};
 
 }  // namespace
 
@@ -109,8 +161,8 @@ void PixelViewController::setRenderQueue(RenderQueue queue) {
 }
 
 PixelViewController::RenderQueue PixelViewController::backgroundRenderQueue() {
-    return [](std::function<QImage()> work) {
-        return QtConcurrent::run(&backgroundPool(), std::move(work));
+    return [queue = std::make_shared<SerialRenderQueue>()](std::function<QImage()> work) {
+        return queue->enqueue(std::move(work));
     };
 }
 

@@ -121,10 +121,13 @@ private:
 // Below this, an ordinary allocation is cheap enough.
 constexpr size_t kPooledBytes = size_t{1} << 20;
 
-QImage newImage(const QSize& size, QImage::Format format) {
+// Whether a result may come from the pool: only results, not the steps on the way to them.
+enum class Pooling { allowed, never };
+
+QImage newImage(const QSize& size, QImage::Format format, Pooling pooling) {
     const size_t bytesPerLine = static_cast<size_t>(size.width()) * 4;
     const size_t bytes = bytesPerLine * static_cast<size_t>(size.height());
-    if (bytes < kPooledBytes) {
+    if (bytes < kPooledBytes || pooling == Pooling::never) {
         return QImage(size, format);  // null when the memory is not there
     }
     BufferPool::Buffer* buffer = BufferPool::shared().acquire(bytes);
@@ -184,8 +187,8 @@ std::vector<int> sampleTable(int to, int from) {
     return table;
 }
 
-QImage nearestNeighbour(const QImage& source, const QSize& target) {
-    QImage result = newImage(target, source.format());
+QImage nearestNeighbour(const QImage& source, const QSize& target, Pooling pooling) {
+    QImage result = newImage(target, source.format(), pooling);
     if (result.isNull()) {
         return {};
     }
@@ -223,6 +226,25 @@ QImage smoothScaled(const QImage& source, const QSize& target) {
     return result;
 }
 
+QImage resample(const QImage& image, InterpolationQuality quality, double factorX, double factorY,
+                double screenScale, Pooling pooling) {
+    if (image.isNull() || !(factorX > 0) || !(factorY > 0)) {
+        return {};
+    }
+    const QSizeF points = image.deviceIndependentSize();
+    const QSize target = Resampler::pixelSize(
+        QSizeF(points.width() * factorX, points.height() * factorY), screenScale);
+    if (target.isEmpty()) {
+        return {};
+    }
+    const QImage source = as32Bit(image);
+    if (source.isNull()) {
+        return {};
+    }
+    return quality == InterpolationQuality::none ? nearestNeighbour(source, target, pooling)
+                                                 : smoothScaled(source, target);
+}
+
 }  // namespace
 
 QSize Resampler::pixelSize(const QSizeF& pointSize, double scale) {
@@ -242,21 +264,7 @@ QImage Resampler::resized(const QImage& image, InterpolationQuality quality, dou
 
 QImage Resampler::resized(const QImage& image, InterpolationQuality quality, double factorX,
                           double factorY, double screenScale) {
-    if (image.isNull() || !(factorX > 0) || !(factorY > 0)) {
-        return {};
-    }
-    const QSizeF points = image.deviceIndependentSize();
-    const QSize target =
-        pixelSize(QSizeF(points.width() * factorX, points.height() * factorY), screenScale);
-    if (target.isEmpty()) {
-        return {};
-    }
-    const QImage source = as32Bit(image);
-    if (source.isNull()) {
-        return {};
-    }
-    return quality == InterpolationQuality::none ? nearestNeighbour(source, target)
-                                                 : smoothScaled(source, target);
+    return resample(image, quality, factorX, factorY, screenScale, Pooling::allowed);
 }
 
 QImage Resampler::pixelated(const QImage& picture, double blockSize, double screenScale) {
@@ -266,8 +274,9 @@ QImage Resampler::pixelated(const QImage& picture, double blockSize, double scre
     if (blockSize == 0) {
         return picture;
     }
-    const QImage small =
-        resized(picture, InterpolationQuality::none, 1 / blockSize, 1 / blockSize, screenScale);
+    // The step on the way is not kept for reuse: only results count against the pool's two.
+    const QImage small = resample(picture, InterpolationQuality::none, 1 / blockSize, 1 / blockSize,
+                                  screenScale, Pooling::never);
     if (small.isNull()) {
         return {};
     }
