@@ -128,7 +128,7 @@ void SceneView::paintEvent(QPaintEvent* event) {
         const QRectF opaque = child->opaqueBounds();
         if (!opaque.isEmpty() && toDevice.type() <= QTransform::TxScale) {
             // Whole pixels only: those a drawing covers for certain whatever its rounding.
-            const QRectF area = toDevice.mapRect(opaque);
+            const QRectF area = toDevice.mapRect(opaque).intersected(clip);
             const QPoint topLeft(int(std::ceil(area.left())), int(std::ceil(area.top())));
             const QPoint bottomRight(int(std::floor(area.right())) - 1,
                                      int(std::floor(area.bottom())) - 1);
