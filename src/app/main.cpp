@@ -3,17 +3,20 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/canvas_preview_screen.h"
-#include "platform/app_window.h"
+#include "app/app_delegate.h"
+#include "app/scene_delegate.h"
+#include "platform/application.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
-#include "platform/screen_stack.h"
+#include "platform/storyboard.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tilebloom"));
     QApplication::setOrganizationName(QStringLiteral("Tilebloom"));
     QApplication::setApplicationVersion(QStringLiteral(TILEBLOOM_VERSION));
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tilebloom"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Paint small square pixel pictures."));
@@ -35,20 +38,32 @@ int main(int argc, char** argv) {
     }
     ScreenMetrics::configure(metrics);
 
-    AppWindow window(metrics);
-    window.screenStack()->setRootViewController(new CanvasPreviewScreen);
-    window.show();
+    // The delegate owns the store, so it outlives every screen.
+    AppDelegate appDelegate;
+    Application::shared().setDelegate(&appDelegate);
+    appDelegate.applicationDidFinishLaunching(Application::shared());
+    AppDelegate::registerScreens(Storyboard::main());
 
-    if (parser.isSet(screenshot)) {
-        const QString path = parser.value(screenshot);
-        // Let the first frames lay out and paint before taking the picture.
-        QTimer::singleShot(300, &app, [&window, &app, path] {
-            const bool saved = window.snapshot().save(path, "PNG");
-            if (!saved) {
-                printLine(QStringLiteral("Could not write the screenshot to %1.").arg(path));
-            }
-            app.exit(saved ? 0 : 1);
-        });
+    int result = 0;
+    {
+        SceneDelegate scene;
+        scene.willConnect(metrics);
+        AppWindow& window = *scene.window;
+        window.show();
+
+        if (parser.isSet(screenshot)) {
+            const QString path = parser.value(screenshot);
+            // Let the first frames lay out and paint before taking the picture.
+            QTimer::singleShot(300, &app, [&window, &app, path] {
+                const bool saved = window.snapshot().save(path, "PNG");
+                if (!saved) {
+                    printLine(QStringLiteral("Could not write the screenshot to %1.").arg(path));
+                }
+                app.exit(saved ? 0 : 1);
+            });
+        }
+        result = app.exec();
     }
-    return app.exec();
+    Application::shared().setDelegate(nullptr);
+    return result;
 }

@@ -94,12 +94,13 @@ void DrawingViewController::viewDidLoad() {
     setupLowerToolbar();
     setupToolbarButtons();
     setupFanMenuButton();
+    // The menu button must be in place before the tool buttons fold onto it.
+    layoutToolbar();
     setupToolButtons();
     requestStoreReview();
     // The layout file's controls stay above everything the code adds.
     ui_->backButton->raise();
     ui_->saveButton->raise();
-    layoutToolbar();
 }
 
 void DrawingViewController::requestStoreReview() {
@@ -214,6 +215,10 @@ Button* DrawingViewController::makeToolButton(const QString& imageName,
     button->setCornerRadius(25);
     button->setShadow(Color::black(), 5, 0.5, QPointF(0, 5));
     button->setFrame(QRectF(0, 0, 50, 50));
+    if (fanMenuButton) {
+        // Start folded, so that nothing flies in from a corner while the editor opens.
+        button->setCenter(fanMenuButton->center());
+    }
     connect(button, &Button::clicked, this, action);
     return button;
 }

@@ -4,6 +4,7 @@
 #include "editing/paintbrush.h"
 #include "editor/split_presentation_controller.h"
 #include "editor_fixture.h"
+#include "platform/animation.h"
 #include "platform/device_orientation_center.h"
 #include "platform/store_review_controller.h"
 
@@ -279,4 +280,13 @@ TEST_F(DrawingEditorTest, RendersTheGridTheToolbarAndTheCurrentColour) {
     EXPECT_EQ(shot.pixelColor(5, 830), QColor(Qt::white));  // the toolbar
     const QPointF swatch = editor->colorPickerButton->center();
     EXPECT_EQ(shot.pixelColor(swatch.toPoint()), Color::systemCyan().toQColor());
+}
+
+TEST_F(DrawingEditorTest, ToolButtonsStartFoldedOnTheMenuButtonEvenWithAnimationsOn) {
+    Animation::setEnabled(true);
+    openEditor(nullptr);
+    const QPointF c = editor->fanMenuButton->center();
+    EXPECT_EQ(editor->paintBrushButton->center(), c);
+    EXPECT_EQ(editor->fillButton->center(), c);
+    Animation::setEnabled(false);
 }

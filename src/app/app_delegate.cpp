@@ -1,0 +1,36 @@
+#include "app/app_delegate.h"
+
+#include "color/color_picker_view_controller.h"
+#include "editor/drawing_view_controller.h"
+#include "pixelate/pixel_view_controller.h"
+#include "platform/settings_manager.h"
+#include "platform/storyboard.h"
+#include "platform/user_defaults.h"
+#include "store/persistent_container.h"
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate() = default;
+
+bool AppDelegate::applicationDidFinishLaunching(Application& /*application*/,
+                                                const QVariantMap& /*launchOptions*/) {
+    // The window has no status bar to hide. A stored value that is not a whole number reads
+    // as 0 (with a console line); every other number maps onto one of the three sizes.
+    const int64_t position = UserDefaults::standard().integerForKey(QStringLiteral("stepper"));
+    SettingsManager::applyGridSize(SettingsManager::gridSizeForPosition(position));
+    return true;
+}
+
+PersistentContainer* AppDelegate::persistentContainer() {
+    if (!persistentContainer_) {
+        persistentContainer_ = makePersistentContainer();
+    }
+    return persistentContainer_.get();
+}
+
+void AppDelegate::registerScreens(Storyboard& storyboard) {
+    storyboard.registerScreen(QStringLiteral("draw"), [] { return new DrawingViewController; });
+    storyboard.registerScreen(QStringLiteral("pixel"), [] { return new PixelViewController; });
+    storyboard.registerScreen(QString::fromLatin1(ColorPickerViewController::kStoryboardIdentifier),
+                              [] { return new ColorPickerViewController; });
+}

@@ -1,0 +1,34 @@
+#include "app/scene_delegate.h"
+
+#include <QIcon>
+#include <QPointer>
+
+#include "app/settings_view_controller.h"
+#include "app/view_controller.h"
+#include "platform/screen_stack.h"
+#include "platform/settings_link.h"
+
+SceneDelegate::~SceneDelegate() {
+    if (window) {
+        SettingsLink::setHandler({});
+    }
+}
+
+void SceneDelegate::willConnect(const ScreenMetrics& metrics) {
+    window = std::make_unique<AppWindow>(metrics);
+    window->setWindowIcon(QIcon(QStringLiteral(":/icons/tilebloom.svg")));
+    ScreenStack* stack = window->screenStack();
+    stack->setRootViewController(new ViewController);
+    // The settings screen comes up over whatever is on top, as if the home screen had opened
+    // it, and closes back to that screen.
+    SettingsLink::setHandler([stack = QPointer<ScreenStack>(stack)] {
+        PlatformViewController* top = stack ? stack->topViewController() : nullptr;
+        if (!top) {
+            return false;
+        }
+        auto* settings = new SettingsViewController;
+        settings->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+        top->present(settings, true);
+        return stack->topViewController() == settings;
+    });
+}

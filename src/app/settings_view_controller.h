@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QLabel>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/platform_view_controller.h"
+#include "platform/stepper.h"
+
+namespace Ui {
+class SettingsViewController;
+}
+
+// Chooses the grid size of new drawings (kept under "stepper") and links to other creative
+// apps. Section 0 holds the grid-size row; section 1 the seven links.
+class SettingsViewController : public PlatformViewController {
+    Q_OBJECT
+public:
+    using UrlOpener = std::function<bool(const QUrl&)>;
+
+    static constexpr int kLinkSection = 1;
+    static constexpr int kLinkCount = 7;
+
+    explicit SettingsViewController(QWidget* parent = nullptr);
+    ~SettingsViewController() override;
+
+    // Outlets from the layout file.
+    QPointer<QLabel> pixelLabel;
+    QPointer<Stepper> stepperL;
+
+    // "20x20", "24x24" or "28x28".
+    static QString labelTextForPosition(int64_t position);
+    // The link of a section-1 row as text; empty for any other row.
+    static QString linkForRow(int row);
+
+    // Opens links; QDesktopServices unless a test puts something else in.
+    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+
+    void didSelectRow(int section, int row);
+
+    // The platform's defaults: this screen does not pin itself to portrait.
+    InterfaceOrientationMask supportedInterfaceOrientations() const override;
+    bool prefersStatusBarHidden() const override;
+
+public slots:
+    void stepperAction();
+    void back();
+    // A row of the layout file was pressed; its "section" and "row" properties say which.
+    void rowPressed();
+    // Grants photo access, or takes it back when it is granted.
+    void togglePhotoAccess();
+
+protected:
+    void viewDidLoad() override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void updatePhotoAccess();
+
+    std::unique_ptr<Ui::SettingsViewController> ui_;
+    UrlOpener urlOpener_;
+};

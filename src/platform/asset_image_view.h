@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+// An image view showing one image asset by name, scaled to fill the view while keeping its
+// aspect ratio (what overflows is cropped). Renders the artwork once per size, not per paint,
+// so a full-screen background stays cheap while screens slide over it.
+class AssetImageView : public QWidget {
+    Q_OBJECT
+public:
+    explicit AssetImageView(const QString& assetName = {}, QWidget* parent = nullptr);
+
+    QString assetName() const { return assetName_; }
+    void setAssetName(const QString& name);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString assetName_;
+    QPixmap rendered_;
+};

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "platform/stepper.h"
+#include "test_support.h"
+
+namespace {
+struct StepperFixture : testing::Test {
+    Stepper stepper;
+    std::unique_ptr<QPointingDevice> finger{QTest::createTouchDevice()};
+
+    void SetUp() override {
+        stepper.setMinimumValue(0);
+        stepper.setMaximumValue(2);
+        stepper.setStepValue(1);
+        stepper.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&stepper));
+    }
+
+    void tap(QWidget* button) {
+        const QPoint centre = button->mapTo(&stepper, button->rect().center());
+        QTest::touchEvent(&stepper, finger.get()).press(0, centre, &stepper);
+        QTest::touchEvent(&stepper, finger.get()).release(0, centre, &stepper);
+        processEvents();
+    }
+};
+}  // namespace
+
+TEST_F(StepperFixture, FingerTapsStepWithinTheRangeAndDisableTheButtonAtEachEnd) {
+    QSignalSpy changes(&stepper, &Stepper::valueChanged);
+    EXPECT_FALSE(stepper.decrementButton()->isEnabled());
+    EXPECT_TRUE(stepper.incrementButton()->isEnabled());
+
+    tap(stepper.incrementButton());
+    tap(stepper.incrementButton());
+    EXPECT_EQ(stepper.value(), 2);
+    EXPECT_FALSE(stepper.incrementButton()->isEnabled());
+    EXPECT_TRUE(stepper.decrementButton()->isEnabled());
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_EQ(changes.at(0).at(0).toDouble(), 1);
+    EXPECT_EQ(changes.at(1).at(0).toDouble(), 2);
+
+    // A further tap on the disabled end changes nothing and sends nothing.
+    tap(stepper.incrementButton());
+    EXPECT_EQ(stepper.value(), 2);
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST_F(StepperFixture, MouseClicksAndKeysStepToo) {
+    QSignalSpy changes(&stepper, &Stepper::valueChanged);
+    QTest::mouseClick(stepper.incrementButton(), Qt::LeftButton);
+    EXPECT_EQ(stepper.value(), 1);
+    QTest::mouseClick(stepper.decrementButton(), Qt::LeftButton);
+    EXPECT_EQ(stepper.value(), 0);
+    QTest::keyClick(&stepper, Qt::Key_Up);
+    QTest::keyClick(&stepper, Qt::Key_Plus);
+    QTest::keyClick(&stepper, Qt::Key_Plus);
+    EXPECT_EQ(stepper.value(), 2);
+    QTest::keyClick(&stepper, Qt::Key_Down);
+    EXPECT_EQ(stepper.value(), 1);
+    EXPECT_EQ(changes.count(), 5);
+}
+
+TEST_F(StepperFixture, SettingTheValueClampsAndSendsNothing) {
+    QSignalSpy changes(&stepper, &Stepper::valueChanged);
+    stepper.setValue(7);
+    EXPECT_EQ(stepper.value(), 2);
+    stepper.setValue(-3);
+    EXPECT_EQ(stepper.value(), 0);
+    EXPECT_EQ(changes.count(), 0);
+
+    // Shrinking the range pulls the value in; a zero step is refused.
+    stepper.setValue(2);
+    stepper.setMaximumValue(1);
+    EXPECT_EQ(stepper.value(), 1);
+    stepper.setStepValue(0);
+    EXPECT_EQ(stepper.stepValue(), 1);
+}
+
+TEST_F(StepperFixture, ButtonsAreNamedAndBigEnoughForAFinger) {
+    EXPECT_EQ(stepper.decrementButton()->accessibleName(), "Decrease");
+    EXPECT_EQ(stepper.incrementButton()->accessibleName(), "Increase");
+    EXPECT_GE(stepper.incrementButton()->height(), 44);
+    EXPECT_GE(stepper.incrementButton()->width(), 44);
+}
