@@ -1,5 +1,7 @@
 #include "gallery/result_view_controller.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -16,6 +18,9 @@
 #include "ui_result_view_controller.h"
 
 namespace {
+// Thumbnails are 300 points at the display's scale; anything far larger is not one of ours.
+constexpr int kMaximumThumbnailSide = 4096;
+
 // The empty state: a blank grid waiting for its first tiles, and what to do about it.
 QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont) {
     QPixmap pixmap((QSizeF(size) * scale).toSize());
@@ -107,8 +112,28 @@ QPixmap ResultViewController::thumbnailPixmap(const Thumbnail* thumbnail, const 
     if (const QPixmap* cached = pixmaps_.object(thumbnail->id())) {
         return *cached;
     }
-    // Decoded here, for rows in sight only, and scaled down to the size shown.
-    QImage image = QImage::fromData(thumbnail->imageData(), "PNG");
+    // Decoded here, for rows in sight only, and scaled down to the size shown. A stored
+    // thumbnail is at most a few hundred pixels wide; a far larger size is not decoded.
+    QByteArray data = thumbnail->imageData();
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    const QSize declared = reader.size();
+    QImage image;
+    if (declared.isValid() && declared.width() <= kMaximumThumbnailSide &&
+        declared.height() <= kMaximumThumbnailSide) {
+        image = reader.read();
+    }
+    if (image.isNull()) {
+        printLine(QStringLiteral("Gallery: the picture of \u201c%1\u201d cannot be shown (%2); "
+                                 "its row shows the title only.")
+                      .arg(thumbnail->fileName(),
+                           declared.isValid()
+                               ? QStringLiteral("%1 x %2 pixels, damaged or too large")
+                                     .arg(declared.width())
+                                     .arg(declared.height())
+                               : QStringLiteral("not a PNG picture")));
+    }
     QPixmap pixmap;
     if (!image.isNull()) {
         image = image.scaled((QSizeF(size) * scale).toSize(), Qt::KeepAspectRatio,
