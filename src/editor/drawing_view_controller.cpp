@@ -332,10 +332,13 @@ void DrawingViewController::fillButtonPressedWithSender() {
 }
 
 void DrawingViewController::undoButtonPressedWithSender() {
+    // A stroke still open becomes its step first, so that undo takes back what is painted.
+    finishInterruptedStroke();
     commandManager.undo();
 }
 
 void DrawingViewController::redoButtonPressedWithSender() {
+    finishInterruptedStroke();  // painting is a new step: nothing is left to redo after it
     commandManager.redo();
 }
 
@@ -399,12 +402,24 @@ void DrawingViewController::handleTapFrom(TapGestureRecognizer& recognizer) {
 }
 
 void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
+    const GestureState state = recognizer.state();
+    const bool ending = state == GestureState::ended || state == GestureState::cancelled ||
+                        state == GestureState::failed;
     if (!canDraw) {
+        // Cells painted before drawing was switched off must stay undoable.
+        if (ending) {
+            finishInterruptedStroke();
+        }
         return;
     }
-    const GestureState state = recognizer.state();
+    if (state != GestureState::began && !strokeOpen_) {
+        // A stroke whose beginning was not drawn (drawing was off then) paints nothing: its
+        // cells would belong to no undo step.
+        return;
+    }
     const QPointF location = recognizer.locationInView();
     if (state == GestureState::began) {
+        finishInterruptedStroke();
         strokeOpen_ = true;
         // The pan begins only once the finger has moved a little: start the stroke where the
         // finger went down, so the first cell is painted too.
