@@ -16,6 +16,7 @@
 #include "platform/photo_library.h"
 #include "platform/screen_metrics.h"
 #include "platform/settings_link.h"
+#include "platform/thread_handoff.h"
 #include "ui_pixel_view_controller.h"
 
 namespace {
@@ -35,6 +36,9 @@ QIcon whiteIcon(const QString& asset, int points, qreal ratio) {
 
 // A concurrent queue of background priority, apart from the global pool so that its low
 // thread priority touches nobody else's work.
+// Where finished renders are handed back to the main thread.
+const char renderResults = 0;
+
 QThreadPool& backgroundPool() {
     static QThreadPool pool;
     static const bool configured = [] {
@@ -107,7 +111,11 @@ void PixelViewController::setRenderQueue(RenderQueue queue) {
 
 PixelViewController::RenderQueue PixelViewController::backgroundRenderQueue() {
     return [](std::function<QImage()> work) {
-        return QtConcurrent::run(&backgroundPool(), std::move(work));
+        return QtConcurrent::run(&backgroundPool(), ThreadHandoff::handedOver([work] {
+            QImage result = work();
+            ThreadHandoff::publish(&renderResults);
+            return result;
+        }));
     };
 }
 
@@ -325,6 +333,7 @@ void PixelViewController::renderPixelation(double v) {
 
     auto* watcher = new QFutureWatcher<QImage>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        ThreadHandoff::receive(&renderResults);
         const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
         watcher->deleteLater();
         showRenderedPixelation(result, generation);
