@@ -170,6 +170,14 @@ PhotoLoader::Result PhotoLoader::decode(QIODevice& device, const uchar* bytes, q
         result.error = pixels > budget ? tooLargeOrDamaged(name, declared) : damaged(name);
         return result;
     }
+    // Some formats declare one size and decode another (a GIF's screen may be larger than
+    // the frame its header reports): the picture itself must keep the limits too.
+    const QSize decoded = image.size();
+    if (decoded.width() > limits.maxSide || decoded.height() > limits.maxSide ||
+        qint64(decoded.width()) * decoded.height() > std::min(limits.maxPixels, budget)) {
+        result.error = tooLarge(name, decoded, limits);
+        return result;
+    }
     result.image = std::move(image);
     return result;
 }

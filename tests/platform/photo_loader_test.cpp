@@ -57,14 +57,19 @@ QByteArray jpegClaiming(quint16 width, quint16 height) {
     return jpeg;
 }
 
-// A GIF whose screen and only frame claim width x height, with one byte of picture data.
-QByteArray gifClaiming(quint16 width, quint16 height) {
+// A GIF whose screen claims width x height and whose only frame claims frameWidth x
+// frameHeight, with one byte of picture data.
+QByteArray gifClaiming(quint16 width, quint16 height, quint16 frameWidth = 0,
+                       quint16 frameHeight = 0) {
     QByteArray gif("GIF89a", 6);
     char size[4];
     qToLittleEndian<quint16>(width, size);
     qToLittleEndian<quint16>(height, size + 2);
+    char frame[4];
+    qToLittleEndian<quint16>(frameWidth ? frameWidth : width, frame);
+    qToLittleEndian<quint16>(frameHeight ? frameHeight : height, frame + 2);
     gif.append(size, 4).append("\x80\x00\x00", 3).append(QByteArray(6, '\0'));  // 2 colours
-    gif.append("\x2C\x00\x00\x00\x00", 5).append(size, 4).append("\x00", 1);
+    gif.append("\x2C\x00\x00\x00\x00", 5).append(frame, 4).append("\x00", 1);
     gif.append("\x02\x02\x44\x01\x00\x3B", 6);
     return gif;
 }
@@ -249,4 +254,16 @@ TEST_F(PhotoLoaderTest, HostileFilesGetAClearAnswerWithinBoundedMemory) {
         highest = std::max(highest, peak);
     }
     std::cout << cases.size() << " hostile photos, highest peak " << highest / 1024 << " MB\n";
+}
+
+// Found by fuzzing: a GIF reports the size of its first frame, then decodes its whole screen,
+// which may be far larger. The limits hold for the picture that comes out.
+TEST_F(PhotoLoaderTest, APictureLargerThanItsHeaderSaidIsRefused) {
+    PhotoLoader::Limits limits;
+    limits.maxSide = 1000;
+    const PhotoLoader::Result result =
+        PhotoLoader::loadData(gifClaiming(3000, 20, 10, 10), "screen.gif", limits);
+    EXPECT_TRUE(result.image.isNull());
+    EXPECT_TRUE(result.error.contains("too large")) << result.error.toStdString();
+    EXPECT_TRUE(PhotoLoader::loadData(gifClaiming(300, 20, 10, 10), "small.gif", limits).ok());
 }
