@@ -1,29 +1,16 @@
 #include "color/brightness_view.h"
 
-#include <QMouseEvent>
 #include <QPainter>
-#include <QTouchEvent>
 
 #include "color/hsb.h"
 
-namespace {
-std::vector<QPointF> pointsOf(const QTouchEvent* event) {
-    std::vector<QPointF> points;
-    for (const QEventPoint& p : event->points()) {
-        points.push_back(p.position());
-    }
-    return points;
-}
-}  // namespace
-
 BrightnessView::BrightnessView(const QRectF& frame, const Color& color, QWidget* parent)
-    : QWidget(parent), barWidth_(frame.width()), barHeight_(frame.height()) {
+    : TouchView(parent), barWidth_(frame.width()), barHeight_(frame.height()) {
     indicator_.fillColor = indicatorColor_;
     indicator_.strokeColor = indicatorColor_;
     indicator_.lineWidth = indicatorBorderWidth_;
 
     setGeometry(frame.toRect());
-    setAttribute(Qt::WA_AcceptTouchEvents);
     setAccessibleName(QStringLiteral("Brightness"));
     setAccessibleDescription(QStringLiteral("Touch or drag to choose the brightness"));
     point_ = pointForColor(color);
@@ -101,63 +88,8 @@ void BrightnessView::touchesMoved(const std::vector<QPointF>& touches) {
     handleTouch(touches);
 }
 
-void BrightnessView::touchesEnded(const std::vector<QPointF>&) {}
-
-void BrightnessView::touchesCancelled() {}
-
-bool BrightnessView::event(QEvent* event) {
-    switch (event->type()) {
-        case QEvent::TouchBegin:
-            touchesBegan(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchUpdate:
-            touchesMoved(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchEnd:
-            touchesEnded(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchCancel:
-            touchesCancelled();
-            event->accept();
-            return true;
-        default:
-            return QWidget::event(event);
-    }
-}
-
 void BrightnessView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     colorLayer_.paint(painter);
     indicator_.paint(painter);
-}
-
-void BrightnessView::mousePressEvent(QMouseEvent* event) {
-    // Mouse events made up from touches would repeat what the touch events already did.
-    if (event->button() != Qt::LeftButton || event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    mouseDown_ = true;
-    touchesBegan({event->position()});
-}
-
-void BrightnessView::mouseMoveEvent(QMouseEvent* event) {
-    if (!mouseDown_ || event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    touchesMoved({event->position()});
-}
-
-void BrightnessView::mouseReleaseEvent(QMouseEvent* event) {
-    if (!mouseDown_ || event->button() != Qt::LeftButton ||
-        event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    mouseDown_ = false;
-    touchesEnded({event->position()});
 }

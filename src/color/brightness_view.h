@@ -9,6 +9,7 @@
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
 #include "platform/color.h"
+#include "platform/touch_view.h"
 
 // Told the brightness chosen on the bar, on every touch began and moved.
 class BrightnessViewDelegate {
@@ -20,7 +21,7 @@ public:
 // The brightness bar: a gradient from black on the left to the selected hue and saturation
 // at full brightness on the right, and an upright bar marking the chosen brightness.
 // Brightness and position are tied by x = brightness x W, W being the width at construction.
-class BrightnessView : public QWidget {
+class BrightnessView : public TouchView {
     Q_OBJECT
 public:
     static constexpr double kGradientTop = 2.0;
@@ -58,21 +59,15 @@ public:
     void handleTouch(const std::vector<QPointF>& touches);
 
     // From the platform's touch handling (touches, or the mouse as one finger).
-    void touchesBegan(const std::vector<QPointF>& touches);
-    void touchesMoved(const std::vector<QPointF>& touches);
-    void touchesEnded(const std::vector<QPointF>& touches);
-    void touchesCancelled();
+    void touchesBegan(const std::vector<QPointF>& touches) override;
+    void touchesMoved(const std::vector<QPointF>& touches) override;
 
 signals:
     // The indicator moved.
     void indicatorChanged();
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void setIndicatorPath(double x);
@@ -86,5 +81,4 @@ private:
     double indicatorBorderWidth_ = 2.0;
     double barWidth_ = 0;
     double barHeight_ = 0;
-    bool mouseDown_ = false;
 };

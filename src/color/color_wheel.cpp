@@ -1,8 +1,6 @@
 #include "color/color_wheel.h"
 
-#include <QMouseEvent>
 #include <QPainter>
-#include <QTouchEvent>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -32,19 +30,11 @@ uchar byteOf(double component) {
     return static_cast<uchar>(std::clamp(std::trunc(component * 255), 0.0, 255.0));
 }
 
-std::vector<QPointF> pointsOf(const QTouchEvent* event) {
-    std::vector<QPointF> points;
-    for (const QEventPoint& p : event->points()) {
-        points.push_back(p.position());
-    }
-    return points;
-}
 }  // namespace
 
 ColorWheel::ColorWheel(const QRectF& frame, const Color& color, QWidget* parent)
-    : QWidget(parent), scale_(ScreenMetrics::main().scale) {
+    : TouchView(parent), scale_(ScreenMetrics::main().scale) {
     setGeometry(frame.toRect());
-    setAttribute(Qt::WA_AcceptTouchEvents);
     setAccessibleName(QStringLiteral("Colour wheel"));
     setAccessibleDescription(QStringLiteral("Touch or drag to choose hue and saturation"));
     color_ = color;
@@ -230,60 +220,9 @@ void ColorWheel::fillBrightnessLayer() {
     update();
 }
 
-bool ColorWheel::event(QEvent* event) {
-    switch (event->type()) {
-        case QEvent::TouchBegin:
-            touchesBegan(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchUpdate:
-            touchesMoved(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchEnd:
-            touchesEnded(pointsOf(static_cast<QTouchEvent*>(event)));
-            event->accept();
-            return true;
-        case QEvent::TouchCancel:
-            touchesCancelled();
-            event->accept();
-            return true;
-        default:
-            return QWidget::event(event);
-    }
-}
-
 void ColorWheel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     wheelLayer_.paint(painter);
     brightnessLayer_.paint(painter);
     indicatorLayer_.paint(painter);
-}
-
-void ColorWheel::mousePressEvent(QMouseEvent* event) {
-    // Mouse events made up from touches would repeat what the touch events already did.
-    if (event->button() != Qt::LeftButton || event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    mouseDown_ = true;
-    touchesBegan({event->position()});
-}
-
-void ColorWheel::mouseMoveEvent(QMouseEvent* event) {
-    if (!mouseDown_ || event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    touchesMoved({event->position()});
-}
-
-void ColorWheel::mouseReleaseEvent(QMouseEvent* event) {
-    if (!mouseDown_ || event->button() != Qt::LeftButton ||
-        event->source() != Qt::MouseEventNotSynthesized) {
-        event->ignore();
-        return;
-    }
-    mouseDown_ = false;
-    touchesEnded({event->position()});
 }

@@ -10,6 +10,7 @@
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
 #include "platform/color.h"
+#include "platform/touch_view.h"
 
 // Told the hue and saturation under the finger on every touch, before the selection delegate.
 class ColorWheelDelegate {
@@ -29,7 +30,7 @@ public:
 // growing clockwise), the distance from the centre the saturation. A black disc over it
 // darkens it by the chosen brightness, and a round indicator marks the selected spot.
 // Coordinates are view points with the origin at the wheel's top-left corner.
-class ColorWheel : public QWidget {
+class ColorWheel : public TouchView {
     Q_OBJECT
 public:
     static constexpr double kRestingIndicatorRadius = 12.0;
@@ -91,21 +92,17 @@ public:
     void handleTouch(const std::vector<QPointF>& touches);
 
     // From the platform's touch handling (touches, or the mouse as one finger).
-    void touchesBegan(const std::vector<QPointF>& touches);
-    void touchesMoved(const std::vector<QPointF>& touches);
-    void touchesEnded(const std::vector<QPointF>& touches);
-    void touchesCancelled();
+    void touchesBegan(const std::vector<QPointF>& touches) override;
+    void touchesMoved(const std::vector<QPointF>& touches) override;
+    void touchesEnded(const std::vector<QPointF>& touches) override;
+    void touchesCancelled() override;
 
 signals:
     // The indicator's path or fill changed.
     void indicatorChanged();
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void fillBrightnessLayer();
@@ -122,5 +119,4 @@ private:
     double scale_ = 1.0;
     WeakDelegate<ColorWheelDelegate> delegate_;
     WeakDelegate<ColorWheelSelectedDelegate> colorDelegate_;
-    bool mouseDown_ = false;
 };
