@@ -29,7 +29,7 @@ int killCount() {
 
 // Every check rereads the whole store, so each round of kills starts a new one: the stores
 // still grow to hundreds of drawings, and the run stays linear in the number of kills.
-constexpr int killsPerRound = 50;
+constexpr int killsPerRound = 20;
 
 // What the killed processes said about each drawing.
 struct Reports {
@@ -96,7 +96,7 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
         saver.start();
         ASSERT_TRUE(saver.waitForStarted(10000));
         // Some kills land while the store opens, most in the middle of saving.
-        QThread::usleep(kill % 5 == 0 ? random->bounded(30000) : 30000 + random->bounded(100000));
+        QThread::usleep(kill % 5 == 0 ? random->bounded(20000) : 20000 + random->bounded(60000));
         saver.kill();  // SIGKILL
         ASSERT_TRUE(saver.waitForFinished(10000));
         const QByteArray output = saver.readAllStandardOutput();
