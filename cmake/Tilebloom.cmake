@@ -3,6 +3,13 @@
 set(TILEBLOOM_WARNINGS -Wall -Wextra -Wpedantic)
 set(TILEBLOOM_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined
     -fno-omit-frame-pointer)
+if(TILEBLOOM_SANITIZE_THREAD)
+    if(TILEBLOOM_SANITIZE)
+        message(FATAL_ERROR "ThreadSanitizer cannot be combined with the other sanitizers")
+    endif()
+    set(TILEBLOOM_SANITIZE ON)
+    set(TILEBLOOM_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+endif()
 
 function(tilebloom_apply_settings target)
     target_compile_options(${target} PRIVATE ${TILEBLOOM_WARNINGS})

@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config ccache
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6-dev libgl-dev libqt6sql6-sqlite
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqt6sql6-sqlite
     libgtest-dev googletest libbenchmark-dev
-    libpng-dev sqlite3 libsqlite3-dev
+    libpng-dev zlib1g-dev sqlite3 libsqlite3-dev
+    clang libclang-rt-14-dev
     xvfb xauth
 )
 

@@ -24,10 +24,10 @@
 #include "platform/image_asset.h"
 #include "platform/impact_feedback_generator.h"
 #include "platform/png_encoder.h"
+#include "platform/popover_presentation_controller.h"
 #include "platform/screen_metrics.h"
 #include "platform/store_review_controller.h"
 #include "platform/storyboard.h"
-#include "platform/popover_presentation_controller.h"
 #include "scene/scene.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
@@ -87,7 +87,8 @@ void DrawingViewController::viewDidLoad() {
     screenWidth_ = screen.width;
     screenHeight_ = screen.height;
     mainView->setGeometry(rect());
-    observer = DeviceOrientationCenter::shared().addObserver([this] { rotateCanvasForOrientation(); });
+    observer =
+        DeviceOrientationCenter::shared().addObserver([this] { rotateCanvasForOrientation(); });
     setupCanvasView();
     setupGestureRecognizers();
     setupLowerToolbar();
@@ -102,7 +103,9 @@ void DrawingViewController::viewDidLoad() {
     ui_->saveButton->raise();
 }
 
-void DrawingViewController::requestStoreReview() { StoreReviewController::requestReview(); }
+void DrawingViewController::requestStoreReview() {
+    StoreReviewController::requestReview();
+}
 
 void DrawingViewController::setupCanvasView() {
     CanvasView* view = nullptr;
@@ -135,8 +138,8 @@ void DrawingViewController::setupLowerToolbar() {
 }
 
 Button* DrawingViewController::makeIconButton(const QString& imageName,
-                                              void (DrawingViewController::*action)(),
-                                              double width, double height, double inset,
+                                              void (DrawingViewController::*action)(), double width,
+                                              double height, double inset,
                                               const std::optional<Color>& backgroundColor) {
     auto* button = new Button(mainView);
     button->setImageEdgeInsets(QMarginsF(inset, inset, inset, inset));
@@ -276,9 +279,13 @@ void DrawingViewController::viewDidLayoutSubviews() {
     }
 }
 
-void DrawingViewController::showFanMenu() { fanOutToolButtons(); }
+void DrawingViewController::showFanMenu() {
+    fanOutToolButtons();
+}
 
-void DrawingViewController::hideFanMenu() { foldToolButtons(); }
+void DrawingViewController::hideFanMenu() {
+    foldToolButtons();
+}
 
 void DrawingViewController::fanOutToolButtons() {
     if (!paintBrushButton || !fillButton || !fanMenuButton) {
@@ -320,15 +327,28 @@ void DrawingViewController::paintBrushButtonPressedWithSender() {
     selectTool(std::make_unique<Paintbrush>());
 }
 
-void DrawingViewController::fillButtonPressedWithSender() { selectTool(std::make_unique<Bucket>()); }
+void DrawingViewController::fillButtonPressedWithSender() {
+    selectTool(std::make_unique<Bucket>());
+}
 
-void DrawingViewController::undoButtonPressedWithSender() { commandManager.undo(); }
+void DrawingViewController::undoButtonPressedWithSender() {
+    // A stroke still open becomes its step first, so that undo takes back what is painted.
+    finishInterruptedStroke();
+    commandManager.undo();
+}
 
-void DrawingViewController::redoButtonPressedWithSender() { commandManager.redo(); }
+void DrawingViewController::redoButtonPressedWithSender() {
+    finishInterruptedStroke();  // painting is a new step: nothing is left to redo after it
+    commandManager.redo();
+}
 
-void DrawingViewController::colorPickerButtonPressedWithSender() { presentColorPicker(); }
+void DrawingViewController::colorPickerButtonPressedWithSender() {
+    presentColorPicker();
+}
 
-void DrawingViewController::exportButtonPressedWithSender() { shareDrawing(); }
+void DrawingViewController::exportButtonPressedWithSender() {
+    shareDrawing();
+}
 
 void DrawingViewController::showDrawingColor(const Color& color) {
     if (colorPickerButton) {
@@ -382,12 +402,24 @@ void DrawingViewController::handleTapFrom(TapGestureRecognizer& recognizer) {
 }
 
 void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
+    const GestureState state = recognizer.state();
+    const bool ending = state == GestureState::ended || state == GestureState::cancelled ||
+                        state == GestureState::failed;
     if (!canDraw) {
+        // Cells painted before drawing was switched off must stay undoable.
+        if (ending) {
+            finishInterruptedStroke();
+        }
         return;
     }
-    const GestureState state = recognizer.state();
+    if (state != GestureState::began && !strokeOpen_) {
+        // A stroke whose beginning was not drawn (drawing was off then) paints nothing: its
+        // cells would belong to no undo step.
+        return;
+    }
     const QPointF location = recognizer.locationInView();
     if (state == GestureState::began) {
+        finishInterruptedStroke();
         strokeOpen_ = true;
         // The pan begins only once the finger has moved a little: start the stroke where the
         // finger went down, so the first cell is painted too.
@@ -625,9 +657,13 @@ void DrawingViewController::colorChosen(const Color& color) {
 
 // Save, leave and share.
 
-void DrawingViewController::savePressed() { showSaveAlert(); }
+void DrawingViewController::savePressed() {
+    showSaveAlert();
+}
 
-void DrawingViewController::backPressed() { showExitAlert(); }
+void DrawingViewController::backPressed() {
+    showExitAlert();
+}
 
 void DrawingViewController::showSaveAlert() {
     ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
@@ -637,13 +673,13 @@ void DrawingViewController::showSaveAlert() {
         field->setAccessibleName(QStringLiteral("Title"));
     });
     const QPointer<AlertController> weakAlert(alert);
-    alert->addAction(AlertAction(QStringLiteral("Save"), AlertActionStyle::defaultStyle,
-                                 [this, weakAlert] {
-                                     if (!weakAlert || weakAlert->textFields().isEmpty()) {
-                                         return;
-                                     }
-                                     saveCurrentDrawing(weakAlert->textFields().first()->text());
-                                 }));
+    alert->addAction(
+        AlertAction(QStringLiteral("Save"), AlertActionStyle::defaultStyle, [this, weakAlert] {
+            if (!weakAlert || weakAlert->textFields().isEmpty()) {
+                return;
+            }
+            saveCurrentDrawing(weakAlert->textFields().first()->text());
+        }));
     alert->addAction(AlertAction(QStringLiteral("Cancel"), AlertActionStyle::cancel, [weakAlert] {
         if (weakAlert) {
             weakAlert->dismiss(true);
@@ -661,8 +697,13 @@ bool DrawingViewController::updateDrawingRecord() {
     if (previousDrawing) {
         if (!originalColors_) {
             originalColors_ = previousDrawing->colorArray();
+            originalSize_ = {previousDrawing->width(), previousDrawing->height()};
         }
         previousDrawing->setColorArray(colors);
+        // A stored size the canvas could not show was replaced by a sound one: the record
+        // takes the size of the cells it now holds, so that it can be exported and reopened.
+        previousDrawing->setWidth(canvas->width);
+        previousDrawing->setHeight(canvas->height);
     } else {
         previousDrawing = Drawing::create(colors, canvas->width, canvas->height);
         createdHere_ = true;
@@ -703,8 +744,8 @@ void DrawingViewController::refreshPictureExporter() {
         pictureExporter.reset();
         return;
     }
-    pictureExporter =
-        std::make_unique<PictureExporter>(drawing->colorArray(), drawing->width(), drawing->height());
+    pictureExporter = std::make_unique<PictureExporter>(drawing->colorArray(), drawing->width(),
+                                                        drawing->height());
 }
 
 bool DrawingViewController::storeDrawingWithThumbnail(const QByteArray& pngData,
@@ -727,8 +768,9 @@ bool DrawingViewController::storeDrawingWithThumbnail(const QByteArray& pngData,
 }
 
 void DrawingViewController::showExitAlert() {
-    auto* alert = new AlertController(QStringLiteral("Are you sure?"),
-                                      QStringLiteral("Your draw will be lost if you don\u2019t save them."));
+    auto* alert =
+        new AlertController(QStringLiteral("Are you sure?"),
+                            QStringLiteral("Your draw will be lost if you don\u2019t save them."));
     alert->addAction(AlertAction(QStringLiteral("Exit"), AlertActionStyle::defaultStyle, [this] {
         discardUnsavedRecordChanges();
         dismiss(true);
@@ -742,6 +784,8 @@ void DrawingViewController::discardUnsavedRecordChanges() {
     // must not let a later, unrelated save commit what the user chose to throw away.
     if (previousDrawing && originalColors_ && !createdHere_) {
         previousDrawing->setColorArray(*originalColors_);
+        previousDrawing->setWidth(originalSize_.first);
+        previousDrawing->setHeight(originalSize_.second);
     }
     originalColors_.reset();
 }

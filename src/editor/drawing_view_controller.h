@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "color/color_picker_view_controller.h"
 #include "editing/editor_fields.h"
@@ -14,9 +15,9 @@
 #include "platform/long_press_gesture_recognizer.h"
 #include "platform/pan_gesture_recognizer.h"
 #include "platform/pinch_gesture_recognizer.h"
-#include "platform/tap_gesture_recognizer.h"
 #include "platform/platform_view_controller.h"
 #include "platform/presentation_controller.h"
+#include "platform/tap_gesture_recognizer.h"
 
 class Drawing;
 class PictureExporter;
@@ -65,8 +66,8 @@ public:
     void handlePanFrom(PanGestureRecognizer& recognizer);
     void handlePinchFrom(PinchGestureRecognizer& recognizer);
     void handleLongPressNew(LongPressGestureRecognizer& recognizer);
-    bool gestureRecognizerShouldRecognizeSimultaneouslyWith(
-        GestureRecognizer& recognizer, GestureRecognizer& other) override;
+    bool gestureRecognizerShouldRecognizeSimultaneouslyWith(GestureRecognizer& recognizer,
+                                                            GestureRecognizer& other) override;
 
     void panCanvas(PanGestureRecognizer& recognizer);
     AllowedMove allowedCanvasMove(double dx, double dy) const;
@@ -144,5 +145,6 @@ private:
     // The stored colours of a reopened drawing, kept once sharing has overwritten them in
     // memory, so that leaving without saving can put them back.
     std::optional<std::vector<Color>> originalColors_;
+    std::pair<int64_t, int64_t> originalSize_;  // width and height, kept with the colours
     bool createdHere_ = false;
 };

@@ -1,5 +1,7 @@
 #include "gallery/result_view_controller.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QtConcurrent/QtConcurrentMap>
@@ -18,6 +20,9 @@
 #include "ui_result_view_controller.h"
 
 namespace {
+// Thumbnails are 300 points at the display's scale; anything far larger is not one of ours.
+constexpr int kMaximumThumbnailSide = 4096;
+
 // The empty state: a blank grid waiting for its first tiles, and what to do about it.
 QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont) {
     QPixmap pixmap((QSizeF(size) * scale).toSize());
@@ -104,7 +109,33 @@ int ResultViewController::numberOfRows(SwipeActionList* /*list*/) {
     return static_cast<int>(thumbnailArray.size());
 }
 
+namespace {
+// One stored thumbnail decoded and scaled to its row; safe on any thread.
+struct DecodedThumbnail {
+    QImage image;
+    QSize declared;
+};
+
+DecodedThumbnail decodeThumbnail(QByteArray data, const QSize& pixels) {
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    DecodedThumbnail decoded{QImage(), reader.size()};
+    // A stored thumbnail is at most a few hundred pixels wide; a far larger size is not
+    // decoded.
+    if (decoded.declared.isValid() && decoded.declared.width() <= kMaximumThumbnailSide &&
+        decoded.declared.height() <= kMaximumThumbnailSide) {
+        decoded.image = reader.read();
+    }
+    if (!decoded.image.isNull()) {
+        decoded.image = decoded.image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    return decoded;
+}
+}  // namespace
+
 QPixmap ResultViewController::thumbnailPixmap(const Thumbnail* thumbnail, const QSize& size) {
+    const qreal scale = ScreenMetrics::main().scale;
     if (const QPixmap* cached = pixmaps_.object(thumbnail->id())) {
         return *cached;
     }
@@ -126,25 +157,32 @@ QPixmap ResultViewController::thumbnailPixmap(const Thumbnail* thumbnail, const 
     if (batch.empty() || batch.front() != thumbnail) {
         batch.insert(batch.begin(), thumbnail);
     }
-    const QSize pixels = (QSizeF(size) * ScreenMetrics::main().scale).toSize();
-    const QList<QImage> images = QtConcurrent::blockingMapped(
-        QList<const Thumbnail*>(batch.begin(), batch.end()), [pixels](const Thumbnail* item) {
-            const QImage image = QImage::fromData(item->imageData(), "PNG");
-            return image.isNull()
-                       ? image
-                       : image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        });
+    const QSize pixels = (QSizeF(size) * scale).toSize();
+    const QList<DecodedThumbnail> decoded = QtConcurrent::blockingMapped(
+        QList<const Thumbnail*>(batch.begin(), batch.end()),
+        [pixels](const Thumbnail* item) { return decodeThumbnail(item->imageData(), pixels); });
     QPixmap requested;
-    for (qsizetype i = 0; i < images.size(); ++i) {
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const Thumbnail* item = batch[size_t(i)];
+        const auto& [image, declared] = decoded[i];
         QPixmap pixmap;
-        if (!images[i].isNull()) {
-            pixmap = QPixmap::fromImage(images[i]);
-            pixmap.setDevicePixelRatio(ScreenMetrics::main().scale);
+        if (image.isNull()) {
+            printLine(QStringLiteral("Gallery: the picture of \u201c%1\u201d cannot be shown (%2); "
+                                     "its row shows the title only.")
+                          .arg(item->fileName(),
+                               declared.isValid()
+                                   ? QStringLiteral("%1 x %2 pixels, damaged or too large")
+                                         .arg(declared.width())
+                                         .arg(declared.height())
+                                   : QStringLiteral("not a PNG picture")));
+        } else {
+            pixmap = QPixmap::fromImage(image);
+            pixmap.setDevicePixelRatio(scale);
         }
         if (i == 0) {
             requested = pixmap;
         }
-        pixmaps_.insert(batch[size_t(i)]->id(), new QPixmap(pixmap));
+        pixmaps_.insert(item->id(), new QPixmap(pixmap));
     }
     return requested;
 }

@@ -19,6 +19,7 @@
 #include "platform/photo_library.h"
 #include "platform/screen_metrics.h"
 #include "platform/settings_link.h"
+#include "platform/thread_handoff.h"
 #include "ui_pixel_view_controller.h"
 
 namespace {
@@ -38,6 +39,9 @@ QIcon whiteIcon(const QString& asset, int points, qreal ratio) {
 
 // A concurrent queue of background priority, apart from the global pool so that its low
 // thread priority touches nobody else's work.
+// Where finished renders are handed back to the main thread.
+const char renderResults = 0;
+
 QThreadPool& backgroundPool() {
     static QThreadPool pool;
     static const bool configured = [] {
@@ -81,6 +85,7 @@ private:
         QObject::connect(
             watcher, &QFutureWatcherBase::finished, watcher,
             [self = shared_from_this(), watcher, promise = std::move(job.promise)]() mutable {
+                ThreadHandoff::receive(&renderResults);
                 promise->start();
                 if (watcher->future().resultCount() > 0) {
                     promise->addResult(watcher->future().takeResult());
@@ -93,7 +98,12 @@ private:
                 QMetaObject::invokeMethod(
                     qApp, [self] { self->startNext(); }, Qt::QueuedConnection);
             });
-        watcher->setFuture(QtConcurrent::run(&backgroundPool(), std::move(job.work)));
+        watcher->setFuture(QtConcurrent::run(
+            &backgroundPool(), ThreadHandoff::handedOver([work = std::move(job.work)] {
+                QImage result = work();
+                ThreadHandoff::publish(&renderResults);
+                return result;
+            })));
     }
 
     std::deque<Job> pending_;
@@ -380,6 +390,7 @@ void PixelViewController::renderPixelation(double v) {
 
     auto* watcher = new QFutureWatcher<QImage>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        ThreadHandoff::receive(&renderResults);
         const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
         watcher->deleteLater();
         showRenderedPixelation(result, generation);

@@ -24,6 +24,7 @@
 #include "platform/photo_loader.h"
 #include "platform/pictures_folder.h"
 #include "platform/sheet_style.h"
+#include "platform/thread_handoff.h"
 
 namespace {
 constexpr int kHeaderHeight = 64;
@@ -422,36 +423,35 @@ void ImagePickerController::reload() {
     const QStringList filters = photoNameFilters();
     QPointer<ImagePickerController> self = this;
     std::shared_ptr<std::atomic_bool> cancelled = cancelled_;
-    QThreadPool::globalInstance()->start([self, cancelled, generation, folder, filters] {
-        auto listing = std::make_shared<Listing>();
-        QDirIterator it(folder, filters, QDir::Files | QDir::Readable,
-                        QDirIterator::Subdirectories);
-        int scanned = 0;
-        while (it.hasNext() && scanned < kMaxFilesScanned && !cancelled->load()) {
-            it.next();
-            ++scanned;
-            listing->entries.append(PhotoEntry{it.filePath(), it.fileInfo().lastModified()});
-        }
-        std::sort(listing->entries.begin(), listing->entries.end(),
-                  [](const PhotoEntry& a, const PhotoEntry& b) {
-                      if (a.modified != b.modified) {
-                          return a.modified > b.modified;
-                      }
-                      return a.path < b.path;
-                  });
-        listing->totalFound = int(listing->entries.size());
-        if (listing->entries.size() > kMaxPhotos) {
-            listing->entries.resize(kMaxPhotos);
-        }
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, generation, listing] {
-                if (self) {
-                    self->applyListing(generation, listing);
-                }
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        ThreadHandoff::handedOver([self, cancelled, generation, folder, filters] {
+            auto listing = std::make_shared<Listing>();
+            QDirIterator it(folder, filters, QDir::Files | QDir::Readable,
+                            QDirIterator::Subdirectories);
+            int scanned = 0;
+            while (it.hasNext() && scanned < kMaxFilesScanned && !cancelled->load()) {
+                it.next();
+                ++scanned;
+                listing->entries.append(PhotoEntry{it.filePath(), it.fileInfo().lastModified()});
+            }
+            std::sort(listing->entries.begin(), listing->entries.end(),
+                      [](const PhotoEntry& a, const PhotoEntry& b) {
+                          if (a.modified != b.modified) {
+                              return a.modified > b.modified;
+                          }
+                          return a.path < b.path;
+                      });
+            listing->totalFound = int(listing->entries.size());
+            if (listing->entries.size() > kMaxPhotos) {
+                listing->entries.resize(kMaxPhotos);
+            }
+            QMetaObject::invokeMethod(qApp, ThreadHandoff::handedOver([self, generation, listing] {
+                                          if (self) {
+                                              self->applyListing(generation, listing);
+                                          }
+                                      }),
+                                      Qt::QueuedConnection);
+        }));
 }
 
 void ImagePickerController::applyListing(int generation, const std::shared_ptr<Listing>& listing) {
@@ -477,7 +477,8 @@ void ImagePickerController::applyListing(int generation, const std::shared_ptr<L
                           .arg(name, locale.toString(entry.modified, QLocale::ShortFormat)));
         ++pendingThumbnails_;
         const QString path = entry.path;
-        QThreadPool::globalInstance()->start([self, cancelled, generation, row, path, side] {
+        QThreadPool::globalInstance()->start(ThreadHandoff::handedOver([self, cancelled, generation,
+                                                                        row, path, side] {
             if (cancelled->load()) {
                 return;
             }
@@ -487,14 +488,13 @@ void ImagePickerController::applyListing(int generation, const std::shared_ptr<L
                 thumbnail = squareThumbnail(loaded.image, side);
             }
             QMetaObject::invokeMethod(
-                qApp,
-                [self, generation, row, thumbnail] {
+                qApp, ThreadHandoff::handedOver([self, generation, row, thumbnail] {
                     if (self) {
                         self->applyThumbnail(generation, row, thumbnail, thumbnail.isNull());
                     }
-                },
+                }),
                 Qt::QueuedConnection);
-        });
+        }));
     }
     updateHeader();
     updateEmptyState();
@@ -533,17 +533,15 @@ void ImagePickerController::pickPhoto(const QString& path) {
     busyCard_->show();
     busyCard_->raise();
     QPointer<ImagePickerController> self = this;
-    QThreadPool::globalInstance()->start([self, path] {
+    QThreadPool::globalInstance()->start(ThreadHandoff::handedOver([self, path] {
         const PhotoLoader::Result loaded = PhotoLoader::load(path);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, path, loaded] {
-                if (self) {
-                    self->finishPick(path, loaded.image, loaded.error);
-                }
-            },
-            Qt::QueuedConnection);
-    });
+        QMetaObject::invokeMethod(qApp, ThreadHandoff::handedOver([self, path, loaded] {
+                                      if (self) {
+                                          self->finishPick(path, loaded.image, loaded.error);
+                                      }
+                                  }),
+                                  Qt::QueuedConnection);
+    }));
 }
 
 void ImagePickerController::finishPick(const QString&, const QImage& image, const QString& error) {

@@ -33,6 +33,14 @@ QString tooLarge(const QString& name, const QSize& size, const PhotoLoader::Limi
              locale.toString(limits.maxSide), locale.toString(limits.maxPixels / 1'000'000));
 }
 
+QString tooLargeOrDamaged(const QString& name, const QSize& size) {
+    const QLocale locale = QLocale::system();
+    return QStringLiteral(
+               "%1 could not be opened: it is too large to open at full size (%2 "
+               "\u00D7 %3 pixels), or it is damaged.")
+        .arg(subject(name), locale.toString(size.width()), locale.toString(size.height()));
+}
+
 // A file that cannot be mapped is read into memory for the JPEG check only up to this size.
 constexpr qint64 kMaxUnmappedBytes = qint64(256) * 1024 * 1024;
 
@@ -157,7 +165,17 @@ PhotoLoader::Result PhotoLoader::decode(QIODevice& device, const uchar* bytes, q
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        result.error = damaged(name);
+        // Qt gives the same error for missing data and for a decoder that needed the whole
+        // picture in memory after all (some formats do, even when asked for a smaller one).
+        result.error = pixels > budget ? tooLargeOrDamaged(name, declared) : damaged(name);
+        return result;
+    }
+    // Some formats declare one size and decode another (a GIF's screen may be larger than
+    // the frame its header reports): the picture itself must keep the limits too.
+    const QSize decoded = image.size();
+    if (decoded.width() > limits.maxSide || decoded.height() > limits.maxSide ||
+        qint64(decoded.width()) * decoded.height() > std::min(limits.maxPixels, budget)) {
+        result.error = tooLarge(name, decoded, limits);
         return result;
     }
     result.image = std::move(image);

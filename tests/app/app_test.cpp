@@ -95,8 +95,11 @@ TEST(StartUpTest, AnOddStoredValueGivesOneOfTheThreeSizes) {
     for (const auto& [value, size] : cases) {
         storeRaw(value);
         int64_t result = 0;
-        captureStdout([&] { result = sizeAfterStartUp(); });
+        const std::string out = captureStdout([&] { result = sizeAfterStartUp(); });
         EXPECT_EQ(result, size) << value.toString().toStdString();
+        // Every odd value is named on the console, except one a blank reads past.
+        EXPECT_EQ(out.rfind("Settings: ", 0), value.toString() == " 1 " ? std::string::npos : 0u)
+            << value.toString().toStdString() << ": " << out;
     }
     SettingsManager::applyGridSize(20);
 }

@@ -6,6 +6,7 @@
 #include "editor_fixture.h"
 #include "platform/animation.h"
 #include "platform/device_orientation_center.h"
+#include "platform/pan_gesture_recognizer.h"
 #include "platform/store_review_controller.h"
 
 namespace {
@@ -13,6 +14,21 @@ const Color kCyanRgb = Color::systemCyan();
 }
 
 using DrawingEditorTest = EditorFixture;
+
+namespace {
+// The stroke recogniser as the editor sees it, in whatever state and place a test gives it.
+struct StrokeStandIn : PanGestureRecognizer {
+    GestureState now = GestureState::possible;
+    QPointF where;
+    GestureState state() const override { return now; }
+    QPointF locationInView() const override { return where; }
+    void move(DrawingViewController& editor, GestureState state, QPointF point) {
+        now = state;
+        where = point;
+        editor.handleDrawFrom(*this);
+    }
+};
+}  // namespace
 
 TEST_F(DrawingEditorTest, StartsBlankWithThePaintbrushCyanAndItsControlsInPlace) {
     EXPECT_EQ(canvas().width, 20);
@@ -289,4 +305,29 @@ TEST_F(DrawingEditorTest, ToolButtonsStartFoldedOnTheMenuButtonEvenWithAnimation
     EXPECT_EQ(editor->paintBrushButton->center(), c);
     EXPECT_EQ(editor->fillButton->center(), c);
     Animation::setEnabled(false);
+}
+
+// A right-button drag (or two fingers) pans while a one-finger stroke may also be tracked; the
+// pan ends first and switches drawing back on. Found by the random input test: the end of
+// the stroke that never began painted a line from the last stroke, outside every undo step.
+// And a stroke still open when undo is pressed is undone as a whole, not left behind.
+TEST_F(DrawingEditorTest, EveryPaintedCellBelongsToAnUndoStep) {
+    drag({at(2, 2), at(3, 2), at(4, 2)});
+    const std::vector<Color> afterStroke = canvas().getColorArray();
+    StrokeStandIn stroke;
+    editor->canDraw = false;  // the pan has begun
+    stroke.move(*editor, GestureState::began, at(15, 15));
+    editor->canDraw = true;  // the pan has ended
+    stroke.move(*editor, GestureState::changed, at(16, 16));
+    stroke.move(*editor, GestureState::ended, at(16, 16));
+    EXPECT_TRUE(canvas().getColorArray() == afterStroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+
+    stroke.move(*editor, GestureState::began, at(10, 10));
+    stroke.move(*editor, GestureState::changed, at(10, 12));
+    EXPECT_EQ(cell(10, 11)->fillColor(), kCyanRgb);
+    click(button("undoButton"));  // before the finger lifts
+    EXPECT_TRUE(canvas().getColorArray() == afterStroke);
+    click(button("undoButton"));
+    EXPECT_TRUE(canvas().getColorArray() == std::vector<Color>(400, Color::white()));
 }

@@ -11,6 +11,7 @@
 #include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
 #include "gallery/result_view_controller.h"
+#include "picture_fixtures.h"
 #include "platform/alert_controller.h"
 #include "platform/asset_image_view.h"
 #include "platform/screen_stack.h"
@@ -258,18 +259,31 @@ TEST_F(GalleryFixture, AFullSwipeDeletesWithAFingerOrTheMouse) {
 }
 
 TEST_F(GalleryFixture, PictureDataThatDoesNotDecodeLeavesTheTitle) {
-    Drawing* drawing = Drawing::create(colorsOf(Color::red(), 20), 20, 20);
-    Thumbnail* thumbnail = Thumbnail::create("Broken", "today", QByteArray("not a picture"));
-    drawing->setThumbnail(thumbnail);
-    thumbnail->setDrawing(drawing);
-    CoreDataManager::saveDrawing(drawing, nullptr);
+    const QByteArray bomb = picture_fixtures::pngDeclaring(100000, 100000);
+    for (const auto& [title, data] :
+         {std::pair<QString, QByteArray>{"Broken", "not a picture"}, {"Bomb", bomb}}) {
+        Drawing* drawing = Drawing::create(colorsOf(Color::red(), 20), 20, 20);
+        Thumbnail* thumbnail = Thumbnail::create(title, "today", data);
+        drawing->setThumbnail(thumbnail);
+        thumbnail->setDrawing(drawing);
+        CoreDataManager::saveDrawing(drawing, nullptr);
+    }
     saveNew("Fine");
-    open();
-    EXPECT_EQ(shownTitles(), (std::vector<QString>{"Broken", "Fine"}));
-    auto* cell = static_cast<customTableViewCell*>(gallery->tableView->visibleRow(0));
-    EXPECT_TRUE(cell->imgView->pixmap().isNull());
-    auto* fine = static_cast<customTableViewCell*>(gallery->tableView->visibleRow(1));
+    const std::string out = captureStdout([&] { open(); });
+    EXPECT_EQ(shownTitles(), (std::vector<QString>{"Broken", "Bomb", "Fine"}));
+    for (int row : {0, 1}) {
+        auto* cell = static_cast<customTableViewCell*>(gallery->tableView->visibleRow(row));
+        EXPECT_TRUE(cell->imgView->pixmap().isNull());
+    }
+    auto* fine = static_cast<customTableViewCell*>(gallery->tableView->visibleRow(2));
     EXPECT_FALSE(fine->imgView->pixmap().isNull());
+    EXPECT_NE(out.find("Gallery: the picture of \u201cBroken\u201d cannot be shown (not a PNG"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\u201cBomb\u201d cannot be shown (100000 x 100000 pixels"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("Fine"), std::string::npos) << out;
 }
 
 TEST_F(GalleryFixture, ARowWithoutItsDrawingCanOnlyBeDeleted) {

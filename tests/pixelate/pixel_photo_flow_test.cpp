@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "picture_fixtures.h"
 #include "pixelate/photo_view.h"
 #include "pixelate/pixel_view_controller.h"
 #include "pixelate_test_support.h"
@@ -169,6 +170,48 @@ TEST_F(PhotoFlow, PicksWithoutAUsablePictureChangeNothingButCloseThePicker) {
     EXPECT_EQ(stack.topViewController(), screen.data());
     EXPECT_EQ(screen->sourceImage.cacheKey(), source);
     EXPECT_EQ(screen->message(), "This photo could not be read.");
+}
+
+TEST_F(PhotoFlow, HostilePhotosPickedHereAreExplainedAndTheScreenKeepsWorking) {
+    using namespace picture_fixtures;
+    ScopedPicturesDir pictures;
+    const QByteArray jpeg = encoded(randomPixels(400, 300, 3), "jpg");
+    const auto add = [&](const QString& name, const QByteArray& bytes) {
+        EXPECT_TRUE(writeFile(pictures.path() + "/" + name, bytes));
+        return pictures.path() + "/" + name;
+    };
+    screen->loadSourceImage(randomPixels(390, 520, 1), false);
+    const qint64 source = screen->sourceImage.cacheKey();
+    PhotoLibrary::setAuthorizationStatus(Status::authorized);
+    tapLoad();
+    QPointer<ImagePickerController> picker = top<ImagePickerController>();
+    ASSERT_TRUE(picker);
+
+    const std::vector<std::pair<QString, QString>> hostile = {
+        {add("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged or incomplete"},
+        {add("notes.png", "not pixels"), "not a picture"},
+        {add("bomb.png", pngDeclaring(100000, 100000)), "too large"},
+    };
+    for (const auto& [path, says] : hostile) {
+        picker->pickPhoto(path);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 10000));
+        EXPECT_TRUE(picker->messageText().contains(says)) << picker->messageText().toStdString();
+        EXPECT_EQ(top<ImagePickerController>(), picker.data());
+        EXPECT_EQ(screen->sourceImage.cacheKey(), source);
+    }
+
+    // A good photo after them opens as usual, and the slider still renders blocks.
+    clock->setTime(1);
+    picker->pickPhoto(add("good.jpg", jpeg));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker.isNull(); }, 10000));
+    processEvents();
+    EXPECT_EQ(stack.topViewController(), screen.data());
+    EXPECT_EQ(screen->sourceImage.size(), QSize(390, 293));
+    clock->setTime(2);
+    screen->pixelSizeSlider->setValue(10);
+    renders.finishAll();
+    processEvents();
+    EXPECT_EQ(firstRunLength(screen->previewImageView->image()), 10);
 }
 
 TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureAndBackCloses) {

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <functional>
+
+#include "file_faults.h"
 
 #include "store/color_archive.h"
 #include "store/core_data_manager.h"
@@ -199,4 +202,71 @@ TEST_F(StoreFailureTest, MalformedStoredColorsAreReportedAndReadSafely) {
     EXPECT_EQ(lines[1],
               "Drawing " + id.toString(QUuid::WithoutBraces) + " is 20 x 20 but holds 10 colors.");
     EXPECT_TRUE(lines[2].startsWith("Malformed color archive in ColorHistory entry 1: "));
+}
+
+// What stands where the store file should be cannot be opened as one, whoever runs the app:
+// the failure is reported, every operation says it could not run, and nothing is created,
+// deleted or replaced in its place.
+TEST_F(StoreFailureTest, AStoreThatCannotBeOpenedIsReportedAndNothingTakesItsPlace) {
+    struct Case {
+        const char* name;
+        std::function<void(const QString& dir)> arrange;
+    };
+    const std::vector<Case> cases = {
+        {"a folder holding the user's file",
+         [](const QString& dir) {
+             ASSERT_TRUE(QDir(dir).mkdir("tesselet.sqlite"));
+             writeFile(dir + "/tesselet.sqlite/keep.txt", "mine");
+         }},
+        {"a link to a folder that is gone",
+         [](const QString& dir) {
+             ASSERT_TRUE(QFile::link(dir + "/gone/tesselet.sqlite", dir + "/tesselet.sqlite"));
+         }},
+        {"a data folder that is a file",
+         [](const QString& dir) {
+             writeFile(dir + "/data", "not a folder");
+             qputenv("TILEBLOOM_DATA_DIR", (dir + "/data").toUtf8());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedDataDir folder;
+        c.arrange(folder.path());
+        restart();
+        const std::string opening = captureStdout([&] { app().persistentContainer(); });
+        expectFailureLines(opening, {"Unresolved error "});
+        EXPECT_NE(opening.find("unable to open database file"), std::string::npos) << opening;
+        expectFailureLines(runEveryOperation(), everyOperationsLines);
+        restart();
+        QDir dir(folder.path());
+        dir.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        EXPECT_EQ(dir.count(), 1u) << dir.entryList().join(' ').toStdString();
+    }
+    EXPECT_EQ(file_faults::bytesOf(storePath()), QByteArray());  // the fixture's own folder
+}
+
+// An immutable file refuses writes even to root, as a read-only disk or a locked file would.
+TEST_F(StoreFailureTest, AStoreFileThatRefusesWritesIsReadAndNeverChanged) {
+    saveNewDrawing("stored", sampleColors(20, 20));
+    CoreDataManager::saveColor(Color::blue());
+    restart();  // the last connection folds the log into the file and removes it
+    const QByteArray before = fileBytes(storePath());
+    file_faults::ImmutableFile locked(storePath());
+    if (!locked.ok()) {
+        GTEST_SKIP() << "this file system cannot make a file immutable";
+    }
+    std::string out = captureStdout([] {
+        EXPECT_EQ(titles(*CoreDataManager::loadThumbnails()), std::vector<QString>{"stored"});
+        EXPECT_EQ(CoreDataManager::loadColorHistory(), std::vector<Color>{Color::blue()});
+    });
+    EXPECT_EQ(out, "");
+    out = captureStdout([] {
+        saveNewDrawing("pending", sampleColors(20, 20));
+        CoreDataManager::saveColor(Color::red());
+    });
+    expectFailureLines(out,
+                       {"Could not update any drawings. ", "Could not save. ", "Could not save. "});
+    EXPECT_NE(out.find("readonly database"), std::string::npos) << out;
+    restart();
+    EXPECT_EQ(fileBytes(storePath()), before);
 }
