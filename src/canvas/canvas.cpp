@@ -8,7 +8,9 @@
 
 namespace {
 // The sprite's own colour; the cells cover it completely.
-Color spriteColor() { return Color::withRGB(0, 1, 1, 1); }
+Color spriteColor() {
+    return Color::withRGB(0, 1, 1, 1);
+}
 
 QSizeF spriteSize(int64_t width, int64_t height) {
     return QSizeF(static_cast<double>(width) * Pixel::kSize,
@@ -30,12 +32,13 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
     const int64_t count = width * height;
     if (colors && static_cast<int64_t>(colors->size()) != count) {
         // A list that does not fit the grid is used as far as it goes; the rest stays white.
-        printLine(QStringLiteral("Canvas: the colour list holds %1 colours, expected %2 for %3 x %4;"
-                                 " cells without a colour stay white.")
-                      .arg(colors->size())
-                      .arg(count)
-                      .arg(width)
-                      .arg(height));
+        printLine(
+            QStringLiteral("Canvas: the colour list holds %1 colours, expected %2 for %3 x %4;"
+                           " cells without a colour stay white.")
+                .arg(colors->size())
+                .arg(count)
+                .arg(width)
+                .arg(height));
     }
     // Truncation toward zero, as the cells have always been placed.
     const auto halfWidth = static_cast<int64_t>(-0.5 * size().width());

@@ -5,6 +5,10 @@
 DrawCommand::DrawCommand(const Color& oldColor, const Color& newColor, Pixel* pixel)
     : oldColor(oldColor), newColor(newColor), pixel(pixel) {}
 
-void DrawCommand::execute() { pixel->setFillColor(newColor); }
+void DrawCommand::execute() {
+    pixel->setFillColor(newColor);
+}
 
-void DrawCommand::undo() { pixel->setFillColor(oldColor); }
+void DrawCommand::undo() {
+    pixel->setFillColor(oldColor);
+}

@@ -4,8 +4,8 @@ namespace {
 constexpr double kEdgeMargin = 5;
 }
 
-AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size,
-                                 QPointF scale, double dx, double dy) {
+AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size, QPointF scale,
+                                 double dx, double dy) {
     const double halfWidth = size.width() * scale.x() / 2;
     const double halfHeight = size.height() * scale.y() / 2;
     const double x = position.x() + dx;

@@ -15,8 +15,8 @@ struct AllowedMove {
 // Whether moving the canvas centre from position by (dx, dy) keeps it within half its
 // displayed size of the view centre, per axis (bounds inclusive). size is the canvas's size
 // in its own units, scale its x and y scale.
-AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size,
-                                 QPointF scale, double dx, double dy);
+AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size, QPointF scale,
+                                 double dx, double dy);
 
 // Whether a pinch event with factor s is refused: zooming out once the grid is narrower than
 // 0.75 of the screen, zooming in once one cell is wider than a quarter of the screen.

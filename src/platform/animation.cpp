@@ -9,9 +9,13 @@ bool& animationsEnabled() {
 }
 }  // namespace
 
-bool Animation::enabled() { return animationsEnabled(); }
+bool Animation::enabled() {
+    return animationsEnabled();
+}
 
-void Animation::setEnabled(bool enabled) { animationsEnabled() = enabled; }
+void Animation::setEnabled(bool enabled) {
+    animationsEnabled() = enabled;
+}
 
 void Animation::animate(QObject* target, const char* property, const QVariant& endValue,
                         double seconds, std::function<void()> finished) {

@@ -4,7 +4,9 @@
 #include <QStandardPaths>
 
 namespace {
-QString overrideDirectory() { return qEnvironmentVariable("TILEBLOOM_DATA_DIR"); }
+QString overrideDirectory() {
+    return qEnvironmentVariable("TILEBLOOM_DATA_DIR");
+}
 
 QString ensured(const QString& path) {
     QDir().mkpath(path);

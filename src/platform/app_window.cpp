@@ -14,4 +14,6 @@ AppWindow::AppWindow(const ScreenMetrics& metrics, QWidget* parent)
     setFixedSize(static_cast<int>(metrics.width), static_cast<int>(metrics.height));
 }
 
-QImage AppWindow::snapshot() { return grab().toImage(); }
+QImage AppWindow::snapshot() {
+    return grab().toImage();
+}

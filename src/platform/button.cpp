@@ -56,13 +56,17 @@ int Button::shadowMargin() const {
     if (!shadowColor_) {
         return 0;
     }
-    return static_cast<int>(std::ceil(shadowRadius_ * 2 + std::max(std::abs(shadowOffset_.x()),
-                                                                   std::abs(shadowOffset_.y()))));
+    return static_cast<int>(std::ceil(
+        shadowRadius_ * 2 + std::max(std::abs(shadowOffset_.x()), std::abs(shadowOffset_.y()))));
 }
 
-QRectF Button::localFrame() const { return frame_.translated(-QPointF(pos())); }
+QRectF Button::localFrame() const {
+    return frame_.translated(-QPointF(pos()));
+}
 
-QRectF Button::frame() const { return frame_; }
+QRectF Button::frame() const {
+    return frame_;
+}
 
 void Button::setFrame(const QRectF& frame) {
     frame_ = frame;
@@ -97,7 +101,9 @@ void Button::resizeEvent(QResizeEvent* event) {
     invalidateShadow();
 }
 
-QPointF Button::center() const { return frame().center(); }
+QPointF Button::center() const {
+    return frame().center();
+}
 
 void Button::setCenter(QPointF center) {
     QRectF f = frame();
@@ -111,7 +117,9 @@ void Button::setUserInteractionEnabled(bool enabled) {
     setAttribute(Qt::WA_TransparentForMouseEvents, !enabled);
 }
 
-void Button::invalidateShadow() { shadowCache_ = QImage(); }
+void Button::invalidateShadow() {
+    shadowCache_ = QImage();
+}
 
 bool Button::hitButton(const QPoint& pos) const {
     const QRectF f = localFrame();
@@ -137,7 +145,8 @@ void Button::paintEvent(QPaintEvent*) {
     if (shadowColor_ && shadowOpacity_ > 0 && backgroundColor_) {
         if (shadowCache_.isNull() || shadowCache_.size() != size() * devicePixelRatioF()) {
             // A soft shadow: the shape drawn many times with falling opacity around its edge.
-            shadowCache_ = QImage(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+            shadowCache_ =
+                QImage(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
             shadowCache_.setDevicePixelRatio(devicePixelRatioF());
             shadowCache_.fill(Qt::transparent);
             QPainter shadow(&shadowCache_);
@@ -161,9 +170,8 @@ void Button::paintEvent(QPaintEvent*) {
     }
     if (!icon().isNull()) {
         const QRectF imageRect = f.marginsRemoved(imageEdgeInsets_);
-        const QPixmap pixmap =
-            icon().pixmap(imageRect.size().toSize(), devicePixelRatioF(),
-                          isDown() ? QIcon::Active : QIcon::Normal);
+        const QPixmap pixmap = icon().pixmap(imageRect.size().toSize(), devicePixelRatioF(),
+                                             isDown() ? QIcon::Active : QIcon::Normal);
         painter.drawPixmap(imageRect, pixmap, QRectF(QPointF(0, 0), pixmap.size()));
     }
     if (borderWidth_ > 0) {

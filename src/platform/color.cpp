@@ -11,17 +11,37 @@ Color Color::withWhite(double white, double alpha) {
     return Color(ColorSpace::gray, {white, alpha, 0, 0});
 }
 
-Color Color::withoutRGB() { return Color(ColorSpace::pattern, {0, 0, 0, 0}); }
+Color Color::withoutRGB() {
+    return Color(ColorSpace::pattern, {0, 0, 0, 0});
+}
 
-Color Color::white() { return withWhite(1.0); }
-Color Color::black() { return withWhite(0.0); }
-Color Color::clear() { return withWhite(0.0, 0.0); }
-Color Color::red() { return withRGB(1.0, 0.0, 0.0); }
-Color Color::blue() { return withRGB(0.0, 0.0, 1.0); }
-Color Color::gray() { return withWhite(0.5); }
-Color Color::lightGray() { return withWhite(2.0 / 3.0); }
-Color Color::darkGray() { return withWhite(1.0 / 3.0); }
-Color Color::systemCyan() { return withRGB(50.0 / 255.0, 173.0 / 255.0, 230.0 / 255.0); }
+Color Color::white() {
+    return withWhite(1.0);
+}
+Color Color::black() {
+    return withWhite(0.0);
+}
+Color Color::clear() {
+    return withWhite(0.0, 0.0);
+}
+Color Color::red() {
+    return withRGB(1.0, 0.0, 0.0);
+}
+Color Color::blue() {
+    return withRGB(0.0, 0.0, 1.0);
+}
+Color Color::gray() {
+    return withWhite(0.5);
+}
+Color Color::lightGray() {
+    return withWhite(2.0 / 3.0);
+}
+Color Color::darkGray() {
+    return withWhite(1.0 / 3.0);
+}
+Color Color::systemCyan() {
+    return withRGB(50.0 / 255.0, 173.0 / 255.0, 230.0 / 255.0);
+}
 
 double Color::alpha() const {
     switch (space_) {

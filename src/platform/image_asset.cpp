@@ -6,18 +6,22 @@
 
 namespace {
 const QStringList kNames = {
-    QStringLiteral("bg_main"),  QStringLiteral("ic_share"), QStringLiteral("ic_undo"),
-    QStringLiteral("ic_redo"),  QStringLiteral("ic_brush"), QStringLiteral("ic_paint_bucket"),
+    QStringLiteral("bg_main"), QStringLiteral("ic_share"), QStringLiteral("ic_undo"),
+    QStringLiteral("ic_redo"), QStringLiteral("ic_brush"), QStringLiteral("ic_paint_bucket"),
 };
 }  // namespace
 
-QStringList ImageAsset::names() { return kNames; }
+QStringList ImageAsset::names() {
+    return kNames;
+}
 
 QString ImageAsset::resourcePath(const QString& name) {
     return QStringLiteral(":/assets/%1.svg").arg(name);
 }
 
-bool ImageAsset::exists(const QString& name) { return QFile::exists(resourcePath(name)); }
+bool ImageAsset::exists(const QString& name) {
+    return QFile::exists(resourcePath(name));
+}
 
 QIcon ImageAsset::icon(const QString& name) {
     if (!exists(name)) {

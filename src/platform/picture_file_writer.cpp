@@ -26,7 +26,9 @@ QString folderError(const QString& folder) {
 }
 }  // namespace
 
-QByteArray PictureFileWriter::encodePng(const QImage& image) { return PngEncoder::encode(image); }
+QByteArray PictureFileWriter::encodePng(const QImage& image) {
+    return PngEncoder::encode(image);
+}
 
 QString PictureFileWriter::fileName(const QDateTime& when, int n) {
     QString name =

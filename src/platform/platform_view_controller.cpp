@@ -22,9 +22,13 @@ InterfaceOrientation PlatformViewController::preferredInterfaceOrientationForPre
     return InterfaceOrientation::portrait;
 }
 
-bool PlatformViewController::shouldAutorotate() const { return true; }
+bool PlatformViewController::shouldAutorotate() const {
+    return true;
+}
 
-bool PlatformViewController::prefersStatusBarHidden() const { return true; }
+bool PlatformViewController::prefersStatusBarHidden() const {
+    return true;
+}
 
 ScreenStack* PlatformViewController::screenStack() const {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
@@ -36,7 +40,7 @@ ScreenStack* PlatformViewController::screenStack() const {
 }
 
 void PlatformViewController::present(PlatformViewController* controller, bool animated,
-                             std::function<void()> completion) {
+                                     std::function<void()> completion) {
     if (!controller) {
         return;
     }

@@ -28,7 +28,9 @@ public:
     virtual bool prefersStatusBarHidden() const;
 
     ModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
-    void setModalPresentationStyle(ModalPresentationStyle style) { modalPresentationStyle_ = style; }
+    void setModalPresentationStyle(ModalPresentationStyle style) {
+        modalPresentationStyle_ = style;
+    }
 
     // Held weakly: the delegate is asked once, when this screen is presented.
     TransitioningDelegate* transitioningDelegate() const { return transitioningDelegate_; }

@@ -10,13 +10,21 @@ PresentationController::PresentationController(PlatformViewController* presented
 
 PresentationController::~PresentationController() = default;
 
-PlatformViewController* PresentationController::presentedViewController() const { return presented_; }
+PlatformViewController* PresentationController::presentedViewController() const {
+    return presented_;
+}
 
-PlatformViewController* PresentationController::presentingViewController() const { return presenting_; }
+PlatformViewController* PresentationController::presentingViewController() const {
+    return presenting_;
+}
 
-QWidget* PresentationController::containerView() const { return container_; }
+QWidget* PresentationController::containerView() const {
+    return container_;
+}
 
-void PresentationController::setContainerView(QWidget* container) { container_ = container; }
+void PresentationController::setContainerView(QWidget* container) {
+    container_ = container;
+}
 
 QRectF PresentationController::frameOfPresentedViewInContainerView() const {
     if (!container_) {

@@ -11,9 +11,13 @@ std::optional<ScreenMetrics>& stored() {
 }
 }  // namespace
 
-ScreenMetrics ScreenMetrics::phone() { return ScreenMetrics{390, 844, 1}; }
+ScreenMetrics ScreenMetrics::phone() {
+    return ScreenMetrics{390, 844, 1};
+}
 
-ScreenMetrics ScreenMetrics::tablet() { return ScreenMetrics{820, 1180, 1}; }
+ScreenMetrics ScreenMetrics::tablet() {
+    return ScreenMetrics{820, 1180, 1};
+}
 
 const ScreenMetrics& ScreenMetrics::main() {
     auto& metrics = stored();
@@ -29,4 +33,6 @@ const ScreenMetrics& ScreenMetrics::main() {
     return *metrics;
 }
 
-void ScreenMetrics::configure(const ScreenMetrics& metrics) { stored() = metrics; }
+void ScreenMetrics::configure(const ScreenMetrics& metrics) {
+    stored() = metrics;
+}

@@ -85,8 +85,8 @@ QRect ScreenStack::frameFor(const Entry& entry) const {
     return rect();
 }
 
-void ScreenStack::present(PlatformViewController* presenting, PlatformViewController* presented, bool animated,
-                          std::function<void()> completion) {
+void ScreenStack::present(PlatformViewController* presenting, PlatformViewController* presented,
+                          bool animated, std::function<void()> completion) {
     const int index = indexOf(presenting);
     if (!presented || index < 0 || index != depth() - 1) {
         // A screen that is not on top (or already presents one) cannot present another.
@@ -174,14 +174,15 @@ void ScreenStack::dismiss(PlatformViewController* target, bool animated,
         animated && controller &&
         controller->modalPresentationStyle() != ModalPresentationStyle::overFullScreen;
     if (slides) {
-        Animation::animate(controller, "pos", QPoint(controller->x(), height()),
-                           kTransitionSeconds, std::move(finish));
+        Animation::animate(controller, "pos", QPoint(controller->x(), height()), kTransitionSeconds,
+                           std::move(finish));
     } else {
         finish();
     }
 }
 
-PlatformViewController* ScreenStack::presentedViewController(const PlatformViewController* controller) const {
+PlatformViewController* ScreenStack::presentedViewController(
+    const PlatformViewController* controller) const {
     const int index = indexOf(controller);
     if (index < 0 || index + 1 >= depth()) {
         return nullptr;
@@ -189,7 +190,8 @@ PlatformViewController* ScreenStack::presentedViewController(const PlatformViewC
     return entries_[static_cast<size_t>(index) + 1].controller;
 }
 
-PlatformViewController* ScreenStack::presentingViewController(const PlatformViewController* controller) const {
+PlatformViewController* ScreenStack::presentingViewController(
+    const PlatformViewController* controller) const {
     const int index = indexOf(controller);
     if (index <= 0) {
         return nullptr;

@@ -23,14 +23,16 @@ public:
     PlatformViewController* topViewController() const;
     int depth() const { return static_cast<int>(entries_.size()); }
 
-    void present(PlatformViewController* presenting, PlatformViewController* presented, bool animated,
-                 std::function<void()> completion);
+    void present(PlatformViewController* presenting, PlatformViewController* presented,
+                 bool animated, std::function<void()> completion);
     // Removes target and every screen above it.
     void dismiss(PlatformViewController* target, bool animated, std::function<void()> completion);
 
     PlatformViewController* presentedViewController(const PlatformViewController* controller) const;
-    PlatformViewController* presentingViewController(const PlatformViewController* controller) const;
-    PresentationController* presentationControllerOf(const PlatformViewController* controller) const;
+    PlatformViewController* presentingViewController(
+        const PlatformViewController* controller) const;
+    PresentationController* presentationControllerOf(
+        const PlatformViewController* controller) const;
 
     static constexpr double kTransitionSeconds = 0.35;
 

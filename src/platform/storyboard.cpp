@@ -27,7 +27,8 @@ QStringList Storyboard::identifiers() const {
 PlatformViewController* Storyboard::instantiateViewController(const QString& identifier) const {
     const auto found = factories_.find(identifier);
     if (found == factories_.end()) {
-        printLine(QStringLiteral("Storyboard: no screen with the identifier \"%1\".").arg(identifier));
+        printLine(
+            QStringLiteral("Storyboard: no screen with the identifier \"%1\".").arg(identifier));
         return nullptr;
     }
     return found->second();

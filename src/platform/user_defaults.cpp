@@ -10,7 +10,9 @@ UserDefaults& UserDefaults::standard() {
     return defaults;
 }
 
-UserDefaults::UserDefaults() { reload(); }
+UserDefaults::UserDefaults() {
+    reload();
+}
 
 void UserDefaults::reload() {
     settings_ = std::make_unique<QSettings>(AppPaths::settingsFile(), QSettings::IniFormat);
@@ -36,11 +38,15 @@ void UserDefaults::setInteger(int64_t value, const QString& key) {
     settings_->sync();
 }
 
-bool UserDefaults::hasValue(const QString& key) const { return settings_->contains(key); }
+bool UserDefaults::hasValue(const QString& key) const {
+    return settings_->contains(key);
+}
 
 void UserDefaults::removeValue(const QString& key) {
     settings_->remove(key);
     settings_->sync();
 }
 
-void UserDefaults::synchronize() { settings_->sync(); }
+void UserDefaults::synchronize() {
+    settings_->sync();
+}

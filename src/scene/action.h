@@ -51,7 +51,7 @@ private:
     Action action_;
     bool started_ = false;
     double startTime_ = 0;
-    double applied_ = 0;   // progress already applied, 0...1
+    double applied_ = 0;  // progress already applied, 0...1
     double fromAngle_ = 0;
     double turn_ = 0;
     double fromXScale_ = 1;

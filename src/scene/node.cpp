@@ -61,7 +61,9 @@ QTransform Node::transformToScene() const {
     return t;
 }
 
-QPointF Node::convertPointToScene(QPointF point) const { return transformToScene().map(point); }
+QPointF Node::convertPointToScene(QPointF point) const {
+    return transformToScene().map(point);
+}
 
 QPointF Node::convertPointFromScene(QPointF scenePoint) const {
     bool invertible = false;

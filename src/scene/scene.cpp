@@ -45,7 +45,9 @@ bool anyActions(const Node& node) {
 }
 }  // namespace
 
-bool Scene::hasRunningActions() const { return anyActions(*this); }
+bool Scene::hasRunningActions() const {
+    return anyActions(*this);
+}
 
 void Scene::invalidate(const QRectF& sceneRect) {
     if (!everything_ && !sceneRect.isNull()) {
@@ -71,8 +73,7 @@ void Scene::invalidateAll() {
 }
 
 QRectF Scene::takeDirtyRect() {
-    const QRectF area =
-        everything_ ? QRectF(QPointF(0, 0), size_).united(dirty_) : dirty_;
+    const QRectF area = everything_ ? QRectF(QPointF(0, 0), size_).united(dirty_) : dirty_;
     dirty_ = QRectF();
     everything_ = false;
     needsDisplay_ = false;

@@ -37,7 +37,9 @@ void SceneView::presentScene(Scene* scene) {
     update();
 }
 
-double SceneView::currentTime() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+double SceneView::currentTime() const {
+    return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+}
 
 QTransform SceneView::sceneToViewTransform() const {
     if (!scene_ || scene_->size().isEmpty()) {

@@ -12,8 +12,7 @@ bool axisAligned(const QTransform& t) {
 }
 }  // namespace
 
-ShapeNode::ShapeNode()
-    : fillPaint_(fillColor_.toQColor()), strokePaint_(strokeColor_.toQColor()) {}
+ShapeNode::ShapeNode() : fillPaint_(fillColor_.toQColor()), strokePaint_(strokeColor_.toQColor()) {}
 
 void ShapeNode::setPathRect(const QRectF& rect) {
     pathRect_ = rect;
@@ -119,14 +118,15 @@ void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool 
         // A see-through fill must not show the stroke colour through it.
         painter.fillRect(QRect(band.left(), band.top(), band.width(), inner.top() - band.top()),
                          strokePaint_);
-        painter.fillRect(QRect(band.left(), inner.bottom() + 1, band.width(),
-                               band.bottom() - inner.bottom()),
-                         strokePaint_);
-        painter.fillRect(QRect(band.left(), inner.top(), inner.left() - band.left(), inner.height()),
-                         strokePaint_);
-        painter.fillRect(QRect(inner.right() + 1, inner.top(), band.right() - inner.right(),
-                               inner.height()),
-                         strokePaint_);
+        painter.fillRect(
+            QRect(band.left(), inner.bottom() + 1, band.width(), band.bottom() - inner.bottom()),
+            strokePaint_);
+        painter.fillRect(
+            QRect(band.left(), inner.top(), inner.left() - band.left(), inner.height()),
+            strokePaint_);
+        painter.fillRect(
+            QRect(inner.right() + 1, inner.top(), band.right() - inner.right(), inner.height()),
+            strokePaint_);
     }
     painter.fillRect(inner, fillPaint());
 }

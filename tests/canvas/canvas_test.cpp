@@ -43,8 +43,8 @@ TEST(CanvasTest, ColourListsRoundTripCellForCell) {
     source.getPixel(0, 1)->setFillColor(Color::blue());
     source.getPixel(23, 5)->setFillColor(Color::withRGB(0.25, 0.5, 0.75, 1));
     const std::vector<Color> colors = source.getColorArray();
-    EXPECT_EQ(colors[24], Color::red());   // column 1, row 0
-    EXPECT_EQ(colors[1], Color::blue());   // column 0, row 1
+    EXPECT_EQ(colors[24], Color::red());  // column 1, row 0
+    EXPECT_EQ(colors[1], Color::blue());  // column 0, row 1
 
     Canvas copy(colors, 24, 24);
     EXPECT_EQ(copy.getColorArray(), colors);

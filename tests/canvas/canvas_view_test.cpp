@@ -14,9 +14,7 @@
 
 namespace {
 struct GridSize {
-    explicit GridSize(int64_t size) {
-        SettingsManager::applyGridSize(size);
-    }
+    explicit GridSize(int64_t size) { SettingsManager::applyGridSize(size); }
     ~GridSize() { SettingsManager::applyGridSize(20); }
 };
 

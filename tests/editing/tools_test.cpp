@@ -117,17 +117,30 @@ TEST_F(ToolFixture, BucketStaysInsideARingEvenAcrossDiagonalGaps) {
     editor.currentDrawingColor = Color::red();
     bucket.handleTap(GestureSnapshot(GestureState::ended, cellAt(2, 7)), editor);
     EXPECT_EQ(grid_picture::read(grid), (std::vector<std::string>{
-                                            "..........", ".####.....", ".#RR#.....",
-                                            ".#RR#.....", ".####.....", "..........",
-                                            "..........", "..........", "..........",
+                                            "..........",
+                                            ".####.....",
+                                            ".#RR#.....",
+                                            ".#RR#.....",
+                                            ".####.....",
+                                            "..........",
+                                            "..........",
+                                            "..........",
+                                            "..........",
                                             "..........",
                                         }));
 
     // A ring whose corners only touch diagonally still holds the fill outside.
     grid_picture::paint(grid, {
-                                  "..........", "..#.......", ".#.#......", "..#.......",
-                                  "..........", "..........", "..........", "..........",
-                                  "..........", "..........",
+                                  "..........",
+                                  "..#.......",
+                                  ".#.#......",
+                                  "..#.......",
+                                  "..........",
+                                  "..........",
+                                  "..........",
+                                  "..........",
+                                  "..........",
+                                  "..........",
                               });
     editor.currentDrawingColor = Color::blue();
     bucket.handleTap(GestureSnapshot(GestureState::ended, cellAt(9, 0)), editor);

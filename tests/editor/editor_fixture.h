@@ -60,7 +60,8 @@ struct EditorFixture : testing::Test {
 
     // A cell's centre in the editor's coordinates.
     QPoint at(int64_t x, int64_t y) {
-        const QPointF scene = canvas().convertPointToScene(cell(x, y)->position() + QPointF(150, 150));
+        const QPointF scene =
+            canvas().convertPointToScene(cell(x, y)->position() + QPointF(150, 150));
         return view().convertPointFromScene(scene).toPoint();
     }
 

@@ -17,7 +17,8 @@ TEST(ColorTest, GreyColoursTurnIntoRgbOnlyWhenAskedForComponents) {
 }
 
 TEST(ColorTest, SystemColoursHaveTheirPlatformValues) {
-    EXPECT_EQ(*Color::systemCyan().getRGBA(), (Color::RGBA{50 / 255.0, 173 / 255.0, 230 / 255.0, 1}));
+    EXPECT_EQ(*Color::systemCyan().getRGBA(),
+              (Color::RGBA{50 / 255.0, 173 / 255.0, 230 / 255.0, 1}));
     EXPECT_EQ(Color::lightGray(), Color::withWhite(2.0 / 3.0));
     EXPECT_EQ(Color::gray(), Color::withWhite(0.5));
     EXPECT_EQ(Color::darkGray(), Color::withWhite(1.0 / 3.0));

@@ -105,7 +105,8 @@ TEST(StoryboardTest, InstantiatesByIdentifierAndRefusesUnknownOnes) {
     std::unique_ptr<PlatformViewController> screen(board.instantiateViewController("draw"));
     EXPECT_NE(screen, nullptr);
     PlatformViewController* missing = nullptr;
-    const std::string out = captureStdout([&] { missing = board.instantiateViewController("nope"); });
+    const std::string out =
+        captureStdout([&] { missing = board.instantiateViewController("nope"); });
     EXPECT_EQ(missing, nullptr);
     EXPECT_NE(out.find("\"nope\""), std::string::npos);
 }

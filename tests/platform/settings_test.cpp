@@ -35,7 +35,8 @@ TEST(UserDefaultsTest, TextWhereANumberBelongsReadsAsZeroWithAConsoleLine) {
     }
     UserDefaults::standard().reload();
     int64_t value = -1;
-    const std::string out = captureStdout([&] { value = UserDefaults::standard().integerForKey("stepper"); });
+    const std::string out =
+        captureStdout([&] { value = UserDefaults::standard().integerForKey("stepper"); });
     EXPECT_EQ(value, 0);
     EXPECT_NE(out.find("\"stepper\""), std::string::npos);
 }

@@ -127,8 +127,8 @@ TEST(SceneViewTest, PaintsBackgroundFillAndCentredStroke) {
     // Scene (30...70) is view x 30...70 and view y 30...70 (flipped about the middle).
     EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(50, 50), QColor(Qt::red));
-    EXPECT_EQ(image.pixelColor(27, 50), QColor(Qt::blue));   // outer half of the stroke
-    EXPECT_EQ(image.pixelColor(33, 50), QColor(Qt::blue));   // inner half
+    EXPECT_EQ(image.pixelColor(27, 50), QColor(Qt::blue));  // outer half of the stroke
+    EXPECT_EQ(image.pixelColor(33, 50), QColor(Qt::blue));  // inner half
     EXPECT_EQ(image.pixelColor(36, 50), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(23, 50), QColor(Qt::black));
     view.presentScene(nullptr);

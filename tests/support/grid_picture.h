@@ -13,11 +13,8 @@ namespace grid_picture {
 
 inline const std::map<char, Color>& defaultLegend() {
     static const std::map<char, Color> legend = {
-        {'.', Color::white()},
-        {'#', Color::black()},
-        {'R', Color::red()},
-        {'B', Color::blue()},
-        {'C', Color::systemCyan()},
+        {'.', Color::white()}, {'#', Color::black()},      {'R', Color::red()},
+        {'B', Color::blue()},  {'C', Color::systemCyan()},
     };
     return legend;
 }
