@@ -464,52 +464,45 @@ void GestureDispatcher::deliverBegan(const std::vector<GestureTouch>& touches) {
         sequence_.touches[touch.id] = touch;
         fresh.push_back(touch);
     }
-    const auto recognizers = sequence_.recognizers;
-    for (const QPointer<GestureRecognizer>& recognizer : recognizers) {
-        if (recognizer && recognizer->takesTouches()) {
-            recognizer->deliver(GestureRecognizer::Phase::began, fresh);
-        }
-    }
+    deliverToSequence(GestureRecognizer::Phase::began, fresh);
 }
 
 void GestureDispatcher::deliverMoved(const std::vector<GestureTouch>& touches) {
-    std::vector<GestureTouch> moved;
-    for (const GestureTouch& touch : touches) {
-        auto known = sequence_.touches.find(touch.id);
-        if (known == sequence_.touches.end()) {
-            continue;
-        }
-        known->second.previousPosition = known->second.position;
-        known->second.position = touch.position;
-        moved.push_back(known->second);
-    }
-    const auto recognizers = sequence_.recognizers;
-    for (const QPointer<GestureRecognizer>& recognizer : recognizers) {
-        if (recognizer && recognizer->takesTouches()) {
-            recognizer->deliver(GestureRecognizer::Phase::moved, moved);
-        }
-    }
+    deliverToSequence(GestureRecognizer::Phase::moved, advanceKnownTouches(touches, false));
 }
 
 void GestureDispatcher::deliverEnded(const std::vector<GestureTouch>& touches) {
-    std::vector<GestureTouch> ended;
+    deliverToSequence(GestureRecognizer::Phase::ended, advanceKnownTouches(touches, true));
+    finishSequenceIfDone();
+}
+
+std::vector<GestureTouch> GestureDispatcher::advanceKnownTouches(
+    const std::vector<GestureTouch>& touches, bool forget) {
+    std::vector<GestureTouch> known;
     for (const GestureTouch& touch : touches) {
-        auto known = sequence_.touches.find(touch.id);
-        if (known == sequence_.touches.end()) {
+        auto found = sequence_.touches.find(touch.id);
+        if (found == sequence_.touches.end()) {
             continue;
         }
-        known->second.previousPosition = known->second.position;
-        known->second.position = touch.position;
-        ended.push_back(known->second);
-        sequence_.touches.erase(known);
+        found->second.previousPosition = found->second.position;
+        found->second.position = touch.position;
+        known.push_back(found->second);
+        if (forget) {
+            sequence_.touches.erase(found);
+        }
     }
+    return known;
+}
+
+// A copy of the list: a recogniser's handler may end the sequence while it is delivered.
+void GestureDispatcher::deliverToSequence(GestureRecognizer::Phase phase,
+                                          const std::vector<GestureTouch>& touches) {
     const auto recognizers = sequence_.recognizers;
     for (const QPointer<GestureRecognizer>& recognizer : recognizers) {
         if (recognizer && recognizer->takesTouches()) {
-            recognizer->deliver(GestureRecognizer::Phase::ended, ended);
+            recognizer->deliver(phase, touches);
         }
     }
-    finishSequenceIfDone();
 }
 
 void GestureDispatcher::cancelSequence() {

@@ -85,6 +85,12 @@ private:
     void deliverBegan(const std::vector<GestureTouch>& touches);
     void deliverMoved(const std::vector<GestureTouch>& touches);
     void deliverEnded(const std::vector<GestureTouch>& touches);
+    // Moves the sequence's touches among `touches` to their new places and returns them;
+    // `forget` drops them from the sequence (they lifted).
+    std::vector<GestureTouch> advanceKnownTouches(const std::vector<GestureTouch>& touches,
+                                                  bool forget);
+    void deliverToSequence(GestureRecognizer::Phase phase,
+                           const std::vector<GestureTouch>& touches);
     void cancelSequence();
     // A sequence whose recognisers have all gone (their view closed mid-gesture) is dropped,
     // so that it cannot swallow the touches that follow.
