@@ -35,12 +35,7 @@ ViewController::~ViewController() = default;
 void ViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
     const ScreenMetrics& screen = ScreenMetrics::main();
-    backgroundView_ = new AssetImageView(QStringLiteral("bg_main"), this);
-    backgroundView_->setObjectName(QStringLiteral("backgroundView"));
-    backgroundView_->setGeometry(0, 0, static_cast<int>(screen.width),
-                                 static_cast<int>(screen.height));
-    backgroundView_->lower();
-    backgroundView_->show();
+    backgroundView_ = AssetImageView::screenBackground(QStringLiteral("bg_main"), this);
     ui_->logoView->setPixmap(logoPixmap(ui_->logoView->minimumSize(), screen.scale));
 }
 

@@ -77,12 +77,7 @@ void ResultViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
     loadThumbnails();
     const ScreenMetrics& screen = ScreenMetrics::main();
-    backgroundView_ = new AssetImageView(QStringLiteral("bg_main"), this);
-    backgroundView_->setObjectName(QStringLiteral("backgroundView"));
-    backgroundView_->setGeometry(0, 0, static_cast<int>(screen.width),
-                                 static_cast<int>(screen.height));
-    backgroundView_->lower();
-    backgroundView_->show();
+    backgroundView_ = AssetImageView::screenBackground(QStringLiteral("bg_main"), this);
     emptyLabel->setPixmap(emptyStatePicture(emptyLabel->minimumSize(), screen.scale, font()));
     tableView->registerRow(customTableViewCell::kReuseIdentifier,
                            [] { return new customTableViewCell; });

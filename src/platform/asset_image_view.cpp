@@ -4,6 +4,7 @@
 #include <QPixmapCache>
 
 #include "platform/image_asset.h"
+#include "platform/screen_metrics.h"
 
 namespace {
 // Room for a few screen-sized backgrounds on the largest screens.
@@ -15,6 +16,16 @@ AssetImageView::AssetImageView(const QString& assetName, QWidget* parent)
     // Decoration only: touches go to whatever lies on top or pass to the screen.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
+}
+
+AssetImageView* AssetImageView::screenBackground(const QString& assetName, QWidget* screen) {
+    const ScreenMetrics& metrics = ScreenMetrics::main();
+    auto* view = new AssetImageView(assetName, screen);
+    view->setObjectName(QStringLiteral("backgroundView"));
+    view->setGeometry(0, 0, static_cast<int>(metrics.width), static_cast<int>(metrics.height));
+    view->lower();
+    view->show();
+    return view;
 }
 
 void AssetImageView::setAssetName(const QString& name) {

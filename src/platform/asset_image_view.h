@@ -12,6 +12,10 @@ class AssetImageView : public QWidget {
 public:
     explicit AssetImageView(const QString& assetName = {}, QWidget* parent = nullptr);
 
+    // A view of the asset filling the screen behind everything else on `screen`, named
+    // "backgroundView".
+    static AssetImageView* screenBackground(const QString& assetName, QWidget* screen);
+
     QString assetName() const { return assetName_; }
     void setAssetName(const QString& name);
 
