@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractSlider>
 #include <QPushButton>
 #include <QTest>
 
 #include "picture_fixtures.h"
-#include "pixelate/photo_view.h"
-#include "pixelate/pixel_view_controller.h"
 #include "pixelate_test_support.h"
 #include "platform/activity_view_controller.h"
 #include "platform/alert_controller.h"
@@ -13,181 +12,120 @@
 #include "platform/photo_library.h"
 #include "platform/screen_stack.h"
 #include "platform/settings_link.h"
-#include "test_support.h"
 
-using pixelate_test::FakeClock;
-using pixelate_test::firstRunLength;
-using pixelate_test::ManualRenderQueue;
-using pixelate_test::randomPixels;
+using namespace pixelate_test;
 using Status = PhotoLibrary::AuthorizationStatus;
 
 namespace {
 
 // The pixel screen presented in a shown window, where the photo library can ask its question.
-struct PhotoFlow : testing::Test {
+struct PhotoFlow : PixelScreen {
     ScopedDataDir data;
     ScreenStack stack;
     PlatformViewController* root = new PlatformViewController;
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    ManualRenderQueue renders;
-    QPointer<PixelViewController> screen = new PixelViewController;
 
     void SetUp() override {
+        PixelScreen::SetUp();
         stack.resize(390, 844);
         stack.setRootViewController(root);
         stack.show();
-        screen->setClock(clock);
-        screen->setRenderQueue(renders.queue());
         root->present(screen, false);
     }
-    void TearDown() override { SettingsLink::setHandler({}); }
+    void TearDown() override { SettingsLink::setHandler({}); }  // the window owns the screen
 
     template <typename T>
     T* top() const {
         return qobject_cast<T*>(stack.topViewController());
     }
-    AlertController* accessAlert() const {
-        auto* alert = top<AlertController>();
-        return alert && alert->title() == "Allow Camera Roll Access" ? alert : nullptr;
-    }
-    void tapLoad() {
-        QTest::mouseClick(screen->findChild<QPushButton*>("loadButton"), Qt::LeftButton);
+    void tap(const char* button) {
+        QTest::mouseClick(screen->findChild<QPushButton*>(button), Qt::LeftButton);
         processEvents();
     }
 };
 
 }  // namespace
 
-TEST_F(PhotoFlow, AuthorisedAccessOpensTheSavedPhotosPicker) {
-    PhotoLibrary::setAuthorizationStatus(Status::authorized);
-    tapLoad();
-    auto* picker = top<ImagePickerController>();
-    ASSERT_NE(picker, nullptr);
-    EXPECT_EQ(picker->delegate(), screen.data());
-    EXPECT_EQ(picker->sourceType(), ImagePickerController::SourceType::savedPhotosAlbum);
-}
-
-TEST_F(PhotoFlow, UndecidedAccessAsksFirstThenOpensThePickerOrExplains) {
-    tapLoad();
-    auto* question = top<AlertController>();
-    ASSERT_NE(question, nullptr);
-    EXPECT_EQ(question->title(), PhotoLibrary::requestTitle);
-    ASSERT_TRUE(question->triggerAction(PhotoLibrary::allowTitle));
-    processEvents();
-    ASSERT_NE(top<ImagePickerController>(), nullptr);
-    EXPECT_EQ(PhotoLibrary::authorizationStatus(), Status::authorized);
-
-    top<ImagePickerController>()->cancel();
-    processEvents();
-    PhotoLibrary::setAuthorizationStatus(Status::notDetermined);
-    tapLoad();
-    ASSERT_TRUE(top<AlertController>()->triggerAction(PhotoLibrary::denyTitle));
-    processEvents();
-    EXPECT_NE(accessAlert(), nullptr);
-    EXPECT_EQ(top<ImagePickerController>(), nullptr);
-}
-
-TEST_F(PhotoFlow, RefusedAccessShowsTheAlertWhoseCancelOnlyClosesIt) {
-    int settingsOpened = 0;
-    SettingsLink::setHandler([&] {
-        ++settingsOpened;
-        return true;
-    });
-    for (Status status : {Status::denied, Status::restricted, Status::limited}) {
+// Access decides what the load button opens: the picker of saved photos, answering to this
+// screen, or the alert whose "Cancel" only closes it. Undecided access is asked first.
+TEST_F(PhotoFlow, AccessDecidesWhetherThePickerOpensOrTheAlertLeadsToSettings) {
+    const std::pair<Status, bool> cases[] = {
+        // the status, and the answer when asked
+        {Status::notDetermined, true}, {Status::authorized, false}, {Status::notDetermined, false},
+        {Status::denied, false},       {Status::restricted, false}, {Status::limited, false}};
+    for (const auto& [status, allow] : cases) {
+        SCOPED_TRACE(int(status));
         PhotoLibrary::setAuthorizationStatus(status);
-        tapLoad();
-        AlertController* alert = accessAlert();
-        ASSERT_NE(alert, nullptr) << int(status);
-        EXPECT_EQ(alert->message(), "Photos access is necessary for this app to run.");
-        ASSERT_EQ(alert->actions().size(), 2u);
-        EXPECT_EQ(alert->actions()[0].title(), "Settings");
-        EXPECT_EQ(alert->actions()[1].title(), "Cancel");
-        for (const AlertAction& action : alert->actions()) {
-            EXPECT_EQ(action.style(), AlertActionStyle::defaultStyle);
+        tap("loadButton");
+        if (status == Status::notDetermined) {
+            auto* question = top<AlertController>();
+            ASSERT_TRUE(question && question->title() == PhotoLibrary::requestTitle);
+            question->triggerAction(allow ? PhotoLibrary::allowTitle : PhotoLibrary::denyTitle);
+            processEvents();
         }
-        ASSERT_TRUE(alert->triggerAction("Cancel"));
+        if (auto* picker = top<ImagePickerController>()) {
+            EXPECT_TRUE(status == Status::authorized || allow);
+            EXPECT_EQ(PhotoLibrary::authorizationStatus(), Status::authorized);
+            EXPECT_EQ(picker->delegate(), screen.data());
+            EXPECT_EQ(picker->sourceType(), ImagePickerController::SourceType::savedPhotosAlbum);
+            picker->cancel();
+        } else {
+            AlertController* alert = top<AlertController>();
+            ASSERT_NE(alert, nullptr);
+            EXPECT_FALSE(allow);
+            EXPECT_EQ(alert->title(), "Allow Camera Roll Access");
+            EXPECT_EQ(alert->message(), "Photos access is necessary for this app to run.");
+            ASSERT_EQ(alert->actions().size(), 2u);
+            EXPECT_EQ(alert->actions()[0].title(), "Settings");
+            EXPECT_EQ(alert->actions()[1].title(), "Cancel");
+            alert->triggerAction("Cancel");
+        }
         processEvents();
         EXPECT_EQ(stack.topViewController(), screen.data());
-        EXPECT_EQ(PhotoLibrary::authorizationStatus(), status);
     }
-    EXPECT_EQ(settingsOpened, 0);
 
     // "Settings" takes the user to where the answer is changed.
-    tapLoad();
-    ASSERT_TRUE(accessAlert()->triggerAction("Settings"));
+    int settingsOpened = 0;
+    SettingsLink::setHandler([&] { return ++settingsOpened > 0; });
+    tap("loadButton");
+    ASSERT_TRUE(top<AlertController>()->triggerAction("Settings"));
     processEvents();
     EXPECT_EQ(settingsOpened, 1);
     EXPECT_EQ(stack.topViewController(), screen.data());
 }
 
-TEST_F(PhotoFlow, APickedPhotoResetsTheSliderAndShowsWithoutBlocks) {
-    screen->loadSourceImage(randomPixels(390, 520, 1), false);
-    clock->setTime(1);
-    screen->pixelSizeSlider->setValue(10);
-    renders.finishAll();
-    processEvents();
-    ASSERT_EQ(firstRunLength(screen->previewImageView->image()), 10);
-
-    PhotoLibrary::setAuthorizationStatus(Status::authorized);
-    tapLoad();
-    QPointer<ImagePickerController> picker = top<ImagePickerController>();
-    ASSERT_TRUE(picker);
-    const QImage photo = randomPixels(780, 1040, 2);
-    clock->setTime(2);
-    screen->imagePickerControllerDidFinishPickingMediaWithInfo(
-        picker, {{ImagePickerController::originalImageKey, photo}});
-    processEvents();
-
-    EXPECT_TRUE(picker.isNull());
-    EXPECT_EQ(stack.topViewController(), screen.data());
-    EXPECT_EQ(screen->pixelSizeSlider->value(), 0);
-    EXPECT_EQ(screen->sourceImage.size(), QSize(390, 520));
-    EXPECT_EQ(screen->previewImageView->image().cacheKey(), photo.cacheKey());
-    renders.finishAll();
-    processEvents();
-    EXPECT_EQ(screen->previewImageView->image().cacheKey(), screen->sourceImage.cacheKey());
-    EXPECT_EQ(firstRunLength(screen->previewImageView->image()), 1);
-}
-
-TEST_F(PhotoFlow, PicksWithoutAUsablePictureChangeNothingButCloseThePicker) {
-    screen->loadSourceImage(randomPixels(390, 520, 1), false);
-    const qint64 source = screen->sourceImage.cacheKey();
-    PhotoLibrary::setAuthorizationStatus(Status::authorized);
-
-    tapLoad();
-    screen->imagePickerControllerDidFinishPickingMediaWithInfo(top<ImagePickerController>(), {});
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), screen.data());
-    EXPECT_EQ(screen->sourceImage.cacheKey(), source);
-    EXPECT_TRUE(screen->message().isEmpty());
-
-    tapLoad();
-    captureStdout([&] {
-        screen->imagePickerControllerDidFinishPickingMediaWithInfo(
-            top<ImagePickerController>(), {{ImagePickerController::originalImageKey, QImage()}});
-    });
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), screen.data());
-    EXPECT_EQ(screen->sourceImage.cacheKey(), source);
-    EXPECT_EQ(screen->message(), "This photo could not be read.");
-}
-
-TEST_F(PhotoFlow, HostilePhotosPickedHereAreExplainedAndTheScreenKeepsWorking) {
+// Picks that bring no usable picture (none at all, one that does not decode, damaged files,
+// a decompression bomb) change nothing and say why; a good photo after them resets the slider
+// and shows without blocks, and the slider still works.
+TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     using namespace picture_fixtures;
     ScopedPicturesDir pictures;
-    const QByteArray jpeg = encoded(randomPixels(400, 300, 3), "jpg");
     const auto add = [&](const QString& name, const QByteArray& bytes) {
         EXPECT_TRUE(writeFile(pictures.path() + "/" + name, bytes));
         return pictures.path() + "/" + name;
     };
+    const QByteArray jpeg = encoded(randomPixels(400, 300, 3), "jpg");
     screen->loadSourceImage(randomPixels(390, 520, 1), false);
+    ASSERT_EQ(showBlocks(1, 10), 10);
     const qint64 source = screen->sourceImage.cacheKey();
     PhotoLibrary::setAuthorizationStatus(Status::authorized);
-    tapLoad();
+
+    const QVariantMap undecodable{{ImagePickerController::originalImageKey, QImage()}};
+    for (const QVariantMap& info : {QVariantMap(), undecodable}) {
+        tap("loadButton");
+        captureStdout([&] {
+            screen->imagePickerControllerDidFinishPickingMediaWithInfo(top<ImagePickerController>(),
+                                                                       info);
+        });
+        processEvents();
+        EXPECT_EQ(stack.topViewController(), screen.data());  // the picker has closed
+        EXPECT_EQ(screen->sourceImage.cacheKey(), source);
+        EXPECT_EQ(screen->message(), info.isEmpty() ? "" : "This photo could not be read.");
+    }
+
+    tap("loadButton");
     QPointer<ImagePickerController> picker = top<ImagePickerController>();
     ASSERT_TRUE(picker);
-
-    const std::vector<std::pair<QString, QString>> hostile = {
+    const std::pair<QString, QString> hostile[] = {
         {add("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged or incomplete"},
         {add("notes.png", "not pixels"), "not a picture"},
         {add("bomb.png", pngDeclaring(100000, 100000)), "too large"},
@@ -200,39 +138,41 @@ TEST_F(PhotoFlow, HostilePhotosPickedHereAreExplainedAndTheScreenKeepsWorking) {
         EXPECT_EQ(screen->sourceImage.cacheKey(), source);
     }
 
-    // A good photo after them opens as usual, and the slider still renders blocks.
-    clock->setTime(1);
+    clock->setTime(2);
     picker->pickPhoto(add("good.jpg", jpeg));
     ASSERT_TRUE(QTest::qWaitFor([&] { return picker.isNull(); }, 10000));
     processEvents();
     EXPECT_EQ(stack.topViewController(), screen.data());
+    EXPECT_EQ(screen->pixelSizeSlider->value(), 0);
+    EXPECT_TRUE(screen->message().isEmpty());
     EXPECT_EQ(screen->sourceImage.size(), QSize(390, 293));
-    clock->setTime(2);
-    screen->pixelSizeSlider->setValue(10);
-    renders.finishAll();
-    processEvents();
-    EXPECT_EQ(firstRunLength(screen->previewImageView->image()), 10);
+    finishRenders();
+    EXPECT_EQ(preview().cacheKey(), screen->sourceImage.cacheKey());
+    EXPECT_EQ(showBlocks(3, 10), 10);
 }
 
-TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureAndBackCloses) {
+TEST_F(PhotoFlow, EveryControlIsNamedAndShareHandsOverThePreviewPicture) {
+    for (QWidget* control : screen->findChildren<QWidget*>()) {
+        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractSlider*>(control)) {
+            EXPECT_FALSE(control->accessibleName().isEmpty())
+                << control->objectName().toStdString();
+        }
+    }
+    EXPECT_FALSE(screen->findChild<QPushButton*>("shareButton")->isEnabled());
     screen->saveAction();  // no picture yet: ignored
     EXPECT_EQ(stack.topViewController(), screen.data());
 
     screen->loadSourceImage(randomPixels(390, 520), false);
-    renders.finishAll();
-    processEvents();
-    QTest::mouseClick(screen->findChild<QPushButton*>("shareButton"), Qt::LeftButton);
-    processEvents();
+    showBlocks(1, 5);
+    tap("shareButton");
     auto* sheet = top<ActivityViewController>();
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(sheet->activityItems().size(), 1);
-    EXPECT_EQ(sheet->activityItems().first().cacheKey(),
-              screen->previewImageView->image().cacheKey());
+    EXPECT_EQ(sheet->activityItems().first().cacheKey(), preview().cacheKey());
     sheet->closeSheet();
     processEvents();
 
-    QTest::mouseClick(screen->findChild<QPushButton*>("backButton"), Qt::LeftButton);
-    processEvents();
+    tap("backButton");
     EXPECT_TRUE(screen.isNull());
     EXPECT_EQ(stack.topViewController(), root);
 }

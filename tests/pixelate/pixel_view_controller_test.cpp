@@ -1,200 +1,128 @@
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QPushButton>
+#include <QFutureWatcher>
+#include <QScopeGuard>
+#include <QTest>
+#include <QThread>
+#include <atomic>
 
-#include "pixelate/photo_view.h"
-#include "pixelate/pixel_view_controller.h"
 #include "pixelate/resampler.h"
 #include "pixelate_test_support.h"
-#include "test_support.h"
+#include "platform/animation.h"
+#include "platform/screen_metrics.h"
+#include "screenshot.h"
 
-using pixelate_test::FakeClock;
-using pixelate_test::firstRunLength;
-using pixelate_test::ManualRenderQueue;
-using pixelate_test::randomPixels;
-using pixelate_test::samplePhoto;
+using namespace pixelate_test;
 
-namespace {
-
-struct PixelScreen : testing::Test {
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    ManualRenderQueue renders;
-    std::unique_ptr<PixelViewController> screen = std::make_unique<PixelViewController>();
-
-    void SetUp() override {
-        screen->resize(390, 844);
-        screen->setClock(clock);
-        screen->setRenderQueue(renders.queue());
-    }
-    void TearDown() override { screen.reset(); }
-
-    QImage preview() const { return screen->previewImageView->image(); }
-    void slide(int value) { screen->pixelSizeSlider->setValue(value); }
-    // Runs every queued render and delivers the results.
-    void finishRenders() {
-        renders.finishAll();
-        processEvents();
-    }
-    template <typename T>
-    T* child(const char* name) const {
-        return screen->findChild<T*>(QString::fromLatin1(name));
-    }
-};
-
-}  // namespace
-
-TEST_F(PixelScreen, LayoutConnectsOutletsActionsAndNamesEveryControl) {
-    ASSERT_TRUE(screen->pixelSizeSlider);
-    ASSERT_TRUE(screen->backgroundImageView);
-    ASSERT_TRUE(screen->previewImageView);
-    for (QWidget* control : screen->findChildren<QAbstractButton*>()) {
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
-    }
-    EXPECT_EQ(screen->pixelSizeSlider->accessibleName(), "Block size");
-    EXPECT_FALSE(child<QPushButton>("shareButton")->isEnabled());  // nothing to share yet
-
-    // The slider's value change reaches sliderAction through the layout's wiring.
-    screen->loadSourceImage(randomPixels(40, 30), false);
-    EXPECT_TRUE(child<QPushButton>("shareButton")->isEnabled());
-    const size_t before = renders.size();
-    clock->setTime(1);
-    slide(4);
-    EXPECT_EQ(renders.size(), before + 1);
-    EXPECT_EQ(child<QLabel>("blockSizeValueLabel")->text(), "4");
-}
-
-TEST_F(PixelScreen, LoadsThePhotoHalfASecondAfterTheViewLoads) {
-    const QImage photo = samplePhoto(1200, 1600);
+TEST_F(PixelScreen, LoadsThePhotoHalfASecondAfterTheViewLoadsAndRendersNothingBefore) {
+    // The home screen's photo is still full size here; a render of it would be huge.
+    const QImage photo = randomPixels(1200, 1600);
     screen->sourceImage = photo;
     screen->loadViewIfNeeded();
-
+    slide(10);
     clock->advanceTo(0.49);
+    EXPECT_EQ(renders.size(), 0u);
     EXPECT_TRUE(preview().isNull());
-    EXPECT_EQ(screen->sourceImage.cacheKey(), photo.cacheKey());
 
     clock->advanceTo(0.5);
-    // The background shows the normalised photo, now the source; the preview shows the photo.
+    // The background shows the normalised photo, now the source; the preview the photo itself.
     const int width = screen->previewImageView->width();
     ASSERT_GT(width, 0);
     EXPECT_EQ(screen->sourceImage.size(), QSize(width, width * 4 / 3));
     EXPECT_EQ(screen->backgroundImageView->image().cacheKey(), screen->sourceImage.cacheKey());
     EXPECT_EQ(preview().cacheKey(), photo.cacheKey());
-
-    // Then the slider's value (0) renders: the normalised picture itself.
-    ASSERT_EQ(renders.size(), 1u);
+    ASSERT_EQ(renders.size(), 1u);  // then the slider's value renders
     finishRenders();
-    EXPECT_EQ(preview().cacheKey(), screen->sourceImage.cacheKey());
+    EXPECT_EQ(firstRunLength(preview()), 10);
 }
 
-TEST_F(PixelScreen, NormalisesToThePreviewWidthAtTheScreenScale) {
-    pixelate_test::ScopedScreen scale(3);
+// A 390-point preview on a scale 3 screen: a 3024 x 4032 photo becomes 390 x 520 pixels, and
+// block size 10 shrinks that to 117 x 156 and enlarges it to 3510 x 4680, every 30 x 30 block
+// the colour of its pixel in the small picture.
+TEST_F(PixelScreen, NormalisesToThePreviewWidthAndRendersThirtyPixelBlocksAtScaleThree) {
+    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     screen->loadSourceImage(randomPixels(3024, 4032), false);
     EXPECT_EQ(screen->previewImageView->width(), 390);
     EXPECT_EQ(screen->sourceImage.size(), QSize(390, 520));
     EXPECT_EQ(screen->sourceImage.devicePixelRatio(), 1.0);
-
-    // A render at 10 makes the 3510 x 4680 picture of 30 pixel blocks.
-    clock->setTime(1);
-    slide(10);
-    finishRenders();
-    EXPECT_EQ(preview().size(), QSize(3510, 4680));
-    EXPECT_EQ(firstRunLength(preview()), 30);
+    EXPECT_EQ(showBlocks(1, 10), 30);  // neighbours differ, so blocks are not wider
+    const QImage result = preview();
+    ASSERT_EQ(result.size(), QSize(3510, 4680));
+    EXPECT_EQ(result.devicePixelRatio(), 1.0);
+    const QImage small =
+        Resampler::resized(screen->sourceImage, InterpolationQuality::none, 0.1, 0.1, 3);
+    ASSERT_EQ(small.size(), QSize(117, 156));
+    int mismatches = 0;
+    for (int i = 0; i < 3510 * 4680; ++i) {
+        const int x = i % 3510, y = i / 3510;
+        mismatches += result.pixel(x, y) != small.pixel(x / 30, y / 30);
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
-TEST_F(PixelScreen, ThrottleDropsRequestsWithinTheThresholdAndAcceptsLaterOnes) {
+TEST_F(PixelScreen, ThrottleDropsRequestsWithinTheThresholdAndRendersTheLastOneAfterIt) {
     screen->loadSourceImage(randomPixels(390, 520), false);  // renders 0 at time 0
     ASSERT_EQ(renders.size(), 1u);
-
     clock->setTime(0.05);
     slide(5);
-    EXPECT_EQ(renders.size(), 1u);  // too soon
-    clock->setTime(0.1);
+    clock->setTime(0.1);  // not later than the threshold either
     slide(6);
-    EXPECT_EQ(renders.size(), 1u);  // not later than the threshold either
-    EXPECT_DOUBLE_EQ(*screen->lastPixelizationTimestamp, FakeClock::start);
-
+    EXPECT_EQ(renders.size(), 1u);
     clock->setTime(0.2);
     slide(7);
-    ASSERT_EQ(renders.size(), 2u);  // accepted, and it stands in for the held-back 6
-    EXPECT_DOUBLE_EQ(*screen->lastPixelizationTimestamp, FakeClock::start + 0.2);
+    EXPECT_EQ(renders.size(), 2u);  // accepted, and it stands in for the held-back 6
     clock->advanceTo(1);
     EXPECT_EQ(renders.size(), 2u);
     finishRenders();
     EXPECT_EQ(firstRunLength(preview()), 7);
-}
 
-TEST_F(PixelScreen, TheLastPositionOfAFastMovementIsRenderedOnceTheThresholdPasses) {
-    screen->loadSourceImage(randomPixels(390, 520), false);
-    for (int step = 1; step <= 6; ++step) {
-        clock->setTime(0.015 * step);
-        slide(step * 2);  // 2, 4, ... 12, all within 0.1 s of the first render
+    // A fast movement renders its first position at once and its last once the threshold
+    // has passed, nothing in between.
+    for (int step = 0; step <= 6; ++step) {
+        clock->setTime(1 + 0.015 * step);
+        slide(8 + step);
     }
-    EXPECT_EQ(renders.size(), 1u);
-
-    clock->advanceTo(0.099);
-    EXPECT_EQ(renders.size(), 1u);
-    clock->advanceTo(0.2);
-    ASSERT_EQ(renders.size(), 2u);  // one trailing render, of the final position
-    clock->advanceTo(2);
-    EXPECT_EQ(renders.size(), 2u);
+    EXPECT_EQ(renders.size(), 3u);
+    clock->advanceTo(1.099);
+    EXPECT_EQ(renders.size(), 3u);
+    clock->advanceTo(1.2);
+    EXPECT_EQ(renders.size(), 4u);
+    clock->advanceTo(3);
+    EXPECT_EQ(renders.size(), 4u);
     finishRenders();
-    EXPECT_EQ(firstRunLength(preview()), 12);
-    EXPECT_EQ(clock->pendingCount(), 0u);
+    EXPECT_EQ(firstRunLength(preview()), 14);
 }
 
-TEST_F(PixelScreen, AnOlderResultNeverReplacesANewerOne) {
-    screen->loadSourceImage(randomPixels(390, 520), false);
+TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
+    screen->loadSourceImage(randomPixels(390, 520, 1), false);
     finishRenders();
-    clock->setTime(1);
-    slide(3);
-    clock->setTime(2);
-    slide(9);
-    ASSERT_EQ(renders.size(), 3u);
+    const QImage normalised = screen->sourceImage;
+    for (int second = 1; second <= 3; ++second) {
+        clock->setTime(second);
+        slide(second * 3);  // renders 1, 2, 3 of blocks 3, 6, 9
+    }
+    ASSERT_EQ(renders.size(), 4u);
 
-    renders.finish(2);  // the newer render finishes first
-    processEvents();
-    EXPECT_EQ(firstRunLength(preview()), 9);
-    renders.finish(1);
-    processEvents();
-    EXPECT_EQ(firstRunLength(preview()), 9);
-    EXPECT_TRUE(child<QPushButton>("shareButton")->isEnabled());
-}
-
-TEST_F(PixelScreen, RendersUseThePictureOfTheirRequestAndANewPhotoOutranksThem) {
-    const QImage first = randomPixels(390, 520, 1);
-    screen->loadSourceImage(first, false);
-    finishRenders();
-    clock->setTime(1);
-    slide(10);
-    ASSERT_EQ(renders.size(), 2u);
-    const QImage normalisedFirst = screen->sourceImage;
-
-    // The source is replaced while the render is queued; the render still sees the old one.
+    // The picture is replaced while they are queued: each still works on the one it was
+    // asked for. A newer result is shown; an older one after it is not.
     screen->sourceImage = randomPixels(390, 520, 2);
+    renders.finish(2);
+    processEvents();
+    EXPECT_EQ(preview(), Resampler::pixelated(normalised, 6, 1));
     renders.finish(1);
     processEvents();
-    EXPECT_EQ(preview(), Resampler::pixelated(normalisedFirst, 10, 1));
+    EXPECT_EQ(firstRunLength(preview()), 6);
 
-    // A render of the old photo finishing after a new photo is loaded does not cover it.
-    clock->setTime(2);
-    screen->loadSourceImage(first, false);
-    finishRenders();
-    clock->setTime(3);
-    slide(20);
-    const size_t oldRender = renders.size() - 1;
-    slide(0);
-    const QImage second = samplePhoto(390, 520);
+    // A new photo outranks the render of the old one still running.
+    const QImage photo = randomPixels(390, 520, 3);
     clock->setTime(4);
-    screen->loadSourceImage(second, false);
-    renders.finish(oldRender);
+    screen->loadSourceImage(photo, false);
+    renders.finish(3);
     processEvents();
-    EXPECT_EQ(preview().cacheKey(), second.cacheKey());
+    EXPECT_EQ(preview().cacheKey(), photo.cacheKey());
     finishRenders();
-    EXPECT_EQ(preview().cacheKey(), screen->sourceImage.cacheKey());
+    EXPECT_EQ(preview(), Resampler::pixelated(screen->sourceImage, 9, 1));
     EXPECT_EQ(screen->backgroundImageView->image().cacheKey(), screen->sourceImage.cacheKey());
 }
 
@@ -203,71 +131,37 @@ TEST_F(PixelScreen, RefusesEnormousPhotosWithAMessageAndKeepsWhatItShows) {
     screen->loadSourceImage(photo, false);
     finishRenders();
     const qint64 shown = preview().cacheKey();
-
-    std::string output = captureStdout([&] {
-        screen->loadSourceImage(
-            QImage(PixelViewController::maxPhotoSide + 1, 4, QImage::Format_RGB32), false);
+    const std::string printed = captureStdout([&] {
+        const int side = PixelViewController::maxPhotoSide + 1;
+        screen->loadSourceImage(QImage(side, 4, QImage::Format_RGB32), false);
     });
-    EXPECT_NE(screen->message().indexOf("too large"), -1);
-    EXPECT_NE(output.find("too large"), std::string::npos);
+    EXPECT_TRUE(screen->message().contains("too large"));
+    EXPECT_NE(printed.find("too large"), std::string::npos);
     EXPECT_EQ(preview().cacheKey(), shown);
 
     // A sliver that cannot be normalised is refused too.
     captureStdout([&] { screen->loadSourceImage(QImage(19000, 1, QImage::Format_RGB32), false); });
-    EXPECT_NE(screen->message().indexOf("too narrow or too tall"), -1);
+    EXPECT_TRUE(screen->message().contains("too narrow or too tall"));
     EXPECT_EQ(preview().cacheKey(), shown);
-
-    // A good photo clears the message.
-    screen->loadSourceImage(photo, false);
-    EXPECT_TRUE(screen->message().isEmpty());
 }
 
-TEST_F(PixelScreen, SliderMovesBeforeTheFirstLoadRenderNothing) {
-    // The home screen's photo is still full size here; a render of it would be huge.
-    screen->sourceImage = randomPixels(3024, 4032);
-    screen->loadViewIfNeeded();
-    slide(10);
-    EXPECT_EQ(renders.size(), 0u);
-    clock->advanceTo(0.5);
-    ASSERT_EQ(renders.size(), 1u);
-    finishRenders();
-    EXPECT_EQ(firstRunLength(preview()), 10);
-}
-
-TEST_F(PixelScreen, ShowsThePhotoAndItsBlocksOnScreen) {
+TEST_F(PixelScreen, ShowsItsBlocksOnScreenTenPixelsSquare) {
     screen->show();
-    screen->loadSourceImage(samplePhoto(1512, 2016), false);
-    finishRenders();
-    processEvents();
-    const QImage plain = screen->grab().toImage();
-    plain.save("/tmp/pixelate_screen_v0.png");
-
-    clock->setTime(1);
-    slide(10);
-    finishRenders();
-    processEvents();
-    const QImage blocky = screen->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    blocky.save("/tmp/pixelate_screen_v10.png");
-
-    // The preview spans the screen's width, and on screen its blocks are 10 pixels square.
-    const QRect preview = screen->previewImageView->geometry().translated(
-        screen->previewImageView->parentWidget()->mapTo(screen.get(), QPoint(0, 0)));
-    const QRectF drawn = screen->previewImageView->imageRect().translated(preview.topLeft());
-    ASSERT_EQ(drawn.width(), 390);
-    const QPoint origin = drawn.topLeft().toPoint();
+    screen->loadSourceImage(randomPixels(1512, 2016), false);
+    showBlocks(1, 10);
+    saveScreenshotIfAsked(*screen, "pixelate_blocks");
+    const QImage shot =
+        screen->previewImageView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRectF drawn = screen->previewImageView->imageRect();
+    ASSERT_EQ(drawn.width(), 390);  // the screen's width
     int uneven = 0;
-    for (int by = 0; by < 50; ++by) {
-        for (int bx = 0; bx < 39; ++bx) {
-            const QPoint corner = origin + QPoint(bx * 10, by * 10);
-            const QRgb colour = blocky.pixel(corner);
-            for (QPoint inside : {QPoint(9, 0), QPoint(0, 9), QPoint(9, 9), QPoint(4, 5)}) {
-                uneven += blocky.pixel(corner + inside) != colour;
-            }
+    for (int block = 0; block < 39 * 50; ++block) {
+        const QPoint corner = drawn.topLeft().toPoint() + QPoint(block % 39, block / 39) * 10;
+        for (QPoint inside : {QPoint(9, 0), QPoint(0, 9), QPoint(9, 9), QPoint(4, 5)}) {
+            uneven += shot.pixel(corner + inside) != shot.pixel(corner);
         }
     }
     EXPECT_EQ(uneven, 0);
-    // Without blocks the same spot shows the smooth photo, which changes along its rows.
-    EXPECT_NE(plain.copy(drawn.toRect()), blocky.copy(drawn.toRect()));
 }
 
 TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
@@ -276,18 +170,66 @@ TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
     screen->loadSourceImage(randomPixels(390, 520), false);
     clock->setTime(1);
     slide(6);
-    QElapsedTimer waited;
-    waited.start();
-    while (firstRunLength(preview()) != 6 && waited.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    EXPECT_EQ(firstRunLength(preview()), 6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return firstRunLength(preview()) == 6; }, 10000));
 
     // A render that finishes after its screen has gone is dropped quietly.
     screen->setRenderQueue(renders.queue());
     clock->setTime(2);
     slide(8);
     ASSERT_EQ(renders.size(), 1u);
-    screen.reset();
+    delete screen.data();
     finishRenders();
+}
+
+TEST(PhotoView, CrossDissolvesToTheNewPictureAndSettlesOnTheLastOne) {
+    Animation::setEnabled(true);  // off in tests
+    const auto animationsOff = qScopeGuard([] { Animation::setEnabled(false); });
+    const auto solid = [](QColor colour) {
+        QImage image(10, 10, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    };
+    PhotoView view;
+    view.resize(100, 100);
+    view.show();
+    const QImage blue = solid(Qt::blue);
+    view.setImage(solid(Qt::red));
+
+    view.transition(blue, 0.5);
+    EXPECT_TRUE(view.isTransitioning());
+    // Setting the picture it is fading to lets the fade run on.
+    view.setImage(blue);
+    EXPECT_TRUE(view.isTransitioning());
+    // A new fade from the middle of one, then an immediate change, ends on the last picture.
+    view.transition(solid(Qt::red), 0.5);
+    view.setImage(solid(Qt::green));
+    EXPECT_FALSE(view.isTransitioning());
+    processEvents();
+    EXPECT_EQ(view.grab().toImage().pixelColor(50, 50), QColor(Qt::green));
+}
+
+// The screen's own queue runs renders one after another, each begun only once the main thread
+// has taken the result before it (so no more than two full-size results exist at once), and
+// hands every result back in the order the renders were asked for.
+TEST(BackgroundRenderQueue, RunsOneRenderAtATimeAndDeliversEveryResultInOrder) {
+    const PixelViewController::RenderQueue queue = PixelViewController::backgroundRenderQueue();
+    std::atomic<int> startedEarly = 0;
+    std::atomic<int> taken = 0;
+    std::vector<int> delivered;
+    std::vector<std::unique_ptr<QFutureWatcher<QImage>>> watchers;
+    for (int i = 1; i <= 4; ++i) {
+        auto* watcher = watchers.emplace_back(new QFutureWatcher<QImage>).get();
+        QObject::connect(watcher, &QFutureWatcherBase::finished, [watcher, &delivered, &taken] {
+            delivered.push_back(watcher->result().width());
+            ++taken;
+        });
+        watcher->setFuture(queue([&, i] {
+            startedEarly += taken.load() != i - 1;
+            QThread::msleep(20);  // time for the next one to start too early
+            return QImage(i, 1, QImage::Format_RGB32);
+        }));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 4; }, 5000));
+    EXPECT_EQ(delivered, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(startedEarly.load(), 0);
 }
