@@ -11,7 +11,7 @@
 #include "picture_fixtures.h"
 #include "platform/image_picker_controller.h"
 #include "platform/pictures_folder.h"
-#include "platform/screen_stack.h"
+#include "screen_fixture.h"
 #include "test_support.h"
 
 using namespace picture_fixtures;
@@ -46,16 +46,9 @@ QImage solid(QColor color, int width = 60, int height = 40) {
     return image;
 }
 
-struct PickerTest : testing::Test {
+struct PickerTest : ScreenFixture<PickingScreen> {
     ScopedPicturesDir pictures;
-    ScreenStack stack;
-    PickingScreen* home = new PickingScreen;
-
-    void SetUp() override {
-        stack.resize(390, 844);
-        stack.setRootViewController(home);
-        stack.show();
-    }
+    PickingScreen* home = root;
 
     QString add(const QString& relative, const QByteArray& bytes, int minutesAgo) {
         const QString path = pictures.path() + "/" + relative;

@@ -8,24 +8,17 @@
 #include "platform/alert_controller.h"
 #include "platform/app_paths.h"
 #include "platform/photo_library.h"
-#include "platform/screen_stack.h"
 #include "platform/user_defaults.h"
+#include "screen_fixture.h"
 #include "test_support.h"
 
 namespace {
 using Status = PhotoLibrary::AuthorizationStatus;
 
-struct AuthorizationTest : testing::Test {
+struct AuthorizationTest : ScreenFixture<> {
     ScopedDataDir data;
-    ScreenStack stack;
-    PlatformViewController* root = new PlatformViewController;
     std::optional<Status> answer;
 
-    void SetUp() override {
-        stack.resize(390, 844);
-        stack.setRootViewController(root);
-        stack.show();
-    }
     void request() {
         answer.reset();
         PhotoLibrary::requestAuthorization([this](Status status) { answer = status; });

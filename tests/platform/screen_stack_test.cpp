@@ -2,9 +2,8 @@
 
 #include <QPointer>
 
-#include "platform/platform_view_controller.h"
-#include "platform/screen_stack.h"
 #include "platform/storyboard.h"
+#include "screen_fixture.h"
 #include "test_support.h"
 
 namespace {
@@ -16,14 +15,7 @@ protected:
     void viewDidLoad() override { ++loads; }
 };
 
-struct StackFixture : testing::Test {
-    ScreenStack stack;
-    CountingScreen* root = new CountingScreen;
-    void SetUp() override {
-        stack.resize(390, 844);
-        stack.setRootViewController(root);
-    }
-};
+using StackFixture = ScreenFixture<CountingScreen>;
 }  // namespace
 
 TEST_F(StackFixture, PresentingLoadsOnceAndLinksBothWays) {
