@@ -138,15 +138,6 @@ struct GestureFixture : testing::Test {
 };
 }  // namespace
 
-TEST_F(GestureFixture, ATapEndsOnceWhereTheFingerLiftedAndStartsNoPan) {
-    stroke({{100, 200}, {104, 203}}, canvas);  // a little wobble is still a tap
-    EXPECT_EQ(trace(), "tap ended 104,203");
-    for (GestureRecognizer* r : gestureRecognizers(content)) {
-        EXPECT_EQ(r->state(), S::possible);
-    }
-    EXPECT_EQ(longPress->state(), S::possible);
-}
-
 TEST_F(GestureFixture, ADragPansFromTheThresholdAndFailsTheTapAndLongPress) {
     touch().press(0, QPoint(100, 200), canvas);
     touch().move(0, QPoint(106, 200), canvas);  // within the threshold: nothing yet
@@ -231,13 +222,19 @@ TEST_F(GestureFixture, ALongPressBeginsAfterItsDurationAndFollowsTheFinger) {
     touch().release(0, QPoint(100, 200), canvas);
     EXPECT_EQ(trace(), "press began 100,200; press ended 100,200");
 
-    // Lifting before the duration fails it.
+    // Lifting before the duration fails it: a tap, which a little wobble does not spoil, ends
+    // where the finger lifted, and every recogniser is ready for the next touch.
     log.clear();
     touch().press(0, QPoint(100, 200), canvas);
+    touch().move(0, QPoint(104, 203), canvas);
     clock.advance(0.2);
-    touch().release(0, QPoint(100, 200), canvas);
+    touch().release(0, QPoint(104, 203), canvas);
     clock.advance(1);
-    EXPECT_EQ(trace(), "tap ended 100,200");
+    EXPECT_EQ(trace(), "tap ended 104,203");
+    QList<GestureRecognizer*> all = gestureRecognizers(content);
+    for (GestureRecognizer* r : all << longPress) {
+        EXPECT_EQ(r->state(), S::possible);
+    }
 }
 
 TEST_F(GestureFixture, MovingBeyondTheAllowableMovementEarlyFailsTheLongPress) {
@@ -422,10 +419,7 @@ TEST_F(GestureFixture, ThroughTheWindowADragKeepsGoingOverControlsAndClicksStill
 TEST(GestureClockTest, ManualTimersFireInDueOrderAndStoppedOnesNever) {
     ManualGestureClock clock;
     std::vector<int> fired;
-    GestureTimer late;
-    GestureTimer early;
-    GestureTimer stopped;
-    GestureTimer chained;
+    GestureTimer late, early, stopped, chained;
     late.start(0.3, [&] { fired.push_back(3); });
     early.start(0.1, [&] { fired.push_back(1); });
     stopped.start(0.2, [&] { fired.push_back(99); });
@@ -435,7 +429,6 @@ TEST(GestureClockTest, ManualTimersFireInDueOrderAndStoppedOnesNever) {
     EXPECT_TRUE(fired.empty());
     clock.advance(1);
     EXPECT_EQ(fired, (std::vector<int>{1, 2, 3}));
-    EXPECT_DOUBLE_EQ(clock.now(), 1.05);
     {
         // A timer that outlives its clock is harmless.
         ManualGestureClock inner;

@@ -103,36 +103,15 @@ TEST_F(PhotoLoaderTest, OrientationMetadataTurnsThePicture) {
     }
 }
 
-TEST_F(PhotoLoaderTest, RefusalsSayWhyAndNameTheFile) {
-    // Declared sizes beyond the limits (one side, or the area) are refused before decoding.
-    // Within them but beyond what may be decoded at once, a format that can only be decoded
-    // whole is refused, and one that can be decoded smaller is tried and here meets the missing
-    // data: the message cannot tell which of the two stopped it.
-    const std::pair<QString, QByteArray> declared[] = {
-        {"side.png", pngDeclaring(12001, 10)},
-        {"area.png", pngDeclaring(11000, 11000)},
-        {"wide.bmp", bmpDeclaring(10000, 10000)},
-        {"wide.png", pngDeclaring(10000, 10000)},
-    };
-    for (const auto& [name, bytes] : declared) {
-        const PhotoLoader::Result result = PhotoLoader::load(file(name, bytes));
-        EXPECT_TRUE(result.image.isNull());
-        EXPECT_TRUE(result.error.contains("too large")) << result.error.toStdString();
-        EXPECT_TRUE(result.error.contains(name)) << result.error.toStdString();
-    }
-    const QString wide = PhotoLoader::load(dir.filePath("wide.png")).error;
-    EXPECT_TRUE(wide.contains("too large to open at full size")) << wide.toStdString();
-    EXPECT_TRUE(wide.endsWith("or it is damaged.")) << wide.toStdString();
-    const PhotoLoader::Result fromMemory = PhotoLoader::loadData(pngDeclaring(100000, 100000));
-    EXPECT_TRUE(fromMemory.error.startsWith("This picture is too large"));
+TEST_F(PhotoLoaderTest, MissingFilesAreNamedAndBytesAfterACompletePictureDoNotMatter) {
     EXPECT_TRUE(PhotoLoader::load(dir.filePath("gone.png")).error.contains("could not be found"));
     EXPECT_TRUE(PhotoLoader::load(dir.path()).error.contains("folder"));
-
-    // Bytes after the end of a complete JPEG (some cameras append data) are fine.
-    const QByteArray jpeg = encoded(halves(300, 200), "jpg");
-    const PhotoLoader::Result trailing = PhotoLoader::load(file("trailing.jpg", jpeg + "extra"));
-    EXPECT_TRUE(trailing.ok()) << trailing.error.toStdString();
-    EXPECT_EQ(trailing.image.size(), QSize(300, 200));
+    const PhotoLoader::Result fromMemory = PhotoLoader::loadData(pngDeclaring(100000, 100000));
+    EXPECT_TRUE(fromMemory.error.startsWith("This picture is too large"));
+    // Some cameras append data after the end of a JPEG.
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg") + "extra";
+    const PhotoLoader::Result trailing = PhotoLoader::load(file("trailing.jpg", jpeg));
+    EXPECT_EQ(trailing.image.size(), QSize(300, 200)) << trailing.error.toStdString();
 }
 
 TEST_F(PhotoLoaderTest, PicturesOverTheDecodeBudgetAreDecodedSmallerWhenTheFormatAllows) {
@@ -146,19 +125,14 @@ TEST_F(PhotoLoaderTest, PicturesOverTheDecodeBudgetAreDecodedSmallerWhenTheForma
         EXPECT_NEAR(double(scaled.image.width()) / scaled.image.height(), 4.0 / 3.0, 0.02);
         EXPECT_TRUE(near(scaled.image.pixel(10, 10), qRgb(0, 0, 255)));
     }
-    const PhotoLoader::Result bmp =
-        PhotoLoader::load(file("big.bmp", encoded(halves(400, 300), "bmp")), limits);
-    EXPECT_TRUE(bmp.error.contains("too large"));
-}
+    const QString bmp = file("big.bmp", encoded(halves(400, 300), "bmp"));
+    EXPECT_TRUE(PhotoLoader::load(bmp, limits).error.contains("too large"));
 
-TEST_F(PhotoLoaderTest, ThumbnailsCoverTheRequestedSizeWithoutEnlarging) {
+    // Thumbnails cover the size asked for, and never enlarge.
     const QString wide = file("wide.jpg", encoded(halves(400, 200), "jpg"));
-    const PhotoLoader::Result thumb = PhotoLoader::loadThumbnail(wide, QSize(100, 100));
-    ASSERT_TRUE(thumb.ok());
-    EXPECT_GE(thumb.image.width(), 100);
-    EXPECT_GE(thumb.image.height(), 100);
-    EXPECT_LE(thumb.image.height(), 101);
-
+    const QSize thumb = PhotoLoader::loadThumbnail(wide, QSize(100, 100)).image.size();
+    EXPECT_TRUE(thumb.width() >= 100 && thumb.height() >= 100 && thumb.height() <= 101)
+        << thumb.width() << " x " << thumb.height();
     const QString small = file("small.png", encoded(halves(30, 20), "png"));
     EXPECT_EQ(PhotoLoader::loadThumbnail(small, QSize(100, 100)).image.size(), QSize(30, 20));
 }
@@ -189,6 +163,13 @@ TEST_F(PhotoLoaderTest, HostileFilesGetAClearAnswerWithinBoundedMemory) {
          "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
          "height='900000'><rect width='9' height='9'/></svg>",
          "too large"},
+        // Over the limit on one side, or in area; within them but beyond what may be decoded
+        // at once, a format that decodes only whole is refused, and one that decodes smaller
+        // is tried and then meets the missing data, which the message cannot tell apart.
+        {"side.png", pngDeclaring(12001, 10), "too large"},
+        {"area.png", pngDeclaring(11000, 11000), "too large"},
+        {"wide.bmp", bmpDeclaring(10000, 10000), "too large"},
+        {"wide.png", pngDeclaring(10000, 10000), "too large to open at full size"},
         {"claims-big.jpg", jpegClaiming(11000, 9000), ""},
         {"zeros.png", zeroPng(10000, 10000, 6, 4), ""},
         {"grey-zeros.png", zeroPng(10000, 10000, 0, 1), "too large to open at full size"},
@@ -204,17 +185,13 @@ TEST_F(PhotoLoaderTest, HostileFilesGetAClearAnswerWithinBoundedMemory) {
         ASSERT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
         const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split('\n');
         ASSERT_GE(lines.size(), 2);
-        if (c.says.isEmpty()) {
-            const QStringList words = lines[0].split(' ');
-            if (words[0] == "ok") {
-                EXPECT_LE(words[1].toLongLong() * words[2].toLongLong() * 4, limitKb * 1024);
-            } else {
-                EXPECT_TRUE(lines[0].contains(c.name)) << lines[0].toStdString();
-            }
+        const QStringList words = lines[0].split(' ');
+        if (c.says.isEmpty() && words[0] == "ok") {
+            EXPECT_LE(words[1].toLongLong() * words[2].toLongLong() * 4, limitKb * 1024);
         } else {
-            EXPECT_TRUE(lines[0].startsWith("refused ")) << lines[0].toStdString();
-            EXPECT_TRUE(lines[0].contains(c.says)) << lines[0].toStdString();
-            EXPECT_TRUE(lines[0].contains(c.name)) << lines[0].toStdString();
+            EXPECT_EQ(words[0], "refused");
+            EXPECT_TRUE(lines[0].contains(c.says) && lines[0].contains(c.name))
+                << lines[0].toStdString();
         }
         ASSERT_TRUE(lines[1].startsWith("peak-kb "));
         const qint64 peak = lines[1].mid(8).toLongLong();
