@@ -35,13 +35,9 @@ TEST_F(AuthorizationTest, NotDeterminedAsksOnceAndRemembersTheAnswer) {
     // A request while the question is open waits for the same answer.
     std::optional<Status> second;
     PhotoLibrary::requestAuthorization([&](Status status) { second = status; });
-    AlertController* alert = question();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(stack.depth(), 2);
-    EXPECT_EQ(alert->title(), PhotoLibrary::requestTitle);
-    EXPECT_EQ(alert->message(), PhotoLibrary::requestMessage);
-    ASSERT_NE(alert->actionButton("Don\u2019t Allow"), nullptr);
-    QTest::mouseClick(alert->actionButton("Allow"), Qt::LeftButton);
+    ASSERT_NE(question(), nullptr);
+    EXPECT_EQ(question()->message(), PhotoLibrary::requestMessage);
+    QTest::mouseClick(question()->actionButton("Allow"), Qt::LeftButton);
     EXPECT_FALSE(answer.has_value());  // answered from the event loop, never in the middle
     processEvents();
     EXPECT_EQ(answer, Status::authorized);
