@@ -382,25 +382,3 @@ TEST_F(GestureFixture, ThroughTheWindowADragKeepsGoingOverControlsAndClicksStill
               "draw ended 90,780 by 0,0");
     EXPECT_EQ(buttonClicks, 1);
 }
-
-TEST(GestureClockTest, ManualTimersFireInDueOrderAndStoppedOnesNever) {
-    ManualGestureClock clock;
-    std::vector<int> fired;
-    GestureTimer late, early, stopped, chained;
-    late.start(0.3, [&] { fired.push_back(3); });
-    early.start(0.1, [&] { fired.push_back(1); });
-    stopped.start(0.2, [&] { fired.push_back(99); });
-    chained.start(0.15, [&] { chained.start(0.1, [&] { fired.push_back(2); }); });
-    stopped.stop();
-    clock.advance(0.05);
-    EXPECT_TRUE(fired.empty());
-    clock.advance(1);
-    EXPECT_EQ(fired, (std::vector<int>{1, 2, 3}));
-    {
-        // A timer that outlives its clock is harmless.
-        ManualGestureClock inner;
-        late.start(0.1, [&] { fired.push_back(4); });
-    }
-    late.stop();
-    EXPECT_EQ(&GestureClock::current(), &clock);
-}

@@ -86,12 +86,3 @@ TEST_F(AuthorizationTest, AQuestionThatCannotBeAnsweredLeavesItUndetermined) {
     processEvents();
     EXPECT_EQ(answer, Status::authorized);
 }
-
-TEST(AuthorizationWithoutScreens, NoWindowMeansNoAnswer) {
-    ScopedDataDir data;
-    std::optional<Status> answer;
-    PhotoLibrary::requestAuthorization([&](Status status) { answer = status; });
-    processEvents();
-    EXPECT_EQ(answer, Status::notDetermined);
-    EXPECT_EQ(PhotoLibrary::authorizationStatus(), Status::notDetermined);
-}

@@ -127,14 +127,6 @@ TEST_F(PhotoLoaderTest, PicturesOverTheDecodeBudgetAreDecodedSmallerWhenTheForma
     }
     const QString bmp = file("big.bmp", encoded(halves(400, 300), "bmp"));
     EXPECT_TRUE(PhotoLoader::load(bmp, limits).error.contains("too large"));
-
-    // Thumbnails cover the size asked for, and never enlarge.
-    const QString wide = file("wide.jpg", encoded(halves(400, 200), "jpg"));
-    const QSize thumb = PhotoLoader::loadThumbnail(wide, QSize(100, 100)).image.size();
-    EXPECT_TRUE(thumb.width() >= 100 && thumb.height() >= 100 && thumb.height() <= 101)
-        << thumb.width() << " x " << thumb.height();
-    const QString small = file("small.png", encoded(halves(30, 20), "png"));
-    EXPECT_EQ(PhotoLoader::loadThumbnail(small, QSize(100, 100)).image.size(), QSize(30, 20));
 }
 
 // Each hostile file is loaded in a process of its own, as the picker loads a picked photo:
