@@ -52,32 +52,9 @@ TEST_F(AuthorizationTest, NotDeterminedAsksOnceAndRemembersTheAnswer) {
     EXPECT_EQ(stack.depth(), 1);
     processEvents();
     EXPECT_EQ(answer, Status::authorized);
-
-    // "Don't Allow" is the cancel action, and a denial is remembered the same way.
-    PhotoLibrary::setAuthorizationStatus(Status::notDetermined);
-    request();
-    QTest::keyClick(question(), Qt::Key_Escape);
-    processEvents();
-    EXPECT_EQ(answer, Status::denied);
-    request();
-    EXPECT_EQ(stack.depth(), 1);
-    processEvents();
-    EXPECT_EQ(answer, Status::denied);
 }
 
-TEST_F(AuthorizationTest, AQuestionThatCannotBeAnsweredLeavesItUndetermined) {
-    // Its screen closes beneath it.
-    auto* screen = new PlatformViewController;
-    root->present(screen, false);
-    request();
-    ASSERT_NE(question(), nullptr);
-    screen->dismiss(false);
-    root->dismiss(false);
-    processEvents();
-    EXPECT_EQ(answer, Status::notDetermined);
-    EXPECT_FALSE(UserDefaults::standard().hasValue(PhotoLibrary::settingsKey));
-
-    // A value never written by the app reads as undetermined, so the user is asked again.
+TEST_F(AuthorizationTest, AValueNeverWrittenByTheAppReadsAsUndeterminedAndIsAskedAgain) {
     UserDefaults::standard().setInteger(9, PhotoLibrary::settingsKey);
     EXPECT_EQ(PhotoLibrary::authorizationStatus(), Status::notDetermined);
     request();

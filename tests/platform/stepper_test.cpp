@@ -31,7 +31,7 @@ struct StepperFixture : testing::Test {
 };
 }  // namespace
 
-TEST_F(StepperFixture, FingerTapsAndKeysStepWithinTheRangeAndEachEndDisablesItsButton) {
+TEST_F(StepperFixture, FingerTapsStepWithinTheRangeAndEachEndDisablesItsButton) {
     QToolButton* up = stepper.incrementButton();
     EXPECT_EQ(up->accessibleName(), "Increase");
     EXPECT_EQ(stepper.decrementButton()->accessibleName(), "Decrease");
@@ -46,14 +46,6 @@ TEST_F(StepperFixture, FingerTapsAndKeysStepWithinTheRangeAndEachEndDisablesItsB
     EXPECT_TRUE(stepper.decrementButton()->isEnabled());
     ASSERT_EQ(changes.count(), 2);
     EXPECT_EQ(changes.at(1).at(0).toDouble(), 2);
-
-    QTest::keyClick(&stepper, Qt::Key_Down);
-    QTest::keyClick(&stepper, Qt::Key_Minus);
-    QTest::keyClick(&stepper, Qt::Key_Minus);
-    EXPECT_EQ(stepper.value(), 0);
-    QTest::keyClick(&stepper, Qt::Key_Up);
-    EXPECT_EQ(stepper.value(), 1);
-    EXPECT_EQ(changes.count(), 5);
 }
 
 TEST_F(StepperFixture, SettingTheValueClampsAndSendsNothing) {
