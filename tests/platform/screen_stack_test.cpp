@@ -2,10 +2,8 @@
 
 #include <QPointer>
 
-#include "platform/platform_view_controller.h"
-#include "platform/presentation_controller.h"
-#include "platform/screen_stack.h"
 #include "platform/storyboard.h"
+#include "screen_fixture.h"
 #include "test_support.h"
 
 namespace {
@@ -17,35 +15,7 @@ protected:
     void viewDidLoad() override { ++loads; }
 };
 
-class LowerHalf : public PresentationController {
-public:
-    using PresentationController::PresentationController;
-    QRectF frameOfPresentedViewInContainerView() const override {
-        if (!containerView()) {
-            return {};
-        }
-        return QRectF(0, containerView()->height() / 2.0, containerView()->width(),
-                      containerView()->height());
-    }
-};
-
-class LowerHalfDelegate : public TransitioningDelegate {
-public:
-    std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
-        PlatformViewController* presented, PlatformViewController* presenting,
-        PlatformViewController*) override {
-        return std::make_unique<LowerHalf>(presented, presenting);
-    }
-};
-
-struct StackFixture : testing::Test {
-    ScreenStack stack;
-    CountingScreen* root = new CountingScreen;
-    void SetUp() override {
-        stack.resize(390, 844);
-        stack.setRootViewController(root);
-    }
-};
+using StackFixture = ScreenFixture<CountingScreen>;
 }  // namespace
 
 TEST_F(StackFixture, PresentingLoadsOnceAndLinksBothWays) {
@@ -84,19 +54,6 @@ TEST_F(StackFixture, DismissingRemovesTheScreenAndEverythingAboveIt) {
 
     root->dismiss(false);  // the root stays
     EXPECT_EQ(stack.depth(), 1);
-}
-
-TEST_F(StackFixture, CustomPresentationAsksTheTransitioningDelegateForItsFrame) {
-    LowerHalfDelegate delegate;
-    auto* sheet = new CountingScreen;
-    sheet->setModalPresentationStyle(ModalPresentationStyle::custom);
-    sheet->setTransitioningDelegate(&delegate);
-    root->present(sheet, true);
-    ASSERT_NE(sheet->presentationController(), nullptr);
-    EXPECT_EQ(sheet->geometry(), QRect(0, 422, 390, 844));
-    // Without a container a presentation controller has no frame.
-    LowerHalf loose(sheet, root);
-    EXPECT_EQ(loose.frameOfPresentedViewInContainerView(), QRectF());
 }
 
 TEST(StoryboardTest, InstantiatesByIdentifierAndRefusesUnknownOnes) {

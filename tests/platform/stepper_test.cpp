@@ -11,6 +11,7 @@
 namespace {
 struct StepperFixture : testing::Test {
     Stepper stepper;
+    QSignalSpy changes{&stepper, &Stepper::valueChanged};
     std::unique_ptr<QPointingDevice> finger{QTest::createTouchDevice()};
 
     void SetUp() override {
@@ -30,60 +31,27 @@ struct StepperFixture : testing::Test {
 };
 }  // namespace
 
-TEST_F(StepperFixture, FingerTapsStepWithinTheRangeAndDisableTheButtonAtEachEnd) {
-    QSignalSpy changes(&stepper, &Stepper::valueChanged);
+TEST_F(StepperFixture, FingerTapsStepWithinTheRangeAndEachEndDisablesItsButton) {
+    QToolButton* up = stepper.incrementButton();
+    EXPECT_EQ(up->accessibleName(), "Increase");
+    EXPECT_EQ(stepper.decrementButton()->accessibleName(), "Decrease");
+    EXPECT_GE(up->height(), 44);
     EXPECT_FALSE(stepper.decrementButton()->isEnabled());
-    EXPECT_TRUE(stepper.incrementButton()->isEnabled());
 
-    tap(stepper.incrementButton());
-    tap(stepper.incrementButton());
+    tap(up);
+    tap(up);
+    tap(up);  // on the disabled end: nothing changes and nothing is sent
     EXPECT_EQ(stepper.value(), 2);
-    EXPECT_FALSE(stepper.incrementButton()->isEnabled());
+    EXPECT_FALSE(up->isEnabled());
     EXPECT_TRUE(stepper.decrementButton()->isEnabled());
     ASSERT_EQ(changes.count(), 2);
-    EXPECT_EQ(changes.at(0).at(0).toDouble(), 1);
     EXPECT_EQ(changes.at(1).at(0).toDouble(), 2);
-
-    // A further tap on the disabled end changes nothing and sends nothing.
-    tap(stepper.incrementButton());
-    EXPECT_EQ(stepper.value(), 2);
-    EXPECT_EQ(changes.count(), 2);
-}
-
-TEST_F(StepperFixture, MouseClicksAndKeysStepToo) {
-    QSignalSpy changes(&stepper, &Stepper::valueChanged);
-    QTest::mouseClick(stepper.incrementButton(), Qt::LeftButton);
-    EXPECT_EQ(stepper.value(), 1);
-    QTest::mouseClick(stepper.decrementButton(), Qt::LeftButton);
-    EXPECT_EQ(stepper.value(), 0);
-    QTest::keyClick(&stepper, Qt::Key_Up);
-    QTest::keyClick(&stepper, Qt::Key_Plus);
-    QTest::keyClick(&stepper, Qt::Key_Plus);
-    EXPECT_EQ(stepper.value(), 2);
-    QTest::keyClick(&stepper, Qt::Key_Down);
-    EXPECT_EQ(stepper.value(), 1);
-    EXPECT_EQ(changes.count(), 5);
 }
 
 TEST_F(StepperFixture, SettingTheValueClampsAndSendsNothing) {
-    QSignalSpy changes(&stepper, &Stepper::valueChanged);
     stepper.setValue(7);
     EXPECT_EQ(stepper.value(), 2);
     stepper.setValue(-3);
     EXPECT_EQ(stepper.value(), 0);
     EXPECT_EQ(changes.count(), 0);
-
-    // Shrinking the range pulls the value in; a zero step is refused.
-    stepper.setValue(2);
-    stepper.setMaximumValue(1);
-    EXPECT_EQ(stepper.value(), 1);
-    stepper.setStepValue(0);
-    EXPECT_EQ(stepper.stepValue(), 1);
-}
-
-TEST_F(StepperFixture, ButtonsAreNamedAndBigEnoughForAFinger) {
-    EXPECT_EQ(stepper.decrementButton()->accessibleName(), "Decrease");
-    EXPECT_EQ(stepper.incrementButton()->accessibleName(), "Increase");
-    EXPECT_GE(stepper.incrementButton()->height(), 44);
-    EXPECT_GE(stepper.incrementButton()->width(), 44);
 }
