@@ -4,7 +4,6 @@
 
 #include <QSqlQuery>
 #include <QTest>
-#include <QWheelEvent>
 
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -17,7 +16,6 @@
 #include "platform/screen_stack.h"
 #include "platform/settings_manager.h"
 #include "platform/storyboard.h"
-#include "scene/scene.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
 
@@ -32,13 +30,12 @@ struct EditorFixture : testing::Test {
     QPointer<DrawingViewController> editor;
 
     void SetUp() override {
-        Storyboard::main().registerScreen(QStringLiteral("colorpicker"),
+        Storyboard::main().registerScreen("colorpicker",
                                           [] { return new ColorPickerViewController; });
         window.screenStack()->setRootViewController(home);
         window.show();
         openEditor(nullptr);
     }
-
     void TearDown() override { SettingsManager::applyGridSize(20); }
 
     // Opens a fresh editor, for a stored drawing or a blank canvas.
@@ -47,16 +44,18 @@ struct EditorFixture : testing::Test {
             editor->dismiss(false);
             processEvents();
         }
-        auto* screen = new DrawingViewController;
-        screen->previousDrawing = stored;
-        home->present(screen, false);
-        editor = screen;
+        editor = new DrawingViewController;
+        editor->previousDrawing = stored;
+        home->present(editor, false);
         processEvents();
     }
 
     CanvasView& view() { return *editor->canvasView; }
     Canvas& canvas() { return *editor->canvasView->canvas(); }
     Pixel* cell(int64_t x, int64_t y) { return canvas().getPixel(x, y); }
+    std::vector<Color> all(const Color& color) {
+        return std::vector<Color>(size_t(canvas().width * canvas().height), color);
+    }
 
     // A cell's centre in the editor's coordinates.
     QPoint at(int64_t x, int64_t y) {
@@ -65,18 +64,12 @@ struct EditorFixture : testing::Test {
         return view().convertPointFromScene(scene).toPoint();
     }
 
-    static QPointingDevice* touchScreen() {
+    QTest::QTouchEventWidgetSequence touch() {
         static QPointingDevice* device = QTest::createTouchDevice();
-        return device;
+        return QTest::touchEvent(&window, device);
     }
-    QTest::QTouchEventWidgetSequence touch() { return QTest::touchEvent(&window, touchScreen()); }
     QWidget* target() { return editor->canvasView; }
-
-    void tap(QPoint point) {
-        touch().press(0, point, target());
-        touch().release(0, point, target());
-    }
-
+    void tap(QPoint point) { drag({point}); }
     void drag(const std::vector<QPoint>& points) {
         touch().press(0, points.front(), target());
         for (size_t i = 1; i < points.size(); ++i) {
@@ -85,43 +78,16 @@ struct EditorFixture : testing::Test {
         touch().release(0, points.back(), target());
     }
 
-    // Two fingers 100 points apart moving together by the given steps.
-    void twoFingerPan(QPoint start, const std::vector<QPoint>& steps) {
-        QPoint a = start;
-        QPoint b = start + QPoint(100, 0);
-        touch().press(0, a, target()).press(1, b, target());
-        for (const QPoint& step : steps) {
-            a += step;
-            b += step;
-            touch().move(0, a, target()).move(1, b, target());
-        }
-        touch().release(0, a, target()).release(1, b, target());
-    }
-
-    void wheel(int notches) {
-        const QPointF position(195, 422);
-        for (int i = 0; i < std::abs(notches); ++i) {
-            QWheelEvent event(position, target()->mapToGlobal(position), QPoint(),
-                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
-                              Qt::NoScrollPhase, false);
-            QApplication::sendEvent(target(), &event);
-        }
-        clock.advance(0.5);  // the zoom ends after a short pause
-    }
-
     template <typename T>
     T* top() {
         return qobject_cast<T*>(window.screenStack()->topViewController());
     }
-
     Button* button(const char* name) { return editor->findChild<Button*>(QLatin1String(name)); }
-
     void click(QWidget* widget) {
         ASSERT_TRUE(widget);
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
         processEvents();
     }
-
     int rows(const char* table) {
         QSqlQuery query(store.persistentContainer()->database());
         query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
