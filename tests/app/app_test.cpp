@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCommandLinkButton>
 #include <QFile>
 #include <QPointer>
+#include <QSet>
 #include <QSettings>
 #include <QTest>
+#include <QToolButton>
+#include <QUrl>
 
 #include "app/app_delegate.h"
 #include "app/settings_view_controller.h"
@@ -50,15 +54,34 @@ struct HomeFixture : testing::Test {
     void TearDown() override { SettingsManager::applyGridSize(20); }
 
     PlatformViewController* press(const QString& name) {
-        QTest::mouseClick(buttonNamed(home, name), Qt::LeftButton);
+        click(buttonNamed(home, name));
         return stack.topViewController();
+    }
+    void click(QWidget* button) {
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        processEvents();
+    }
+
+    // The settings screen as the user opens it; the links it opens are recorded here.
+    std::vector<QUrl> opened;
+    SettingsViewController* openSettings() {
+        auto* settings = qobject_cast<SettingsViewController*>(press("Settings"));
+        if (settings) {
+            settings->setUrlOpener([this](const QUrl& url) {
+                opened.push_back(url);
+                return true;
+            });
+        }
+        return settings;
     }
 };
 }  // namespace
 
-// Whatever was stored under "stepper" (by this app, another program or a damaged file), start-up
-// sets one of the three sizes, and names every odd value on the console.
-TEST(StartUpTest, TheStoredPositionSetsTheCanvasSize) {
+// Whatever was stored under "stepper" (by this app, another program or a damaged file),
+// start-up sets one of the three sizes and names every odd value on the console. It writes
+// nothing and leaves the store closed until its first use.
+TEST(StartUpTest, TheStoredPositionSetsTheCanvasSizeAndTheStoreWaitsForItsFirstUse) {
     ScopedDataDir dir;
     struct Case {
         QVariant stored;  // invalid: nothing stored
@@ -67,19 +90,17 @@ TEST(StartUpTest, TheStoredPositionSetsTheCanvasSize) {
     };
     const Case cases[] = {
         {{}, 20, false},
-        {0, 20, false},
         {1, 24, false},
         {2, 28, false},
         {5, 28, true},
         {"twenty", 20, true},
         {"-4", 28, true},
-        {" 1 ", 24, false},
         {"1.5", 20, true},
         {"", 20, true},
         {"99999999999999999999999", 20, true},
         {"9223372036854775807", 28, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.toString().toStdString());
         if (c.stored.isValid()) {
             QSettings(AppPaths::settingsFile(), QSettings::IniFormat).setValue("stepper", c.stored);
@@ -87,35 +108,28 @@ TEST(StartUpTest, TheStoredPositionSetsTheCanvasSize) {
         }
         SettingsManager::applyGridSize(0);
         AppDelegate delegate;
+        Application::shared().setDelegate(&delegate);
         const std::string out = captureStdout(
             [&] { EXPECT_TRUE(delegate.applicationDidFinishLaunching(Application::shared())); });
+        Application::shared().setDelegate(nullptr);
         EXPECT_EQ(SettingsManager::gridWidth, c.size);
         EXPECT_EQ(SettingsManager::gridHeight, c.size);
         EXPECT_EQ(out.rfind("Settings: ", 0), c.named ? 0u : std::string::npos) << out;
-        EXPECT_EQ(UserDefaults::standard().hasValue("stepper"), c.stored.isValid())
-            << "start-up writes nothing";
+        EXPECT_EQ(UserDefaults::standard().hasValue("stepper"), c.stored.isValid());
+        EXPECT_FALSE(delegate.hasPersistentContainer());
     }
-    EXPECT_EQ(captureStdout([] {
+    EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
+    AppDelegate delegate;
+    EXPECT_EQ(captureStdout([&] {
                   UserDefaults::standard().setInteger(7, "stepper");
-                  AppDelegate().applicationDidFinishLaunching(Application::shared());
+                  delegate.applicationDidFinishLaunching(Application::shared());
               }),
               "Settings: the grid size position 7 is not 0, 1 or 2; using 28 x 28.\n");
-    SettingsManager::applyGridSize(20);
-}
-
-TEST(StartUpTest, TheStoreWaitsForItsFirstUse) {
-    ScopedDataDir dir;
-    AppDelegate delegate;
-    Application::shared().setDelegate(&delegate);
-    delegate.applicationDidFinishLaunching(Application::shared());
-    EXPECT_FALSE(delegate.hasPersistentContainer());
-    EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
     // The first store operation opens it, once.
     PersistentContainer* container = delegate.persistentContainer();
     ASSERT_NE(container, nullptr);
     EXPECT_EQ(delegate.persistentContainer(), container);
     EXPECT_EQ(container->name(), "tesselet");
-    Application::shared().setDelegate(nullptr);
     SettingsManager::applyGridSize(20);
 }
 
@@ -146,27 +160,21 @@ TEST_F(HomeFixture, NewDrawingOpensABlankCanvasOfTheStoredSizeFullScreen) {
 // Cancelling or picking nothing opens nothing; a photo opens the pixel screen once the picker
 // has closed, not during its callback.
 TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
-    auto* picker = qobject_cast<ImagePickerController*>(press("Photo to pixels"));
-    ASSERT_NE(picker, nullptr);
-    picker->cancel();
-    processEvents();
-    EXPECT_EQ(stack.depth(), 1);
-
-    picker = qobject_cast<ImagePickerController*>(press("Photo to pixels"));
-    ASSERT_NE(picker, nullptr);
-    home->imagePickerControllerDidFinishPickingMediaWithInfo(
-        picker, {{ImagePickerController::originalImageKey, QStringLiteral("not a picture")}});
-    processEvents();
-    EXPECT_EQ(stack.depth(), 1);
-
-    picker = qobject_cast<ImagePickerController*>(press("Photo to pixels"));
-    ASSERT_NE(picker, nullptr);
     QImage photo(64, 48, QImage::Format_RGB32);
     photo.fill(Qt::magenta);
-    home->imagePickerControllerDidFinishPickingMediaWithInfo(
-        picker, {{ImagePickerController::originalImageKey, photo}});
-    EXPECT_EQ(stack.topViewController(), home);
-    processEvents();
+    for (const QVariant& picked : {QVariant(), QVariant("not a picture"), QVariant(photo)}) {
+        auto* picker = qobject_cast<ImagePickerController*>(press("Photo to pixels"));
+        ASSERT_NE(picker, nullptr);
+        if (picked.isValid()) {
+            home->imagePickerControllerDidFinishPickingMediaWithInfo(
+                picker, {{ImagePickerController::originalImageKey, picked}});
+            EXPECT_EQ(stack.topViewController(), home);
+        } else {
+            picker->cancel();
+        }
+        processEvents();
+        EXPECT_EQ(stack.depth(), picked.typeId() == QMetaType::QImage ? 2 : 1);
+    }
     auto* pixel = qobject_cast<PixelViewController*>(stack.topViewController());
     ASSERT_NE(pixel, nullptr);
     EXPECT_EQ(pixel->presentingViewController(), home);
@@ -183,11 +191,72 @@ TEST_F(HomeFixture, GalleryAndSettingsOpenOverHomeAndTheirBackClosesThem) {
         ASSERT_NE(screen, home);
         EXPECT_EQ(screen->presentingViewController(), home);
         EXPECT_EQ(screen->geometry(), QRect(0, 0, 390, 844));
-        QTest::mouseClick(buttonNamed(screen, "Back"), Qt::LeftButton);
-        processEvents();
+        click(buttonNamed(screen, "Back"));
         EXPECT_EQ(stack.topViewController(), home);
         EXPECT_TRUE(screen.isNull());
     }
+}
+
+// Each step is shown, stored and applied at once; the next opening shows what was stored.
+TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
+    SettingsViewController* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    saveScreenshotIfAsked(stack, "settings");
+    EXPECT_EQ(settings->pixelLabel->text(), "20x20");
+    EXPECT_FALSE(UserDefaults::standard().hasValue("stepper")) << "showing stores nothing";
+    const struct {
+        bool up;
+        const char* shown;
+        int64_t position;
+    } steps[] = {{true, "24x24", 1}, {true, "28x28", 2}, {false, "24x24", 1}, {false, "20x20", 0}};
+    for (const auto& step : steps) {
+        click(step.up ? settings->stepperL->incrementButton()
+                      : settings->stepperL->decrementButton());
+        EXPECT_EQ(settings->pixelLabel->text(), step.shown);
+        EXPECT_EQ(UserDefaults::standard().integerForKey("stepper"), step.position);
+        EXPECT_EQ(SettingsManager::gridWidth, 20 + 4 * step.position);
+        EXPECT_EQ(SettingsManager::gridHeight, 20 + 4 * step.position);
+    }
+    click(settings->stepperL->incrementButton());
+    click(buttonNamed(settings, "Back"));
+    settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->pixelLabel->text(), "24x24");
+    EXPECT_EQ(settings->stepperL->value(), 1);
+}
+
+TEST_F(HomeFixture, AStoredPositionOutsideTheRangeShowsTwentyEightAtTheStepperEnd) {
+    for (const int64_t stored : {int64_t{2}, int64_t{7}, int64_t{-3}}) {
+        SCOPED_TRACE(stored);
+        UserDefaults::standard().setInteger(stored, "stepper");
+        SettingsViewController* settings = openSettings();
+        ASSERT_NE(settings, nullptr);
+        EXPECT_EQ(settings->pixelLabel->text(), "28x28");
+        EXPECT_EQ(settings->stepperL->value(), 2);
+        EXPECT_FALSE(settings->stepperL->incrementButton()->isEnabled());
+        settings->back();
+        processEvents();
+    }
+}
+
+// The seven rows open seven valid, distinct addresses; other rows only deselect.
+TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
+    SettingsViewController* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    QSet<QString> seen;
+    for (int row = 0; row < SettingsViewController::kLinkCount; ++row) {
+        click(settings->findChild<QCommandLinkButton*>(QStringLiteral("linkRow%1").arg(row)));
+        ASSERT_EQ(opened.size(), size_t(row + 1));
+        const QUrl url(opened.back().toString(), QUrl::StrictMode);
+        EXPECT_TRUE(url.isValid() && url.scheme() == "https" && !url.host().isEmpty()) << row;
+        seen.insert(url.toString());
+    }
+    EXPECT_EQ(seen.size(), 7);
+    for (const auto& [section, row] : {std::pair{0, 0}, {1, 7}, {1, -1}, {2, 0}}) {
+        settings->didSelectRow(section, row);
+    }
+    EXPECT_EQ(opened.size(), 7u);
+    EXPECT_EQ(settings->pixelLabel->text(), "20x20");
 }
 
 // Every control on every screen of the shell and the editor has a name that says what it
@@ -211,17 +280,12 @@ TEST(ShellScreensTest, EveryControlSaysWhatItDoesAndTheBackgroundIsRearmost) {
                     << control->objectName().toStdString();
             }
         }
-        AssetImageView* background = nullptr;
-        if (auto* home = qobject_cast<ViewController*>(screen.get())) {
-            background = home->backgroundView();
-        } else if (auto* gallery = qobject_cast<ResultViewController*>(screen.get())) {
-            background = gallery->backgroundView();
-        } else {
-            continue;
+        if (qobject_cast<ViewController*>(screen.get()) ||
+            qobject_cast<ResultViewController*>(screen.get())) {
+            auto* background = qobject_cast<AssetImageView*>(screen->children().value(0));
+            ASSERT_NE(background, nullptr) << "rearmost";
+            EXPECT_EQ(background->assetName(), "bg_main");
+            EXPECT_EQ(background->geometry(), QRect(0, 0, 390, 844));
         }
-        ASSERT_NE(background, nullptr);
-        EXPECT_EQ(background->assetName(), "bg_main");
-        EXPECT_EQ(background->geometry(), QRect(0, 0, 390, 844));
-        EXPECT_EQ(screen->children().indexOf(background), 0);
     }
 }
