@@ -1,0 +1,620 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QWheelEvent>
+#include <numbers>
+
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "color/color_picker_view_controller.h"
+#include "editing/bucket.h"
+#include "editing/paintbrush.h"
+#include "editor/canvas_limits.h"
+#include "editor/drawing_view_controller.h"
+#include "file_faults.h"
+#include "platform/activity_type.h"
+#include "platform/activity_view_controller.h"
+#include "platform/alert_controller.h"
+#include "platform/animation.h"
+#include "platform/app_window.h"
+#include "platform/device_orientation_center.h"
+#include "platform/gesture_clock.h"
+#include "platform/pan_gesture_recognizer.h"
+#include "platform/screen_stack.h"
+#include "platform/settings_manager.h"
+#include "platform/store_review_controller.h"
+#include "platform/storyboard.h"
+#include "scene/scene.h"
+#include "screenshot.h"
+#include "store/color_archive.h"
+#include "store/core_data_manager.h"
+#include "store/drawing.h"
+#include "store/thumbnail.h"
+#include "store_test_delegate.h"
+#include "test_support.h"
+
+namespace {
+const Color kCyan = Color::systemCyan();
+
+// The editor presented full screen over a plain home screen in a phone-sized window, with a
+// store in a temporary folder and a gesture clock the test moves on.
+struct EditorTest : testing::Test {
+    ScopedDataDir dataDir;
+    StoreTestDelegate store;
+    ManualGestureClock clock;
+    AppWindow window{ScreenMetrics::phone()};
+    PlatformViewController* home = new PlatformViewController;
+    QPointer<DrawingViewController> editor;
+
+    void SetUp() override {
+        Storyboard::main().registerScreen("colorpicker",
+                                          [] { return new ColorPickerViewController; });
+        window.screenStack()->setRootViewController(home);
+        window.show();
+        openEditor(nullptr);
+    }
+    void TearDown() override { SettingsManager::applyGridSize(20); }
+
+    // Opens a fresh editor, for a stored drawing or a blank canvas.
+    void openEditor(Drawing* stored) {
+        if (editor) {
+            editor->dismiss(false);
+            processEvents();
+        }
+        editor = new DrawingViewController;
+        editor->previousDrawing = stored;
+        home->present(editor, false);
+        processEvents();
+    }
+
+    CanvasView& view() { return *editor->canvasView; }
+    Canvas& canvas() { return *editor->canvasView->canvas(); }
+    Pixel* cell(int64_t x, int64_t y) { return canvas().getPixel(x, y); }
+    std::vector<Color> all(const Color& color) {
+        return std::vector<Color>(size_t(canvas().width * canvas().height), color);
+    }
+
+    // A cell's centre in the editor's coordinates.
+    QPoint at(int64_t x, int64_t y) {
+        const QPointF scene =
+            canvas().convertPointToScene(cell(x, y)->position() + QPointF(150, 150));
+        return view().convertPointFromScene(scene).toPoint();
+    }
+
+    QTest::QTouchEventWidgetSequence touch() {
+        static QPointingDevice* device = QTest::createTouchDevice();
+        return QTest::touchEvent(&window, device);
+    }
+    QWidget* target() { return editor->canvasView; }
+    void tap(QPoint point) { drag({point}); }
+    void drag(const std::vector<QPoint>& points) {
+        touch().press(0, points.front(), target());
+        for (size_t i = 1; i < points.size(); ++i) {
+            touch().move(0, points[i], target());
+        }
+        touch().release(0, points.back(), target());
+    }
+
+    template <typename T>
+    T* top() {
+        return qobject_cast<T*>(window.screenStack()->topViewController());
+    }
+    Button* button(const char* name) { return editor->findChild<Button*>(QLatin1String(name)); }
+    void click(QWidget* widget) {
+        ASSERT_TRUE(widget);
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+        processEvents();
+    }
+    int rows(const char* table) {
+        QSqlQuery query(store.persistentContainer()->database());
+        query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
+        return query.next() ? query.value(0).toInt() : -1;
+    }
+    // Presses Save, types the title and confirms, as a user would.
+    void save(const QString& title) {
+        click(editor->findChild<QPushButton*>("saveButton"));
+        auto* alert = top<AlertController>();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->title(), "Save Tilebloom");
+        ASSERT_EQ(alert->textFields().size(), 1);
+        EXPECT_EQ(alert->textFields()[0]->placeholderText(), "Title");
+        alert->textFields()[0]->setText(title);
+        alert->triggerAction("Save");
+        processEvents();
+    }
+
+    // A failed save leaves the editor open on the drawing as painted and says so.
+    void saveFails(const QString& title, const char* says) {
+        tap(at(3, 3));
+        const std::string out = captureStdout([&] { save(title); });
+        EXPECT_NE(out.find(says), std::string::npos) << out;
+        ASSERT_TRUE(editor);
+        EXPECT_EQ(cell(3, 3)->fillColor(), kCyan);
+        auto* notice = top<AlertController>();
+        ASSERT_TRUE(notice);
+        EXPECT_EQ(notice->title(), "Could not save");
+        notice->triggerAction("OK");
+        processEvents();
+    }
+
+    // A white 20 x 20 drawing in the store, with its thumbnail.
+    Drawing* storeWhite() {
+        Drawing* drawing = Drawing::create(std::vector<Color>(400, Color::white()), 20, 20);
+        Thumbnail* thumbnail = Thumbnail::create("stored", "now", "png");
+        drawing->setThumbnail(thumbnail);
+        thumbnail->setDrawing(drawing);
+        CoreDataManager::saveDrawing(drawing, nullptr);
+        return drawing;
+    }
+
+    std::vector<Thumbnail*> thumbnails() {
+        return CoreDataManager::loadThumbnails().value_or(std::vector<Thumbnail*>{});
+    }
+};
+
+// The stroke recogniser as the editor sees it, in whatever state and place a test gives it.
+struct StrokeStandIn : PanGestureRecognizer {
+    GestureState now = GestureState::possible;
+    QPointF where;
+    GestureState state() const override { return now; }
+    QPointF locationInView() const override { return where; }
+    void move(DrawingViewController& editor, GestureState state, QPointF point) {
+        now = state;
+        where = point;
+        editor.handleDrawFrom(*this);
+    }
+};
+}  // namespace
+
+// Half points are kept, not rounded away; opening asks for a store review.
+TEST_F(EditorTest, ToolbarButtonsSitAtExactPoints) {
+    EXPECT_EQ(button("undoButton")->center(), QPointF(32.5, 844 - 844 / 9.0 + 30));
+    EXPECT_EQ(button("redoButton")->center().x(), 117.5);
+    EXPECT_EQ(button("colorPickerButton")->center().x(), 272.5);
+    EXPECT_EQ(button("shareButton")->center().x(), 357.5);
+    EXPECT_GE(StoreReviewController::requestCount(), 1);
+}
+
+// A tap paints one cell, a stroke every cell it passes (also across one big jump, and over
+// repeated cells), each as one undo step; the buttons and the keys undo and redo them, and
+// undoing every step restores the colours from before.
+TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
+    cell(2, 10)->setFillColor(Color::red());
+    const std::vector<Color> start = canvas().getColorArray();
+    tap(at(4, 7));
+    drag({at(0, 10), at(1, 10), at(2, 10), at(3, 10), at(2, 10), at(1, 10)});
+    drag({at(0, 3), at(12, 3)});
+    EXPECT_EQ(cell(4, 7)->fillColor(), kCyan);
+    for (int x = 0; x <= 12; ++x) {
+        EXPECT_EQ(cell(x, 3)->fillColor(), kCyan) << x;
+        EXPECT_EQ(cell(x, 10)->fillColor(), x <= 3 ? kCyan : Color::white()) << x;
+    }
+    EXPECT_EQ(cell(13, 3)->fillColor(), Color::white());
+    EXPECT_EQ(cell(6, 4)->fillColor(), Color::white());
+    ASSERT_EQ(editor->commandManager.commandStack().size(), 3u);
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(12, 3)->fillColor(), Color::white());
+    EXPECT_EQ(cell(3, 10)->fillColor(), kCyan);
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(cell(12, 3)->fillColor(), kCyan);
+    for (int i = 0; i < 3; ++i) {
+        click(button("undoButton"));
+    }
+    EXPECT_EQ(canvas().getColorArray(), start);
+    tap(at(1, 1));  // a new edit leaves nothing to redo
+    click(button("redoButton"));
+    EXPECT_EQ(cell(4, 7)->fillColor(), Color::white());
+}
+
+TEST_F(EditorTest, ASecondFingerEndsTheStrokeAsOneUndoStepInsteadOfStrayMarks) {
+    touch().press(0, at(0, 5), target());
+    touch().move(0, at(1, 5), target());
+    touch().move(0, at(2, 5), target());
+    touch().stationary(0).press(1, at(8, 5), target());
+    touch().move(0, at(2, 8), target()).move(1, at(8, 8), target());
+    touch().move(0, at(2, 11), target()).move(1, at(8, 11), target());
+    touch().release(0, at(2, 11), target()).release(1, at(8, 11), target());
+    EXPECT_EQ(cell(1, 5)->fillColor(), kCyan);
+    ASSERT_EQ(editor->commandManager.commandStack().size(), 1u);
+    EXPECT_TRUE(editor->canDraw);
+    click(button("undoButton"));
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+}
+
+// During a two-finger pan taps still reach the bucket, but drags paint nothing; a drag with
+// the bucket changes and records nothing either.
+TEST_F(EditorTest, WhileDrawingIsOffTapsStillReachTheBucketButDragsPaintNothing) {
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    editor->canDraw = false;
+    tap(at(5, 5));
+    EXPECT_EQ(canvas().getColorArray(), all(kCyan));
+    click(editor->fanMenuButton);
+    click(editor->paintBrushButton);
+    editor->currentDrawingColor = Color::red();
+    drag({at(1, 1), at(2, 1), at(3, 1)});
+    editor->canDraw = true;
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    drag({at(1, 1), at(2, 1), at(3, 1)});
+    EXPECT_EQ(canvas().getColorArray(), all(kCyan));
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+}
+
+// Found by the random input test: a pan that ends before the stroke beside it painted the
+// end of a stroke that never began, outside every undo step. And a stroke still open when
+// undo is pressed is undone as a whole, not left behind.
+TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStep) {
+    drag({at(2, 2), at(3, 2), at(4, 2)});
+    const std::vector<Color> afterStroke = canvas().getColorArray();
+    StrokeStandIn stroke;
+    editor->canDraw = false;  // the pan has begun
+    stroke.move(*editor, GestureState::began, at(15, 15));
+    editor->canDraw = true;  // the pan has ended
+    stroke.move(*editor, GestureState::changed, at(16, 16));
+    stroke.move(*editor, GestureState::ended, at(16, 16));
+    EXPECT_EQ(canvas().getColorArray(), afterStroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+
+    stroke.move(*editor, GestureState::began, at(10, 10));
+    stroke.move(*editor, GestureState::changed, at(10, 12));
+    EXPECT_EQ(cell(10, 11)->fillColor(), kCyan);
+    click(button("undoButton"));  // before the finger lifts
+    EXPECT_EQ(canvas().getColorArray(), afterStroke);
+    click(button("undoButton"));
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+}
+
+TEST_F(EditorTest, TwoFingerPansStopAtHalfTheGridPerAxis) {
+    const auto pan = [&](QPoint a, QPoint step, int steps) {
+        touch().press(0, a, target()).press(1, a + QPoint(100, 0), target());
+        for (int i = 0; i < steps; ++i, a += step) {
+            touch().move(0, a + step, target()).move(1, a + step + QPoint(100, 0), target());
+        }
+        touch().release(0, a, target()).release(1, a + QPoint(100, 0), target());
+    };
+    const QPointF start = canvas().position();
+    pan(QPoint(100, 400), QPoint(20, 0), 20);
+    // The centre may move at most 195 points (half the grid's width) to the right.
+    EXPECT_LE(canvas().position().x(), start.x() + 195);
+    EXPECT_GT(canvas().position().x(), start.x() + 150);
+    EXPECT_EQ(canvas().position().y(), start.y());
+    EXPECT_TRUE(editor->canDraw);
+    // Further right and down: only the vertical part moves (down on screen is down in the scene).
+    const QPointF before = canvas().position();
+    pan(QPoint(100, 300), QPoint(20, 20), 5);
+    EXPECT_EQ(canvas().position().x(), before.x());
+    EXPECT_LT(canvas().position().y(), before.y() - 50);
+}
+
+TEST_F(EditorTest, ZoomStopsAtBothLimitsAndTheOtherWayStillWorks) {
+    const auto wheel = [&](int notches) {
+        for (int i = 0; i < std::abs(notches); ++i) {
+            QWheelEvent event(QPointF(195, 422), target()->mapToGlobal(QPointF(195, 422)), {},
+                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target(), &event);
+        }
+        clock.advance(0.5);  // the zoom ends after a short pause
+        return canvas().xScale();
+    };
+    // One cell wider than a quarter of the screen stops it; the last step may pass the limit.
+    const double in = wheel(30);
+    EXPECT_GT(in * 300, 0.25 * 390);
+    EXPECT_LE(in * 300, 0.25 * 390 * 1.25);
+    EXPECT_EQ(canvas().xScale(), canvas().yScale());
+    EXPECT_LT(wheel(-1), in);
+    const double out = wheel(-40);
+    EXPECT_LT(out * 6000, 0.75 * 390);
+    EXPECT_GE(out * 6000, 0.75 * 390 / 1.25);
+    EXPECT_GT(wheel(1), out);
+    EXPECT_EQ(canvas().position(), QPointF(195, 422)) << "about the canvas's own centre";
+}
+
+// Zoomed in, the canvas may move further; the pipette point is clamped at every edge.
+TEST(CanvasLimitsTest, TheReachGrowsWithTheZoomAndThePipetteStaysInside) {
+    const QPointF centre(195, 422);  // 20 cells of 300 units fitted to 390 points
+    EXPECT_FALSE(allowedCanvasMoveFor(centre, centre, {6000, 6000}, {0.065, 0.065}, 390, 0).x);
+    EXPECT_TRUE(allowedCanvasMoveFor(centre, centre, {6000, 6000}, {0.13, 0.13}, 390, 0).x);
+    EXPECT_EQ(clampIntoEdges(QPointF(-40, 900), Edges{0, 617, 390, 227}), QPointF(5, 612));
+}
+
+TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
+    touch().press(0, QPoint(195, 100), target());  // off the grid: nothing shown or picked
+    clock.advance(0.45);
+    touch().move(0, QPoint(195, 300), target());
+    touch().release(0, QPoint(195, 300), target());
+    EXPECT_FALSE(editor->pipetteCircle);
+    EXPECT_EQ(editor->currentDrawingColor, kCyan);
+
+    cell(5, 5)->setFillColor(Color::red());
+    cell(19, 19)->setFillColor(Color::blue());
+    touch().press(0, at(5, 5), target());
+    clock.advance(0.45);
+    ASSERT_TRUE(editor->pipetteCircle);
+    const auto circle = [&] { return qobject_cast<Button*>(editor->pipetteCircle)->center(); };
+    EXPECT_EQ(editor->currentDrawingColor, Color::red());
+    EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::red());
+    EXPECT_EQ(circle(), QPointF(at(5, 5)) - QPointF(0, 10));
+    // Far past the top-right corner: the circle stays 5 points inside, over the corner cell.
+    touch().move(0, QPoint(380, 300), target());
+    touch().move(0, QPoint(500, 100), target());
+    const Edges edges = view().canvasBoundsInView();
+    EXPECT_EQ(circle(), QPointF(edges.right - 5, edges.top + 5 - 10));
+    touch().release(0, QPoint(500, 100), target());
+    processEvents();
+    EXPECT_FALSE(editor->pipetteCircle);
+    EXPECT_EQ(editor->currentDrawingColor, Color::blue());
+    EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::blue());
+    EXPECT_TRUE(editor->commandManager.commandStack().empty());
+}
+
+TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {
+    const std::pair<DeviceOrientation, double> turns[] = {
+        {DeviceOrientation::landscapeLeft, -std::numbers::pi / 2},
+        {DeviceOrientation::portraitUpsideDown, -std::numbers::pi / 2},  // stays as it was
+        {DeviceOrientation::landscapeRight, std::numbers::pi / 2},
+        {DeviceOrientation::faceUp, 0}};
+    for (const auto& [orientation, angle] : turns) {
+        DeviceOrientationCenter::shared().simulateOrientation(orientation);
+        view().canvasScene()->update(1000);
+        view().canvasScene()->update(1001);
+        EXPECT_NEAR(canvas().zRotation(), angle, 1e-9) << int(orientation);
+    }
+    DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
+    // The orientation registration goes with the editor.
+    const int withEditor = DeviceOrientationCenter::shared().observerCount();
+    editor->dismiss(false);
+    processEvents();
+    EXPECT_EQ(DeviceOrientationCenter::shared().observerCount(), withEditor - 1);
+}
+
+// Folded, only the current tool shows and neither takes taps; open, both fan out and stay
+// out on a second tap; a choice or a layout pass folds them. A new editor starts folded even
+// with animations on.
+TEST_F(EditorTest, TheFanMenuOpensStaysOpenAndFoldsOnAChoice) {
+    Button* brush = editor->paintBrushButton;
+    Button* bucket = editor->fillButton;
+    const QPointF c = editor->fanMenuButton->center();
+    EXPECT_TRUE(bucket->center() == c && bucket->alpha() == 0 && brush->alpha() == 1);
+    EXPECT_FALSE(brush->isUserInteractionEnabled());
+    click(editor->fanMenuButton);
+    click(editor->fanMenuButton);
+    saveScreenshotIfAsked(window, "editor");
+    EXPECT_EQ(brush->center(), c + QPointF(-50, -70));
+    EXPECT_EQ(bucket->center(), c + QPointF(50, -70));
+    EXPECT_TRUE(bucket->alpha() == 1 && bucket->isUserInteractionEnabled());
+    click(bucket);
+    EXPECT_TRUE(dynamic_cast<Bucket*>(editor->currentTool.get()));
+    EXPECT_TRUE(bucket->center() == c && brush->alpha() == 0);
+    EXPECT_FALSE(bucket->isUserInteractionEnabled());
+    click(editor->fanMenuButton);
+    editor->resize(390, 845);
+    EXPECT_TRUE(brush->center() == editor->fanMenuButton->center() && brush->alpha() == 1);
+    click(brush);
+    EXPECT_TRUE(dynamic_cast<Paintbrush*>(editor->currentTool.get()));
+
+    Animation::setEnabled(true);
+    openEditor(nullptr);
+    EXPECT_EQ(editor->paintBrushButton->center(), editor->fanMenuButton->center());
+    EXPECT_EQ(editor->fillButton->center(), editor->fanMenuButton->center());
+    Animation::setEnabled(false);
+}
+
+// The picker covers the lower two thirds; whatever kind of colour comes back, the editor
+// paints with its RGB form.
+TEST_F(EditorTest, TheColourButtonPresentsThePickerAndTheChoiceComesBack) {
+    click(editor->colorPickerButton);
+    auto* picker = top<ColorPickerViewController>();
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->geometry(), QRectF(0, 844 / 3.0, 390, 844).toRect());
+    EXPECT_EQ(picker->initialColor(), kCyan);
+    editor->colorChosen(Color::gray());
+    EXPECT_EQ(editor->currentDrawingColor, Color::withRGB(0.5, 0.5, 0.5, 1));
+    EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::gray());
+}
+
+// Sharing writes nothing; the save that follows stores one drawing with its thumbnail and
+// closes the editor. Reopened at its own size, whatever the settings say, and saved again,
+// the drawing keeps its id and gets a new thumbnail in place of the old one.
+TEST_F(EditorTest, SavingStoresOneDrawingAndASecondSaveKeepsItsId) {
+    tap(at(0, 19));
+    click(button("shareButton"));
+    auto* sheet = top<ActivityViewController>();
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(sheet->offeredActivityTypes().contains(ActivityType::copyToPasteboard));
+    EXPECT_FALSE(sheet->offeredActivityTypes().contains(ActivityType::assignToContact));
+    sheet->closeSheet();
+    processEvents();
+    EXPECT_EQ(rows("Drawing"), 0);
+    save("First");
+    EXPECT_FALSE(editor);
+    EXPECT_EQ(window.screenStack()->topViewController(), home);
+    ASSERT_EQ(rows("Drawing"), 1);
+    ASSERT_EQ(rows("Thumbnail"), 1);
+    const auto stored = thumbnails();
+    ASSERT_TRUE(stored.size() == 1 && stored[0]->drawing());
+    EXPECT_EQ(stored[0]->fileName(), "First");
+    EXPECT_FALSE(stored[0]->date().isEmpty());
+    Drawing* drawing = stored[0]->drawing();
+    EXPECT_EQ(drawing->colorArray()[19], kCyan);  // column 0, top row
+    // A PNG of 300 x 300 points (scale 1 here), the top-left cell painted.
+    const QImage image = QImage::fromData(stored[0]->imageData(), "PNG");
+    ASSERT_EQ(image.size(), QSize(300, 300));
+    EXPECT_EQ(image.pixelColor(2, 2), kCyan.toQColor());
+
+    const QUuid id = drawing->id();
+    const QUuid firstThumbnail = stored[0]->id();
+    SettingsManager::applyGridSize(28);
+    openEditor(drawing);
+    EXPECT_EQ(canvas().width, 20);
+    EXPECT_EQ(canvas().height, 20);
+    EXPECT_EQ(cell(0, 19)->fillColor(), kCyan);
+    tap(at(19, 0));
+    save(QString());
+    EXPECT_EQ(rows("Drawing"), 1);
+    EXPECT_EQ(rows("Thumbnail"), 1);
+    const auto again = thumbnails();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0]->drawing()->id(), id);
+    EXPECT_NE(again[0]->id(), firstThumbnail);
+    EXPECT_EQ(again[0]->fileName(), QString());  // an empty title is stored empty
+    EXPECT_EQ(again[0]->drawing()->colorArray()[19 * 20], kCyan);
+}
+
+// Back always asks; Cancel keeps the drawing, Exit leaves. Sharing brought the record up to
+// date in memory, so leaving must put it back, or a later save of the same context would
+// store the discarded edits.
+TEST_F(EditorTest, BackAsksAndExitLeavesNothingOfTheEditsBehind) {
+    for (const bool reopened : {false, true}) {
+        SCOPED_TRACE(reopened);
+        openEditor(reopened ? storeWhite() : nullptr);
+        tap(at(2, 2));
+        click(button("shareButton"));
+        top<ActivityViewController>()->closeSheet();
+        processEvents();
+        click(editor->findChild<QPushButton*>("backButton"));
+        auto* alert = top<AlertController>();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->title(), "Are you sure?");
+        EXPECT_EQ(alert->message(), "Your draw will be lost if you don\u2019t save them.");
+        alert->triggerAction("Cancel");
+        processEvents();
+        ASSERT_TRUE(editor);
+        EXPECT_EQ(cell(2, 2)->fillColor(), kCyan);
+        click(editor->findChild<QPushButton*>("backButton"));
+        top<AlertController>()->triggerAction("Exit");
+        processEvents();
+        EXPECT_FALSE(editor);
+        CoreDataManager::saveColor(Color::red());  // an unrelated save of the same context
+        store.closeContainer();
+        const auto stored = thumbnails();
+        ASSERT_EQ(stored.size(), reopened ? 1u : 0u);
+        if (reopened) {
+            EXPECT_EQ(stored[0]->drawing()->colorArray(), std::vector<Color>(400, Color::white()));
+        }
+    }
+}
+
+// A store that refuses writes or cannot grow: the editor stays open, nothing is stored, and
+// once the fault is gone a retry stores the drawing once, for good.
+TEST_F(EditorTest, AFailedSaveKeepsTheEditorOpenAndARetryStoresOneDrawing) {
+    // A long title needs pages of its own, so a store that cannot grow must refuse it.
+    const QString title = QString("changed ").repeated(2000);
+    const struct {
+        const char* fault;
+        const char* lift;
+        const char* says;
+    } faults[] = {
+        {"PRAGMA query_only = ON", "PRAGMA query_only = OFF", "Could not save. "},
+        {"PRAGMA max_page_count = PAGES", "PRAGMA max_page_count = 100000",
+         "database or disk is full"},
+    };
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f.fault);
+        ScopedDataDir fresh;
+        openEditor(nullptr);
+        store.closeContainer();
+        QSqlQuery query(store.persistentContainer()->database());
+        ASSERT_TRUE(query.exec("PRAGMA page_count") && query.next());
+        ASSERT_TRUE(query.exec(QString(f.fault).replace("PAGES", query.value(0).toString())));
+        saveFails(title, f.says);
+        EXPECT_EQ(rows("Drawing"), 0);
+        ASSERT_TRUE(query.exec(f.lift));
+        save(title);
+        EXPECT_FALSE(editor);
+        EXPECT_EQ(rows("Drawing"), 1);
+        EXPECT_EQ(rows("Thumbnail"), 1);
+        store.closeContainer();
+        ASSERT_EQ(thumbnails().size(), 1u);
+        EXPECT_EQ(thumbnails()[0]->drawing()->colorArray()[3 * 20 + 3], kCyan);
+        store.closeContainer();
+    }
+}
+
+// A file that takes no writes, or a folder where the file should be: the editor keeps the
+// drawing, says so, and the user's file or folder stays as it was.
+TEST_F(EditorTest, AStoreThatCannotBeWrittenKeepsTheOpenDrawingAndTheFile) {
+    const QString path = dataDir.path() + "/tesselet.sqlite";
+    storeWhite();
+    store.closeContainer();  // folds the log into the file
+    const QByteArray before = file_faults::bytesOf(path);
+    if (file_faults::ImmutableFile locked(path); locked.ok()) {
+        openEditor(thumbnails().at(0)->drawing());
+        saveFails("changed", "readonly database");
+        editor->dismiss(false);
+        store.closeContainer();
+        EXPECT_EQ(file_faults::bytesOf(path), before);
+    }
+
+    ScopedDataDir elsewhere;
+    QDir(elsewhere.path()).mkdir("tesselet.sqlite");
+    openEditor(nullptr);
+    const std::string opening = captureStdout([&] { store.persistentContainer(); });
+    EXPECT_EQ(opening.rfind("Unresolved error ", 0), 0u) << opening;
+    saveFails("changed", "Could not save. ");
+    EXPECT_TRUE(QFileInfo(elsewhere.path() + "/tesselet.sqlite").isDir());
+    editor->dismiss(false);
+    store.closeContainer();
+}
+
+// Stored records that no save of this app writes: sizes it never offers or cannot show,
+// colour lists that disagree with the size or do not decode. Each opens with a line saying
+// what was wrong, shows a sound grid, and a save writes a record that holds every cell.
+TEST_F(EditorTest, MalformedStoredDrawingsOpenSoundlyAndSaveWhatIsShown) {
+    const auto archive = [](size_t count) {
+        std::vector<Color> colors(count, Color::white());
+        colors[0] = Color::red();
+        return ColorArchive::encode(colors);
+    };
+    const struct {
+        qint64 width, height;
+        QByteArray colors;  // stored bytes
+        int64_t shownWidth, shownHeight;
+        const char* says;  // part of the line that opening prints
+    } cases[] = {
+        {21, 21, archive(441), 21, 21, ""},
+        {20, 20, archive(10), 20, 20, "is 20 x 20 but holds 10 colors"},
+        {24, 24, archive(900), 24, 24, "is 24 x 24 but holds 900 colors"},
+        {0, 0, archive(400), 20, 20, "a drawing width of 0 cannot be shown"},
+        {-5, 28, archive(140), 20, 28, "a drawing width of -5 cannot be shown"},
+        {4'000'000'000, 4'000'000'000, archive(400), 20, 20, "cannot be shown"},
+        {20, 20, QByteArray("not an archive"), 20, 20, "Malformed color archive"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        const QUuid id = storeWhite()->id();
+        QSqlQuery query(store.persistentContainer()->database());
+        query.prepare("UPDATE Drawing SET width = ?, height = ?, colorArray = ? WHERE id = ?");
+        for (const QVariant& value : {QVariant(c.width), QVariant(c.height), QVariant(c.colors),
+                                      QVariant(id.toString(QUuid::WithoutBraces))}) {
+            query.addBindValue(value);
+        }
+        ASSERT_TRUE(query.exec());
+        store.closeContainer();
+        const std::string opening =
+            captureStdout([&] { openEditor(thumbnails().at(0)->drawing()); });
+        EXPECT_NE(opening.find(c.says), std::string::npos) << opening;
+        EXPECT_EQ(canvas().width, c.shownWidth);
+        EXPECT_EQ(canvas().height, c.shownHeight);
+        ASSERT_EQ(canvas().pixelArray().size(), size_t(c.shownWidth * c.shownHeight));
+        tap(at(1, 1));
+        save("fixed");
+        ASSERT_FALSE(editor) << "the save did not go through";
+        store.closeContainer();
+        Drawing* drawing = thumbnails().at(0)->drawing();
+        ASSERT_EQ(drawing->id(), id);
+        EXPECT_EQ(drawing->width(), c.shownWidth);
+        EXPECT_EQ(drawing->height(), c.shownHeight);
+        ASSERT_EQ(drawing->colorArray().size(), size_t(c.shownWidth * c.shownHeight));
+        EXPECT_EQ(drawing->colorArray()[size_t(c.shownHeight + 1)], kCyan);
+        CoreDataManager::deleteThumbnail(thumbnails().at(0));
+        store.closeContainer();
+    }
+}
