@@ -80,9 +80,9 @@ struct HomeFixture : testing::Test {
 
 // Whatever was stored under "stepper" (by this app, another program or a damaged file),
 // start-up sets one of the three sizes and names every odd value on the console. It writes
-// nothing and leaves the store closed until its first use.
-TEST(StartUpTest, TheStoredPositionSetsTheCanvasSizeAndTheStoreWaitsForItsFirstUse) {
-    ScopedDataDir dir;
+// nothing and leaves the store closed until its first use. "New drawing" then opens a blank
+// canvas of that size, full screen.
+TEST_F(HomeFixture, TheStoredPositionSetsTheSizeOfANewDrawing) {
     struct Case {
         QVariant stored;  // invalid: nothing stored
         int64_t size;
@@ -130,21 +130,17 @@ TEST(StartUpTest, TheStoredPositionSetsTheCanvasSizeAndTheStoreWaitsForItsFirstU
     ASSERT_NE(container, nullptr);
     EXPECT_EQ(delegate.persistentContainer(), container);
     EXPECT_EQ(container->name(), "tesselet");
-    SettingsManager::applyGridSize(20);
-}
 
-TEST_F(HomeFixture, NewDrawingOpensABlankCanvasOfTheStoredSizeFullScreen) {
-    StoreTestDelegate store;
-    UserDefaults::standard().setInteger(1, "stepper");
-    AppDelegate().applicationDidFinishLaunching(Application::shared());
+    Application::shared().setDelegate(&delegate);
     auto* editor = qobject_cast<DrawingViewController*>(press("New drawing"));
+    Application::shared().setDelegate(nullptr);
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
     EXPECT_EQ(editor->geometry(), QRect(0, 0, 390, 844));
     EXPECT_EQ(editor->presentingViewController(), home);
     EXPECT_EQ(editor->previousDrawing, nullptr);
     ASSERT_NE(editor->canvasView, nullptr);
-    EXPECT_EQ(editor->canvasView->canvas()->width, 24);
+    EXPECT_EQ(editor->canvasView->canvas()->width, 28);
     const std::unique_ptr<PlatformViewController> picker(
         Storyboard::main().instantiateViewController("colorpicker"));
     EXPECT_NE(qobject_cast<ColorPickerViewController*>(picker.get()), nullptr);
@@ -176,18 +172,15 @@ TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
     EXPECT_EQ(pixel->sourceImage.pixelColor(5, 5), QColor(Qt::magenta));
 }
 
-TEST_F(HomeFixture, GalleryAndSettingsOpenOverHomeAndTheirBackClosesThem) {
+TEST_F(HomeFixture, TheGalleryOpensOverHomeAndItsBackClosesIt) {
     saveScreenshotIfAsked(stack, "home");
-    for (const char* name : {"Gallery", "Settings"}) {
-        SCOPED_TRACE(name);
-        QPointer<PlatformViewController> screen = press(name);
-        ASSERT_NE(screen, home);
-        EXPECT_EQ(screen->presentingViewController(), home);
-        EXPECT_EQ(screen->geometry(), QRect(0, 0, 390, 844));
-        click(buttonNamed(screen, "Back"));
-        EXPECT_EQ(stack.topViewController(), home);
-        EXPECT_TRUE(screen.isNull());
-    }
+    QPointer<PlatformViewController> gallery = press("Gallery");
+    ASSERT_TRUE(qobject_cast<ResultViewController*>(gallery));
+    EXPECT_EQ(gallery->presentingViewController(), home);
+    EXPECT_EQ(gallery->geometry(), QRect(0, 0, 390, 844));
+    click(buttonNamed(gallery, "Back"));
+    EXPECT_EQ(stack.topViewController(), home);
+    EXPECT_TRUE(gallery.isNull());
 }
 
 // Each step is shown, stored and applied at once; the next opening shows what was stored,
