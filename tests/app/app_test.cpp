@@ -63,17 +63,8 @@ struct HomeFixture : testing::Test {
         processEvents();
     }
 
-    // The settings screen as the user opens it; the links it opens are recorded here.
-    std::vector<QUrl> opened;
     SettingsViewController* openSettings() {
-        auto* settings = qobject_cast<SettingsViewController*>(press("Settings"));
-        if (settings) {
-            settings->setUrlOpener([this](const QUrl& url) {
-                opened.push_back(url);
-                return true;
-            });
-        }
-        return settings;
+        return qobject_cast<SettingsViewController*>(press("Settings"));
     }
 };
 }  // namespace
@@ -172,17 +163,6 @@ TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
     EXPECT_EQ(pixel->sourceImage.pixelColor(5, 5), QColor(Qt::magenta));
 }
 
-TEST_F(HomeFixture, TheGalleryOpensOverHomeAndItsBackClosesIt) {
-    saveScreenshotIfAsked(stack, "home");
-    QPointer<PlatformViewController> gallery = press("Gallery");
-    ASSERT_TRUE(qobject_cast<ResultViewController*>(gallery));
-    EXPECT_EQ(gallery->presentingViewController(), home);
-    EXPECT_EQ(gallery->geometry(), QRect(0, 0, 390, 844));
-    click(buttonNamed(gallery, "Back"));
-    EXPECT_EQ(stack.topViewController(), home);
-    EXPECT_TRUE(gallery.isNull());
-}
-
 // Each step is shown, stored and applied at once; the next opening shows what was stored,
 // and a stored position out of range shows 28 x 28 with the stepper at its end.
 TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
@@ -224,6 +204,11 @@ TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
 TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
     SettingsViewController* settings = openSettings();
     ASSERT_NE(settings, nullptr);
+    std::vector<QUrl> opened;
+    settings->setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
     for (int row = 0; row < SettingsViewController::kLinkCount; ++row) {
         click(settings->findChild<QCommandLinkButton*>(QStringLiteral("linkRow%1").arg(row)));
         ASSERT_EQ(opened.size(), size_t(row + 1));
@@ -237,19 +222,17 @@ TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
     EXPECT_EQ(opened.size(), 7u);
 }
 
-// Every control on every screen of the shell and the editor has a name that says what it
-// does; the home screen and the gallery draw "bg_main" over the whole screen, rearmost.
-TEST(ShellScreensTest, EveryControlSaysWhatItDoesAndTheBackgroundIsRearmost) {
-    ScopedDataDir dir;
-    std::vector<std::unique_ptr<PlatformViewController>> screens;
-    screens.emplace_back(new ViewController);
-    screens.emplace_back(new ResultViewController);
-    screens.emplace_back(new SettingsViewController);
-    screens.emplace_back(new DrawingViewController);
-    for (const auto& screen : screens) {
-        SCOPED_TRACE(screen->metaObject()->className());
-        screen->resize(390, 844);
-        screen->loadViewIfNeeded();
+// Each screen opens over home, full screen, from its button; every control on it has a name
+// that says what it does; home and the gallery draw "bg_main" over the whole screen,
+// rearmost; "Back" closes the gallery and the settings.
+TEST_F(HomeFixture, EveryScreenOpensFromHomeAndEveryControlSaysWhatItDoes) {
+    saveScreenshotIfAsked(stack, "home");
+    for (const QString& name : QStringList{"", "Gallery", "Settings", "New drawing"}) {
+        SCOPED_TRACE(name.toStdString());
+        QPointer<PlatformViewController> screen = name.isEmpty() ? home : press(name);
+        ASSERT_TRUE(screen);
+        EXPECT_EQ(screen->presentingViewController(), name.isEmpty() ? nullptr : home);
+        EXPECT_EQ(screen->geometry(), QRect(0, 0, 390, 844));
         EXPECT_FALSE(screen->accessibleName().isEmpty());
         for (QWidget* control : screen->findChildren<QWidget*>()) {
             if (qobject_cast<QAbstractButton*>(control) || control->focusPolicy() != Qt::NoFocus) {
@@ -258,12 +241,15 @@ TEST(ShellScreensTest, EveryControlSaysWhatItDoesAndTheBackgroundIsRearmost) {
                     << control->objectName().toStdString();
             }
         }
-        if (qobject_cast<ViewController*>(screen.get()) ||
-            qobject_cast<ResultViewController*>(screen.get())) {
+        if (name.isEmpty() || name == "Gallery") {
             auto* background = qobject_cast<AssetImageView*>(screen->children().value(0));
-            ASSERT_NE(background, nullptr) << "rearmost";
-            EXPECT_EQ(background->assetName(), "bg_main");
-            EXPECT_EQ(background->geometry(), QRect(0, 0, 390, 844));
+            EXPECT_TRUE(background && background->assetName() == "bg_main" &&
+                        background->geometry() == QRect(0, 0, 390, 844));
+        }
+        if (name == "Gallery" || name == "Settings") {
+            click(buttonNamed(screen, "Back"));
+            EXPECT_EQ(stack.topViewController(), home);
+            EXPECT_TRUE(screen.isNull());
         }
     }
 }
