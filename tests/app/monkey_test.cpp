@@ -16,7 +16,6 @@
 #include <QWheelEvent>
 #include <iostream>
 #include <map>
-#include <optional>
 #include <random>
 
 #include "app/app_delegate.h"
@@ -51,33 +50,12 @@ int fromEnvironment(const char* name, int fallback) {
 const int kEvents = fromEnvironment("TILEBLOOM_MONKEY_EVENTS", 10000);
 const unsigned kSeed = static_cast<unsigned>(fromEnvironment("TILEBLOOM_MONKEY_SEED", 5));
 
-// The app as main() starts it: its delegate owning the store, the scene's window with the
-// home screen, every screen registered.
-struct App {
-    AppDelegate delegate;
-    SceneDelegate scene;
-
-    App() {
-        Application::shared().setDelegate(&delegate);
-        delegate.applicationDidFinishLaunching(Application::shared());
-        AppDelegate::registerScreens(Storyboard::main());
-        scene.willConnect(ScreenMetrics::phone());
-        scene.window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(scene.window.get()));
-    }
-    ~App() {
-        scene.window.reset();
-        processEvents();
-        Application::shared().setDelegate(nullptr);
-        SettingsManager::applyGridSize(20);
-    }
-};
-
 struct MonkeyTest : testing::Test {
     ScopedDataDir data;
     picture_fixtures::ScopedPicturesDir pictures;
     ManualGestureClock clock;
-    std::optional<App> app;
+    AppDelegate delegate;
+    SceneDelegate scene;
     std::mt19937 random{kSeed};
     int events = 0;
     int undoChecks = 0;
@@ -94,7 +72,23 @@ struct MonkeyTest : testing::Test {
         writeFile(pictures.path() + "/cut.jpg", jpeg.left(jpeg.size() / 2));
     }
 
-    AppWindow& window() { return *app->scene.window; }
+    // The app as main() starts it: its delegate owning the store, the scene's window with the
+    // home screen, every screen registered.
+    void start() {
+        Application::shared().setDelegate(&delegate);
+        delegate.applicationDidFinishLaunching(Application::shared());
+        AppDelegate::registerScreens(Storyboard::main());
+        scene.willConnect(ScreenMetrics::phone());
+        scene.window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(scene.window.get()));
+    }
+    void TearDown() override {
+        scene.window.reset();
+        processEvents();
+        Application::shared().setDelegate(nullptr);
+        SettingsManager::applyGridSize(20);
+    }
+    AppWindow& window() { return *scene.window; }
     PlatformViewController* top() { return window().screenStack()->topViewController(); }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); }
     QPoint anywhere() { return QPoint(pick(390), pick(844)); }
@@ -319,7 +313,7 @@ struct MonkeyTest : testing::Test {
 // never offers, one whose size cannot be shown, one whose colours and one whose picture do
 // not decode.
 TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
-    app.emplace();
+    start();
     const QByteArray png = picture_fixtures::encoded(picture_fixtures::halves(60, 60), "png");
     for (const int64_t side : {24, 21, 22, 23, 25}) {  // 22, 23 and 25 are spoiled below
         Drawing* drawing = Drawing::create(
@@ -330,7 +324,7 @@ TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
         thumbnail->setDrawing(drawing);
         CoreDataManager::saveDrawing(drawing, nullptr);
     }
-    QSqlQuery query(app->delegate.persistentContainer()->database());
+    QSqlQuery query(delegate.persistentContainer()->database());
     EXPECT_TRUE(query.exec("UPDATE Drawing SET width = 0, height = -3 WHERE width = 22"));
     EXPECT_TRUE(
         query.exec("UPDATE Drawing SET colorArray = X'5442434101FFFFFFFF', width = 24, "
@@ -348,9 +342,9 @@ TEST_F(MonkeyTest, AStormOverAnUnreadableStoreKeepsTheUsersFile) {
     }
     const QString path = data.path() + "/tesselet.sqlite";
     picture_fixtures::writeFile(path, garbage);
-    app.emplace();
+    start();
     // What the first screen that needs the store does.
-    const std::string opening = captureStdout([&] { app->delegate.persistentContainer(); });
+    const std::string opening = captureStdout([&] { delegate.persistentContainer(); });
     EXPECT_EQ(opening.rfind("Unresolved error file is not a database, {", 0), 0u) << opening;
     const std::string printed = run(kEvents / 5);
     EXPECT_EQ(printed.find("Unresolved error"), std::string::npos) << "said once, at the start";

@@ -20,7 +20,6 @@
 #include "platform/gesture_clock.h"
 #include "platform/screen_stack.h"
 #include "platform/settings_manager.h"
-#include "platform/store_review_controller.h"
 #include "platform/storyboard.h"
 #include "scene/scene.h"
 #include "screenshot.h"
@@ -193,9 +192,10 @@ TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
     EXPECT_EQ(cell(4, 7)->fillColor(), Color::white());
 }
 
-// A second finger landing ends the stroke as one undo step, not stray marks. While a pan is
-// under way, taps still reach the bucket but drags paint and record nothing.
-TEST_F(EditorTest, ASecondFingerEndsTheStrokeAndDragsDuringAPanPaintNothing) {
+// Every painted cell belongs to an undo step, however strokes and pans overlap: a second
+// finger landing ends the stroke as one step, not stray marks. While a pan is under way,
+// taps still reach the bucket but drags paint and record nothing.
+TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     touch().press(0, at(0, 5), target());
     touch().move(0, at(1, 5), target());
     touch().move(0, at(2, 5), target());
@@ -206,6 +206,27 @@ TEST_F(EditorTest, ASecondFingerEndsTheStrokeAndDragsDuringAPanPaintNothing) {
     EXPECT_EQ(cell(1, 5)->fillColor(), kCyan);
     ASSERT_EQ(editor->commandManager.commandStack().size(), 1u);
     EXPECT_TRUE(editor->canDraw);
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+
+    // Found by the random input test: a pan that ends before the stroke beside it painted the
+    // end of a stroke that never began, outside every undo step. And a stroke still open when
+    // undo is pressed is undone as a whole, not left behind.
+    drag({at(2, 2), at(3, 2), at(4, 2)});
+    const std::vector<Color> afterStroke = canvas().getColorArray();
+    StrokeStandIn stroke;
+    editor->canDraw = false;  // the pan has begun
+    stroke.move(*editor, GestureState::began, at(15, 15));
+    editor->canDraw = true;  // the pan has ended
+    stroke.move(*editor, GestureState::changed, at(16, 16));
+    stroke.move(*editor, GestureState::ended, at(16, 16));
+    EXPECT_EQ(canvas().getColorArray(), afterStroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    stroke.move(*editor, GestureState::began, at(10, 10));
+    stroke.move(*editor, GestureState::changed, at(10, 12));
+    EXPECT_EQ(cell(10, 11)->fillColor(), kCyan);
+    press("undoButton");  // before the finger lifts
+    EXPECT_EQ(canvas().getColorArray(), afterStroke);
     press("undoButton");
     EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
 
@@ -224,29 +245,6 @@ TEST_F(EditorTest, ASecondFingerEndsTheStrokeAndDragsDuringAPanPaintNothing) {
     drag({at(1, 1), at(2, 1), at(3, 1)});  // a drag with the bucket does nothing
     EXPECT_EQ(canvas().getColorArray(), all(kCyan));
     EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
-}
-
-// Found by the random input test: a pan that ends before the stroke beside it painted the
-// end of a stroke that never began, outside every undo step. And a stroke still open when
-// undo is pressed is undone as a whole, not left behind.
-TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStep) {
-    drag({at(2, 2), at(3, 2), at(4, 2)});
-    const std::vector<Color> afterStroke = canvas().getColorArray();
-    StrokeStandIn stroke;
-    editor->canDraw = false;  // the pan has begun
-    stroke.move(*editor, GestureState::began, at(15, 15));
-    editor->canDraw = true;  // the pan has ended
-    stroke.move(*editor, GestureState::changed, at(16, 16));
-    stroke.move(*editor, GestureState::ended, at(16, 16));
-    EXPECT_EQ(canvas().getColorArray(), afterStroke);
-    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
-    stroke.move(*editor, GestureState::began, at(10, 10));
-    stroke.move(*editor, GestureState::changed, at(10, 12));
-    EXPECT_EQ(cell(10, 11)->fillColor(), kCyan);
-    press("undoButton");  // before the finger lifts
-    EXPECT_EQ(canvas().getColorArray(), afterStroke);
-    press("undoButton");
-    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
 }
 
 // Two-finger pans stop at half the grid per axis, a diagonal past the limit keeps its free
@@ -287,7 +285,6 @@ TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     const double in = wheel(30);  // one cell wider than a quarter of the screen stops it
     EXPECT_GT(in * 300, 0.25 * 390);
     EXPECT_LE(in * 300, 0.25 * 390 * 1.25);
-    EXPECT_EQ(canvas().xScale(), canvas().yScale());
     EXPECT_LT(wheel(-1), in);
     const double out = wheel(-40);  // narrower than three quarters of the screen stops it
     EXPECT_LT(out * 6000, 0.75 * 390);
@@ -313,7 +310,6 @@ TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
     ASSERT_TRUE(editor->pipetteCircle);
     const auto circle = [&] { return qobject_cast<Button*>(editor->pipetteCircle)->center(); };
     EXPECT_EQ(editor->currentDrawingColor, Color::red());
-    EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::red());
     EXPECT_EQ(circle(), QPointF(at(5, 5)) - QPointF(0, 10));
     touch().move(0, QPoint(380, 300), target());
     touch().move(0, QPoint(500, 100), target());
@@ -355,14 +351,8 @@ TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {
 // kind of colour chosen there paints in its RGB form.
 TEST_F(EditorTest, TheFanMenuFoldsOnAChoiceAndThePickerComesBackWithAColour) {
     // The toolbar's half points are kept, not rounded away.
-    const auto centre = [&](const char* name) {
-        return editor->findChild<Button*>(name)->center();
-    };
-    EXPECT_EQ(centre("undoButton"), QPointF(32.5, 844 - 844 / 9.0 + 30));
-    EXPECT_EQ(centre("redoButton").x(), 117.5);
-    EXPECT_EQ(centre("colorPickerButton").x(), 272.5);
-    EXPECT_EQ(centre("shareButton").x(), 357.5);
-    EXPECT_GE(StoreReviewController::requestCount(), 1) << "opening asks for a review";
+    EXPECT_EQ(editor->findChild<Button*>("redoButton")->center(),
+              QPointF(117.5, 844 - 844 / 9.0 + 30));
     Button* brush = editor->paintBrushButton;
     Button* bucket = editor->fillButton;
     const QPointF c = editor->fanMenuButton->center();
