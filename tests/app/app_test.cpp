@@ -69,10 +69,7 @@ struct HomeFixture : testing::Test {
 };
 }  // namespace
 
-// Whatever was stored under "stepper" (by this app, another program or a damaged file),
-// start-up sets one of the three sizes and names every odd value on the console. It writes
-// nothing and leaves the store closed until its first use. "New drawing" then opens a blank
-// canvas of that size, full screen.
+// "stepper" may have been written by another program or a damaged file.
 TEST_F(HomeFixture, TheStoredPositionSetsTheSizeOfANewDrawing) {
     struct Case {
         QVariant stored;  // invalid: nothing stored
@@ -137,8 +134,7 @@ TEST_F(HomeFixture, TheStoredPositionSetsTheSizeOfANewDrawing) {
     EXPECT_NE(qobject_cast<ColorPickerViewController*>(picker.get()), nullptr);
 }
 
-// Cancelling or picking nothing opens nothing; a photo opens the pixel screen once the picker
-// has closed, not during its callback.
+// The pixel screen opens once the picker has closed, not during its callback.
 TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
     QImage photo(64, 48, QImage::Format_RGB32);
     photo.fill(Qt::magenta);
@@ -163,8 +159,6 @@ TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
     EXPECT_EQ(pixel->sourceImage.pixelColor(5, 5), QColor(Qt::magenta));
 }
 
-// Each step is shown, stored and applied at once; the next opening shows what was stored,
-// and a stored position out of range shows 28 x 28 with the stepper at its end.
 TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
     SettingsViewController* settings = openSettings();
     ASSERT_NE(settings, nullptr);
@@ -198,8 +192,6 @@ TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
     }
 }
 
-// The seven rows open seven valid, distinct addresses; other rows, even out of range, only
-// deselect.
 TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
     SettingsViewController* settings = openSettings();
     ASSERT_NE(settings, nullptr);
@@ -221,9 +213,7 @@ TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
     EXPECT_EQ(opened.size(), 7u);
 }
 
-// Each screen opens over home, full screen, from its button; every control on it has a name
-// that says what it does; home and the gallery draw "bg_main" over the whole screen,
-// rearmost; "Back" closes the gallery and the settings.
+// Every control says what it does, for assistive technology and UI tests alike.
 TEST_F(HomeFixture, EveryScreenOpensFromHomeAndEveryControlSaysWhatItDoes) {
     saveScreenshotIfAsked(stack, "home");
     for (const QString& name : QStringList{"", "Gallery", "Settings", "New drawing"}) {

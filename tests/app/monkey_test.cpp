@@ -63,8 +63,7 @@ struct MonkeyTest : testing::Test {
     QPointer<DrawingViewController> editor;  // the editor whose first colours are known
     std::vector<Color> startColors;
 
-    // Photos for the picker: two good ones and one cut short.
-    void SetUp() override {
+    void SetUp() override {  // photos for the picker, one cut short
         using namespace picture_fixtures;
         writeFile(pictures.path() + "/meadow.jpg", encoded(halves(640, 480), "jpg"));
         writeFile(pictures.path() + "/tall.png", encoded(halves(120, 400), "png"));
@@ -72,8 +71,7 @@ struct MonkeyTest : testing::Test {
         writeFile(pictures.path() + "/cut.jpg", jpeg.left(jpeg.size() / 2));
     }
 
-    // The app as main() starts it: its delegate owning the store, the scene's window with the
-    // home screen, every screen registered.
+    // The app as main() starts it.
     void start() {
         Application::shared().setDelegate(&delegate);
         delegate.applicationDidFinishLaunching(Application::shared());
@@ -101,7 +99,7 @@ struct MonkeyTest : testing::Test {
         return QTest::touchEvent(&window(), device);
     }
 
-    // Runs the storm for budget events; returns what the app printed.
+    // Returns what the app printed.
     std::string run(int budget) {
         const std::string printed = captureStdout([&] {
             while (events < budget && step()) {
@@ -153,8 +151,7 @@ struct MonkeyTest : testing::Test {
         return !HasFailure();
     }
 
-    // The editor on top undoes everything it did, through its own undo as the button and the
-    // shortcut reach it, and must show its first colours; redoing brings back what it showed.
+    // Through the editor's own undo, as the button and the shortcut reach it.
     void undoEverything() {
         if (!editor || editor != top() || !editor->canvasView) {
             return;
@@ -227,8 +224,7 @@ struct MonkeyTest : testing::Test {
         events += 2;
     }
 
-    // Taps, strokes and long presses that may slide; two-finger pans and pinches, and a third
-    // finger now and then.
+    // Taps, strokes, long presses; pans and pinches with two fingers, now and then three.
     void touchGesture() {
         const int kind = pick(6);
         const int fingers = kind < 3 ? 1 : kind == 5 ? 3 : 2;
@@ -309,13 +305,12 @@ struct MonkeyTest : testing::Test {
 };
 }  // namespace
 
-// The gallery and the editor also get what they must cope with: a drawing of a size the app
-// never offers, one whose size cannot be shown, one whose colours and one whose picture do
-// not decode.
+// Among the drawings: a size the app never offers, one that cannot be shown, colours and a
+// picture that do not decode.
 TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
     start();
     const QByteArray png = picture_fixtures::encoded(picture_fixtures::halves(60, 60), "png");
-    for (const int64_t side : {24, 21, 22, 23, 25}) {  // 22, 23 and 25 are spoiled below
+    for (const int64_t side : {24, 21, 22, 23, 25}) {  // 22 and 23 are spoiled below
         Drawing* drawing = Drawing::create(
             std::vector<Color>(size_t(side * side), Color::withRGB(0.2, 0.6, 0.4)), side, side);
         Thumbnail* thumbnail = Thumbnail::create(QString::number(side), "today",
@@ -332,8 +327,7 @@ TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
     run(kEvents);
 }
 
-// The same storm over a store file that cannot be read: the app starts, says so once, keeps
-// working without its store, and never writes to or replaces the user's file.
+// Without a readable store the app says so once and never writes to the user's file.
 TEST_F(MonkeyTest, AStormOverAnUnreadableStoreKeepsTheUsersFile) {
     QByteArray garbage(32 * 1024, Qt::Uninitialized);
     std::mt19937 bytes(5);

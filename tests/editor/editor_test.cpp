@@ -33,8 +33,7 @@
 namespace {
 const Color kCyan = Color::systemCyan();
 
-// The editor presented full screen over a plain home screen in a phone-sized window, with a
-// store in a temporary folder and a gesture clock the test moves on.
+// The editor over a plain home screen in a phone-sized window; the test moves the clock.
 struct EditorTest : testing::Test {
     ScopedDataDir dataDir;
     StoreTestDelegate store;
@@ -52,7 +51,6 @@ struct EditorTest : testing::Test {
     }
     void TearDown() override { SettingsManager::applyGridSize(20); }
 
-    // Opens a fresh editor, for a stored drawing or a blank canvas.
     void openEditor(Drawing* stored) {
         if (editor) {
             editor->dismiss(false);
@@ -100,7 +98,6 @@ struct EditorTest : testing::Test {
         return qobject_cast<T*>(window.screenStack()->topViewController());
     }
 
-    // Rows in the Drawing and the Thumbnail tables.
     std::pair<int, int> rows() {
         QSqlQuery query(store.persistentContainer()->database());
         query.exec("SELECT (SELECT COUNT(*) FROM Drawing), (SELECT COUNT(*) FROM Thumbnail)");
@@ -110,7 +107,6 @@ struct EditorTest : testing::Test {
     std::vector<Thumbnail*> thumbnails() {
         return CoreDataManager::loadThumbnails().value_or(std::vector<Thumbnail*>{});
     }
-    // A white 20 x 20 drawing in the store, with its thumbnail.
     Drawing* storeWhite() {
         Drawing* drawing = Drawing::create(std::vector<Color>(400, Color::white()), 20, 20);
         Thumbnail* thumbnail = Thumbnail::create("stored", "now", "png");
@@ -120,7 +116,6 @@ struct EditorTest : testing::Test {
         return drawing;
     }
 
-    // Presses Save, types the title and confirms, as a user would.
     void save(const QString& title) {
         press("saveButton");
         auto* alert = top<AlertController>();
@@ -161,9 +156,7 @@ struct StrokeStandIn : PanGestureRecognizer {
 };
 }  // namespace
 
-// A tap paints one cell, a stroke every cell it passes (also across one big jump, and over
-// repeated cells), each as one undo step; the buttons and the keys undo and redo them, and
-// undoing every step restores the colours from before.
+// A stroke paints every cell it passes, also across one big jump or over repeated cells.
 TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
     cell(2, 10)->setFillColor(Color::red());
     const std::vector<Color> start = canvas().getColorArray();
@@ -192,9 +185,7 @@ TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
     EXPECT_EQ(cell(4, 7)->fillColor(), Color::white());
 }
 
-// Every painted cell belongs to an undo step, however strokes and pans overlap: a second
-// finger landing ends the stroke as one step, not stray marks. While a pan is under way,
-// taps still reach the bucket but drags paint and record nothing.
+// A second finger landing ends the stroke as one step rather than leaving stray marks.
 TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     touch().press(0, at(0, 5), target());
     touch().move(0, at(1, 5), target());
@@ -232,7 +223,7 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
 
     click(editor->fanMenuButton);
     click(editor->fillButton);
-    editor->canDraw = false;
+    editor->canDraw = false;  // a pan under way: taps still fill, drags paint nothing
     tap(at(5, 5));
     EXPECT_EQ(canvas().getColorArray(), all(kCyan));
     click(editor->fanMenuButton);
@@ -247,9 +238,7 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
 }
 
-// Two-finger pans stop at half the grid per axis, a diagonal past the limit keeps its free
-// part, and zoomed in the reach grows. Zoom stops at both limits (the last step may pass them)
-// and the other way still works.
+// A diagonal past the limit keeps its free part; the last zoom step may pass a limit.
 TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     const auto pan = [&](QPoint a, QPoint step, int steps) {
         touch().press(0, a, target()).press(1, a + QPoint(100, 0), target());
@@ -260,7 +249,7 @@ TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     };
     const QPointF start = canvas().position();
     pan(QPoint(100, 400), QPoint(20, 0), 20);
-    EXPECT_LE(canvas().position().x(), start.x() + 195);
+    EXPECT_LE(canvas().position().x(), start.x() + 195);  // half the grid's width
     EXPECT_GT(canvas().position().x(), start.x() + 150);
     EXPECT_EQ(canvas().position().y(), start.y());
     EXPECT_TRUE(editor->canDraw);
@@ -293,8 +282,6 @@ TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     EXPECT_EQ(canvas().position(), panned) << "zooming keeps the canvas where it is";
 }
 
-// Nothing is picked off the grid; on it the pipette picks, slides off the edge with its circle
-// kept 5 points inside (checked at the opposite corner too), and keeps the last colour.
 TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
     touch().press(0, QPoint(195, 100), target());
     clock.advance(0.45);
@@ -324,8 +311,6 @@ TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
     EXPECT_TRUE(editor->commandManager.commandStack().empty());
 }
 
-// The canvas turns with the device, but not upside down; the orientation registration goes
-// with the editor.
 TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {
     const std::pair<DeviceOrientation, double> turns[] = {
         {DeviceOrientation::landscapeLeft, -std::numbers::pi / 2},
@@ -345,10 +330,8 @@ TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {
     EXPECT_EQ(DeviceOrientationCenter::shared().observerCount(), withEditor - 1);
 }
 
-// The toolbar. Folded, only the current tool shows and neither takes taps; open, both fan out and
-// stay out on a second tap; a choice or a layout pass folds them. A new editor starts folded even
-// with animations on. The colour button presents the picker over the lower two thirds; any
-// kind of colour chosen there paints in its RGB form.
+// Folded tools must not take taps; a layout pass while open folds them; a grey chosen in the
+// picker paints in its RGB form.
 TEST_F(EditorTest, TheFanMenuFoldsOnAChoiceAndThePickerComesBackWithAColour) {
     // The toolbar's half points are kept, not rounded away.
     EXPECT_EQ(editor->findChild<Button*>("redoButton")->center(),
@@ -390,9 +373,6 @@ TEST_F(EditorTest, TheFanMenuFoldsOnAChoiceAndThePickerComesBackWithAColour) {
     EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::gray());
 }
 
-// Sharing writes nothing; the save that follows stores one drawing with its thumbnail and
-// closes the editor. Reopened at its own size, whatever the settings say, and saved again,
-// the drawing keeps its id and gets a new thumbnail in place of the old one.
 TEST_F(EditorTest, SavingStoresOneDrawingAndASecondSaveKeepsItsId) {
     tap(at(0, 19));
     press("shareButton");
@@ -434,9 +414,8 @@ TEST_F(EditorTest, SavingStoresOneDrawingAndASecondSaveKeepsItsId) {
     EXPECT_EQ(again[0]->drawing()->colorArray()[19 * 20], kCyan);
 }
 
-// Back always asks; Cancel keeps the drawing, Exit leaves. Sharing brought the record up to
-// date in memory, so leaving must put it back, or a later save of the same context would
-// store the discarded edits.
+// Sharing brought the record up to date in memory; leaving must put it back, or a later save
+// of the same context would store the discarded edits.
 TEST_F(EditorTest, BackAsksAndExitLeavesNothingOfTheEditsBehind) {
     for (const bool reopened : {false, true}) {
         SCOPED_TRACE(reopened);
@@ -468,8 +447,6 @@ TEST_F(EditorTest, BackAsksAndExitLeavesNothingOfTheEditsBehind) {
     }
 }
 
-// A store that refuses writes or cannot grow: the editor stays open, nothing is stored, and
-// once the fault is gone a retry stores the drawing once, for good.
 TEST_F(EditorTest, AFailedSaveKeepsTheEditorOpenAndARetryStoresOneDrawing) {
     // A long title needs pages of its own, so a store that cannot grow must refuse it.
     const QString title = QString("changed ").repeated(2000);
@@ -503,8 +480,6 @@ TEST_F(EditorTest, AFailedSaveKeepsTheEditorOpenAndARetryStoresOneDrawing) {
     }
 }
 
-// With a folder where the store file should be, nothing can be stored at all: the editor
-// keeps the drawing and says so, and the folder stays.
 TEST_F(EditorTest, AStoreThatCannotBeOpenedKeepsTheOpenDrawingAndTheFolder) {
     ScopedDataDir elsewhere;
     QDir(elsewhere.path()).mkdir("tesselet.sqlite");
@@ -517,9 +492,8 @@ TEST_F(EditorTest, AStoreThatCannotBeOpenedKeepsTheOpenDrawingAndTheFolder) {
     store.closeContainer();
 }
 
-// Stored records that no save of this app writes: sizes it never offers or cannot show,
-// colour lists that disagree with the size or do not decode. Each opens with a line saying
-// what was wrong, shows a sound grid, and a save writes a record that holds every cell.
+// Records no save of this app writes: each opens with a line saying what was wrong, shows a
+// sound grid, and a save writes a record that holds every cell.
 TEST_F(EditorTest, MalformedStoredDrawingsOpenSoundlyAndSaveWhatIsShown) {
     const auto archive = [](size_t count) {
         std::vector<Color> colors(count, Color::white());

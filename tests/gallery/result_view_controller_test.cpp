@@ -119,10 +119,7 @@ struct GalleryFixture : testing::Test {
 };
 }  // namespace
 
-// The empty-state picture shows exactly while the list is empty. Rows come in store order
-// with picture and title; a finger swipe offers "Duplicate", which adds a full copy at the
-// end; a full swipe deletes, and so does "Delete" after a right-click, down to the empty
-// list, in the file too.
+// A duplicate is a full copy; a deletion reaches the file.
 TEST_F(GalleryFixture, RowsInStoreOrderDuplicateAndDeleteDownToTheEmptyState) {
     open();
     EXPECT_TRUE(gallery->emptyLabel->isVisible());
@@ -170,8 +167,6 @@ TEST_F(GalleryFixture, RowsInStoreOrderDuplicateAndDeleteDownToTheEmptyState) {
     EXPECT_TRUE(storedTitles().empty()) << "gone from the file too";
 }
 
-// A tap reopens the drawing full screen at its own size; saving it through the editor's
-// alert moves it last, and deleting the moved row deletes the drawing for real.
 TEST_F(GalleryFixture, AReopenedAndSavedDrawingMovesLast) {
     Drawing* a = saveNew("A", Color::blue(), 24);
     saveNew("B");
@@ -202,9 +197,7 @@ TEST_F(GalleryFixture, AReopenedAndSavedDrawingMovesLast) {
     EXPECT_EQ(storedTitles(), (Titles{"B", "C"}));
 }
 
-// Rows the store should not hold still show: a picture that does not decode, or declares an
-// enormous size, leaves the title and a console line; a row whose drawing is missing opens
-// nothing and copies nothing, and can only be deleted.
+// An enormous declared size must not be decoded at all.
 TEST_F(GalleryFixture, OddRowsShowTheirTitleAndAMissingDrawingCanOnlyBeDeleted) {
     saveNew("Broken", Color::red(), 20, "not a picture");
     saveNew("Bomb", Color::red(), 20, picture_fixtures::pngDeclaring(100000, 100000));
