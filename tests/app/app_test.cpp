@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCommandLinkButton>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
 #include <QTest>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
 
 #include "app/app_delegate.h"
 #include "app/settings_view_controller.h"
 #include "app/view_controller.h"
 #include "canvas/canvas.h"
-#include "color/color_picker_view_controller.h"
 #include "editor/drawing_view_controller.h"
 #include "gallery/result_view_controller.h"
 #include "pixelate/pixel_view_controller.h"
@@ -26,26 +29,15 @@
 #include "test_support.h"
 
 namespace {
-// Writes a raw value under "stepper", as another program or a damaged file might.
-void storeRaw(const QVariant& value) {
-    {
-        QSettings raw(AppPaths::settingsFile(), QSettings::IniFormat);
-        raw.setValue("stepper", value);
+QAbstractButton* buttonNamed(QWidget* screen, const QString& name) {
+    for (QAbstractButton* candidate : screen->findChildren<QAbstractButton*>()) {
+        if (candidate->accessibleName() == name) {
+            return candidate;
+        }
     }
-    UserDefaults::standard().reload();
+    ADD_FAILURE() << "no button named " << name.toStdString();
+    return nullptr;
 }
-
-int64_t sizeAfterStartUp() {
-    SettingsManager::applyGridSize(0);
-    AppDelegate delegate;
-    EXPECT_TRUE(delegate.applicationDidFinishLaunching(Application::shared()));
-    EXPECT_EQ(SettingsManager::gridWidth, SettingsManager::gridHeight);
-    return SettingsManager::gridWidth;
-}
-
-class MarkerScreen : public PlatformViewController {
-    Q_OBJECT
-};
 
 struct HomeFixture : testing::Test {
     ScopedDataDir dir;
@@ -53,6 +45,7 @@ struct HomeFixture : testing::Test {
     ViewController* home = new ViewController;
 
     void SetUp() override {
+        AppDelegate::registerScreens(Storyboard::main());
         stack.resize(390, 844);
         stack.setRootViewController(home);
         stack.show();
@@ -60,166 +53,104 @@ struct HomeFixture : testing::Test {
     }
     void TearDown() override { SettingsManager::applyGridSize(20); }
 
-    QAbstractButton* button(const QString& name) const {
-        for (QAbstractButton* candidate : home->findChildren<QAbstractButton*>()) {
-            if (candidate->accessibleName() == name) {
-                return candidate;
-            }
-        }
-        ADD_FAILURE() << "no button named " << name.toStdString();
-        return nullptr;
+    PlatformViewController* press(const QString& name) {
+        click(buttonNamed(home, name));
+        return stack.topViewController();
+    }
+    void click(QWidget* button) {
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        processEvents();
+    }
+
+    SettingsViewController* openSettings() {
+        return qobject_cast<SettingsViewController*>(press("Settings"));
     }
 };
 }  // namespace
 
-TEST(StartUpTest, TheStoredPositionSetsTheCanvasSize) {
-    ScopedDataDir dir;
-    EXPECT_EQ(sizeAfterStartUp(), 20) << "nothing stored";
-    EXPECT_FALSE(UserDefaults::standard().hasValue("stepper")) << "start-up writes nothing";
-    const std::pair<int64_t, int64_t> cases[] = {{0, 20}, {1, 24}, {2, 28}, {5, 28}};
-    for (const auto& [position, size] : cases) {
-        UserDefaults::standard().setInteger(position, "stepper");
-        EXPECT_EQ(sizeAfterStartUp(), size) << "position " << position;
-    }
-    SettingsManager::applyGridSize(20);
-}
-
-TEST(StartUpTest, AnOddStoredValueGivesOneOfTheThreeSizes) {
-    ScopedDataDir dir;
-    const std::pair<QVariant, int64_t> cases[] = {
-        {QStringLiteral("twenty"), 20}, {QStringLiteral("99999999999999999999999"), 20},
-        {QStringLiteral("-4"), 28},     {QStringLiteral("9223372036854775807"), 28},
-        {QStringLiteral(" 1 "), 24},    {QStringLiteral("1.5"), 20},
-        {QStringLiteral(""), 20},
+// "stepper" may have been written by another program or a damaged file.
+TEST_F(HomeFixture, TheStoredPositionSetsTheSizeOfANewDrawing) {
+    struct Case {
+        QVariant stored;  // invalid: nothing stored
+        int64_t size;
+        bool named;
     };
-    for (const auto& [value, size] : cases) {
-        storeRaw(value);
-        int64_t result = 0;
-        const std::string out = captureStdout([&] { result = sizeAfterStartUp(); });
-        EXPECT_EQ(result, size) << value.toString().toStdString();
-        // Every odd value is named on the console, except one a blank reads past.
-        EXPECT_EQ(out.rfind("Settings: ", 0), value.toString() == " 1 " ? std::string::npos : 0u)
-            << value.toString().toStdString() << ": " << out;
+    const Case cases[] = {
+        {{}, 20, false},
+        {1, 24, false},
+        {2, 28, false},
+        {5, 28, true},
+        {"twenty", 20, true},
+        {"-4", 28, true},
+        {"1.5", 20, true},
+        {"", 20, true},
+        {"99999999999999999999999", 20, true},
+        {"9223372036854775807", 28, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toString().toStdString());
+        if (c.stored.isValid()) {
+            QSettings(AppPaths::settingsFile(), QSettings::IniFormat).setValue("stepper", c.stored);
+            UserDefaults::standard().reload();
+        }
+        SettingsManager::applyGridSize(0);
+        AppDelegate delegate;
+        Application::shared().setDelegate(&delegate);
+        const std::string out = captureStdout(
+            [&] { EXPECT_TRUE(delegate.applicationDidFinishLaunching(Application::shared())); });
+        Application::shared().setDelegate(nullptr);
+        EXPECT_EQ(SettingsManager::gridWidth, c.size);
+        EXPECT_EQ(SettingsManager::gridHeight, c.size);
+        EXPECT_EQ(out.rfind("Settings: ", 0), c.named ? 0u : std::string::npos) << out;
+        EXPECT_EQ(UserDefaults::standard().hasValue("stepper"), c.stored.isValid());
+        EXPECT_FALSE(delegate.hasPersistentContainer());
     }
-    SettingsManager::applyGridSize(20);
-}
-
-TEST(StartUpTest, TheStoreWaitsForItsFirstUse) {
-    ScopedDataDir dir;
-    AppDelegate delegate;
-    Application::shared().setDelegate(&delegate);
-    delegate.applicationDidFinishLaunching(Application::shared());
-    EXPECT_FALSE(delegate.hasPersistentContainer());
     EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
+    AppDelegate delegate;
+    EXPECT_EQ(captureStdout([&] {
+                  UserDefaults::standard().setInteger(7, "stepper");
+                  delegate.applicationDidFinishLaunching(Application::shared());
+              }),
+              "Settings: the grid size position 7 is not 0, 1 or 2; using 28 x 28.\n");
     // The first store operation opens it, once.
     PersistentContainer* container = delegate.persistentContainer();
     ASSERT_NE(container, nullptr);
     EXPECT_EQ(delegate.persistentContainer(), container);
     EXPECT_EQ(container->name(), "tesselet");
+
+    Application::shared().setDelegate(&delegate);
+    auto* editor = qobject_cast<DrawingViewController*>(press("New drawing"));
     Application::shared().setDelegate(nullptr);
-    SettingsManager::applyGridSize(20);
-}
-
-TEST(StartUpTest, EveryScreenMadeByIdentifierIsRegistered) {
-    Storyboard storyboard;
-    AppDelegate::registerScreens(storyboard);
-    std::unique_ptr<PlatformViewController> picker(
-        storyboard.instantiateViewController("colorpicker"));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
+    EXPECT_EQ(editor->geometry(), QRect(0, 0, 390, 844));
+    EXPECT_EQ(editor->presentingViewController(), home);
+    EXPECT_EQ(editor->previousDrawing, nullptr);
+    ASSERT_NE(editor->canvasView, nullptr);
+    EXPECT_EQ(editor->canvasView->canvas()->width, 28);
+    const std::unique_ptr<PlatformViewController> picker(
+        Storyboard::main().instantiateViewController("colorpicker"));
     EXPECT_NE(qobject_cast<ColorPickerViewController*>(picker.get()), nullptr);
-    std::unique_ptr<PlatformViewController> editor(storyboard.instantiateViewController("draw"));
-    EXPECT_NE(qobject_cast<DrawingViewController*>(editor.get()), nullptr);
-    std::unique_ptr<PlatformViewController> pixel(storyboard.instantiateViewController("pixel"));
-    EXPECT_NE(qobject_cast<PixelViewController*>(pixel.get()), nullptr);
 }
 
-TEST(StartUpTest, ANewDrawingFromHomeHasTheStoredSize) {
-    ScopedDataDir dir;
-    StoreTestDelegate store;
-    AppDelegate::registerScreens(Storyboard::main());
-    const std::pair<int64_t, int64_t> cases[] = {{-1, 20}, {1, 24}, {2, 28}, {5, 28}};
-    for (const auto& [position, size] : cases) {
-        if (position >= 0) {
-            UserDefaults::standard().setInteger(position, "stepper");
-        }
-        AppDelegate delegate;
-        delegate.applicationDidFinishLaunching(Application::shared());
-        ScreenStack stack;
-        stack.resize(390, 844);
-        auto* home = new ViewController;
-        stack.setRootViewController(home);
-        home->clickCreateNFT();
-        auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
-        ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(editor->previousDrawing, nullptr);
-        ASSERT_NE(editor->canvasView, nullptr);
-        EXPECT_EQ(editor->canvasView->canvas()->width, size) << position;
-        EXPECT_EQ(editor->canvasView->canvas()->height, size) << position;
-    }
-    SettingsManager::applyGridSize(20);
-}
-
-TEST_F(HomeFixture, TheBackgroundFillsTheScreenBehindEverything) {
-    AssetImageView* background = home->backgroundView();
-    ASSERT_NE(background, nullptr);
-    EXPECT_EQ(background->assetName(), "bg_main");
-    EXPECT_EQ(background->geometry(), QRect(0, 0, 390, 844));
-    EXPECT_EQ(home->children().indexOf(background), 0) << "rearmost";
-    EXPECT_EQ(home->supportedInterfaceOrientations(), InterfaceOrientationMask::portrait);
-    EXPECT_TRUE(home->prefersStatusBarHidden());
-    saveScreenshotIfAsked(stack, "home");
-}
-
-TEST_F(HomeFixture, NewDrawingPresentsTheDrawScreenFullScreen) {
-    Storyboard::main().registerScreen("draw", [] {
-        auto* screen = new MarkerScreen;
-        screen->setObjectName("draw");
-        // The home screen, not the factory, asks for full screen.
-        screen->setModalPresentationStyle(ModalPresentationStyle::custom);
-        return screen;
-    });
-    QTest::mouseClick(button("New drawing"), Qt::LeftButton);
-    PlatformViewController* top = stack.topViewController();
-    ASSERT_NE(top, home);
-    EXPECT_EQ(top->objectName(), "draw");
-    EXPECT_EQ(top->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
-    EXPECT_EQ(top->geometry(), QRect(0, 0, 390, 844));
-    EXPECT_EQ(top->presentingViewController(), home);
-}
-
-TEST_F(HomeFixture, PhotoToPixelsOpensThePickerAndCancellingOpensNothing) {
-    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
-    auto* picker = qobject_cast<ImagePickerController*>(stack.topViewController());
-    ASSERT_NE(picker, nullptr);
-    EXPECT_EQ(picker->delegate(), home);
-    EXPECT_EQ(picker->sourceType(), ImagePickerController::SourceType::photoLibrary);
-    EXPECT_FALSE(picker->allowsEditing());
-    picker->cancel();
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), home);
-    EXPECT_EQ(stack.depth(), 1);
-
-    // A pick without a picture closes the picker and opens nothing either.
-    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
-    picker = qobject_cast<ImagePickerController*>(stack.topViewController());
-    ASSERT_NE(picker, nullptr);
-    home->imagePickerControllerDidFinishPickingMediaWithInfo(
-        picker, {{ImagePickerController::originalImageKey, QStringLiteral("not a picture")}});
-    processEvents();
-    EXPECT_EQ(stack.depth(), 1);
-}
-
-TEST_F(HomeFixture, APickedPhotoOpensThePixelScreenAfterThePickerCallback) {
-    AppDelegate::registerScreens(Storyboard::main());
-    QTest::mouseClick(button("Photo to pixels"), Qt::LeftButton);
-    auto* picker = qobject_cast<ImagePickerController*>(stack.topViewController());
-    ASSERT_NE(picker, nullptr);
+// The pixel screen opens once the picker has closed, not during its callback.
+TEST_F(HomeFixture, PhotoToPixelsOpensThePixelScreenOnlyForAPickedPhoto) {
     QImage photo(64, 48, QImage::Format_RGB32);
     photo.fill(Qt::magenta);
-    home->imagePickerControllerDidFinishPickingMediaWithInfo(
-        picker, {{ImagePickerController::originalImageKey, photo}});
-    // Not during the callback: the picker is closing and nothing else has opened yet.
-    EXPECT_EQ(stack.topViewController(), home);
-    processEvents();
+    for (const QVariant& picked : {QVariant(), QVariant("not a picture"), QVariant(photo)}) {
+        auto* picker = qobject_cast<ImagePickerController*>(press("Photo to pixels"));
+        ASSERT_NE(picker, nullptr);
+        if (picked.isValid()) {
+            home->imagePickerControllerDidFinishPickingMediaWithInfo(
+                picker, {{ImagePickerController::originalImageKey, picked}});
+            EXPECT_EQ(stack.topViewController(), home);
+        } else {
+            picker->cancel();
+        }
+        processEvents();
+        EXPECT_EQ(stack.depth(), picked.typeId() == QMetaType::QImage ? 2 : 1);
+    }
     auto* pixel = qobject_cast<PixelViewController*>(stack.topViewController());
     ASSERT_NE(pixel, nullptr);
     EXPECT_EQ(pixel->presentingViewController(), home);
@@ -228,57 +159,86 @@ TEST_F(HomeFixture, APickedPhotoOpensThePixelScreenAfterThePickerCallback) {
     EXPECT_EQ(pixel->sourceImage.pixelColor(5, 5), QColor(Qt::magenta));
 }
 
-TEST_F(HomeFixture, GalleryAndSettingsOpenModallyAndCloseBackToHome) {
-    QTest::mouseClick(button("Gallery"), Qt::LeftButton);
-    auto* gallery = qobject_cast<ResultViewController*>(stack.topViewController());
-    ASSERT_NE(gallery, nullptr);
-    EXPECT_EQ(gallery->presentingViewController(), home);
-    QPointer<ResultViewController> closing = gallery;
-    gallery->backPressed();
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), home);
-    EXPECT_TRUE(closing.isNull());
-
-    QTest::mouseClick(button("Settings"), Qt::LeftButton);
-    auto* settings = qobject_cast<SettingsViewController*>(stack.topViewController());
+TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
+    SettingsViewController* settings = openSettings();
     ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->geometry(), QRect(0, 0, 390, 844));
-    // The settings screen keeps the platform's own orientation answers.
-    EXPECT_EQ(settings->supportedInterfaceOrientations(),
-              InterfaceOrientationMask::allButUpsideDown);
-    EXPECT_FALSE(settings->prefersStatusBarHidden());
-    QAbstractButton* back = nullptr;
-    for (QAbstractButton* candidate : settings->findChildren<QAbstractButton*>()) {
-        if (candidate->accessibleName() == "Back") {
-            back = candidate;
-        }
+    saveScreenshotIfAsked(stack, "settings");
+    EXPECT_EQ(settings->pixelLabel->text(), "20x20");
+    EXPECT_FALSE(UserDefaults::standard().hasValue("stepper")) << "showing stores nothing";
+    const struct {
+        bool up;
+        const char* shown;
+        int64_t position;
+    } steps[] = {{true, "24x24", 1}, {true, "28x28", 2}, {false, "24x24", 1}, {false, "20x20", 0}};
+    for (const auto& step : steps) {
+        click(step.up ? settings->stepperL->incrementButton()
+                      : settings->stepperL->decrementButton());
+        EXPECT_EQ(settings->pixelLabel->text(), step.shown);
+        EXPECT_EQ(UserDefaults::standard().integerForKey("stepper"), step.position);
+        EXPECT_EQ(SettingsManager::gridWidth, 20 + 4 * step.position);
     }
-    ASSERT_NE(back, nullptr);
-    QTest::mouseClick(back, Qt::LeftButton);
-    processEvents();
-    EXPECT_EQ(stack.topViewController(), home);
+    click(settings->stepperL->incrementButton());
+    for (const int64_t stored : {int64_t{1}, int64_t{7}, int64_t{-3}}) {
+        SCOPED_TRACE(stored);
+        if (stored != 1) {  // 1 is what the stepper stored
+            UserDefaults::standard().setInteger(stored, "stepper");
+        }
+        click(buttonNamed(settings, "Back"));
+        settings = openSettings();
+        ASSERT_NE(settings, nullptr);
+        EXPECT_EQ(settings->pixelLabel->text(), stored == 1 ? "24x24" : "28x28");
+        EXPECT_EQ(settings->stepperL->value(), stored == 1 ? 1 : 2);
+        EXPECT_EQ(settings->stepperL->incrementButton()->isEnabled(), stored == 1);
+    }
 }
 
-TEST(ShellScreensTest, EveryControlSaysWhatItDoes) {
-    ScopedDataDir dir;
-    std::vector<std::unique_ptr<PlatformViewController>> screens;
-    screens.emplace_back(new ViewController);
-    screens.emplace_back(new SettingsViewController);
-    screens.emplace_back(new ResultViewController);
-    for (const auto& screen : screens) {
-        screen->resize(390, 844);
-        screen->loadViewIfNeeded();
+TEST_F(HomeFixture, TheSettingsLinkRowsOpenValidDistinctAddresses) {
+    SettingsViewController* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    std::vector<QUrl> opened;
+    settings->setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    for (int row = 0; row < SettingsViewController::kLinkCount; ++row) {
+        click(settings->findChild<QCommandLinkButton*>(QStringLiteral("linkRow%1").arg(row)));
+        ASSERT_EQ(opened.size(), size_t(row + 1));
+        const QUrl url(opened.back().toString(), QUrl::StrictMode);
+        EXPECT_TRUE(url.isValid() && url.scheme() == "https" && !url.host().isEmpty()) << row;
+        EXPECT_EQ(std::count(opened.begin(), opened.end(), opened.back()), 1) << row;
+    }
+    for (const auto& [section, row] : {std::pair{0, 0}, {1, 7}, {1, -1}, {2, 0}}) {
+        settings->didSelectRow(section, row);
+    }
+    EXPECT_EQ(opened.size(), 7u);
+}
+
+// Every control says what it does, for assistive technology and UI tests alike.
+TEST_F(HomeFixture, EveryScreenOpensFromHomeAndEveryControlSaysWhatItDoes) {
+    saveScreenshotIfAsked(stack, "home");
+    for (const QString& name : QStringList{"", "Gallery", "Settings", "New drawing"}) {
+        SCOPED_TRACE(name.toStdString());
+        QPointer<PlatformViewController> screen = name.isEmpty() ? home : press(name);
+        ASSERT_TRUE(screen);
+        EXPECT_EQ(screen->presentingViewController(), name.isEmpty() ? nullptr : home);
+        EXPECT_EQ(screen->geometry(), QRect(0, 0, 390, 844));
         EXPECT_FALSE(screen->accessibleName().isEmpty());
         for (QWidget* control : screen->findChildren<QWidget*>()) {
-            const bool pressable = qobject_cast<QAbstractButton*>(control) != nullptr;
-            if (!pressable && control->focusPolicy() == Qt::NoFocus) {
-                continue;
+            if (qobject_cast<QAbstractButton*>(control) || control->focusPolicy() != Qt::NoFocus) {
+                EXPECT_FALSE(control->accessibleName().isEmpty())
+                    << control->metaObject()->className() << " "
+                    << control->objectName().toStdString();
             }
-            EXPECT_FALSE(control->accessibleName().isEmpty())
-                << screen->metaObject()->className() << ": " << control->metaObject()->className()
-                << " " << control->objectName().toStdString();
+        }
+        if (name.isEmpty() || name == "Gallery") {
+            auto* background = qobject_cast<AssetImageView*>(screen->children().value(0));
+            EXPECT_TRUE(background && background->assetName() == "bg_main" &&
+                        background->geometry() == QRect(0, 0, 390, 844));
+        }
+        if (name == "Gallery" || name == "Settings") {
+            click(buttonNamed(screen, "Back"));
+            EXPECT_EQ(stack.topViewController(), home);
+            EXPECT_TRUE(screen.isNull());
         }
     }
 }
-
-#include "app_test.moc"
