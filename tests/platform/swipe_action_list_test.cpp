@@ -105,6 +105,11 @@ TEST_F(ListFixture, APartialSwipeRevealsBothActionsOutermostFirstAndEachRunsOnce
     EXPECT_EQ(list.swipedRow(), -1);
     EXPECT_EQ(row->swipeOffset(), 0);
     EXPECT_TRUE(selected.empty());
+
+    // A full swipe with the mouse performs the destructive action without showing it.
+    mouseDrag(on(0, 385), on(0, 10));
+    EXPECT_EQ(performed, (Strings{"Duplicate B", "Delete A"}));
+    EXPECT_EQ(list.swipedRow(), -1);
 }
 
 TEST_F(ListFixture, AShortSwipeSnapsBackAndATapWhileOpenOnlyCloses) {
