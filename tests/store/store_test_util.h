@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QString>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
 #include <QVariantList>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/color.h"
+#include "store/core_data_manager.h"
 #include "store/drawing.h"
+#include "store/managed_object_context.h"
+#include "store/persistent_container.h"
 #include "store/thumbnail.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
@@ -30,34 +37,78 @@ private:
     std::unique_ptr<StoreTestDelegate> delegate_ = std::make_unique<StoreTestDelegate>();
 };
 
-// Reads and changes the store file through a connection of its own, as another program
-// would.
-class RawStore {
-public:
-    explicit RawStore(const QString& path);
-    ~RawStore();
-    // The first column of every row; fails the test on an error.
-    QVariantList column(const QString& sql);
-    int count(const QString& table) {
-        return column("SELECT count(*) FROM " + table).value(0).toInt();
+// The first column of every row of a statement run on the store file through a connection
+// of its own, as another program would; values are bound to the placeholders.
+inline QVariantList raw(const QString& path, const QString& sql, const QVariantList& values = {}) {
+    QVariantList out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery query(db);
+        EXPECT_TRUE(query.prepare(sql)) << sql.toStdString();
+        for (int i = 0; i < values.size(); ++i) {
+            query.bindValue(i, values[i]);
+        }
+        EXPECT_TRUE(query.exec()) << sql.toStdString() << ": "
+                                  << query.lastError().text().toStdString();
+        while (query.next()) {
+            out << query.value(0);
+        }
     }
-    void exec(const QString& sql, const QVariantList& values = {});
-
-private:
-    QString name_;
-};
+    QSqlDatabase::removeDatabase("raw");
+    return out;
+}
 
 // Colours that differ from cell to cell, in both colour spaces.
-std::vector<Color> sampleColors(int64_t width, int64_t height, double shift = 0.0);
+inline std::vector<Color> sampleColors(int64_t side, double shift = 0.0) {
+    std::vector<Color> colors;
+    for (int64_t i = 0; i < side * side; ++i) {
+        const double t = static_cast<double>(i) / static_cast<double>(side * side);
+        colors.push_back(i % 5 == 0 ? Color::withWhite(t / 3.0 + shift / 2.0)
+                                    : Color::withRGB(t, 1.0 - t, shift, 0.5 + t / 2.0));
+    }
+    return colors;
+}
 
-// A saved drawing with its thumbnail, made the way the editor makes one.
-Drawing* saveNewDrawing(const QString& title, const std::vector<Color>& colors, int64_t side = 20);
+// Gives the drawing a new thumbnail and saves it as the editor does; a drawing made here when
+// none is given.
+inline Drawing* saveDrawing(const QString& title, const std::vector<Color>& colors,
+                            Drawing* drawing = nullptr) {
+    const auto side = static_cast<int64_t>(std::sqrt(static_cast<double>(colors.size())));
+    if (drawing == nullptr) {
+        drawing = Drawing::create(colors, side, side);
+    }
+    drawing->setColorArray(colors);
+    Thumbnail* thumbnail = Thumbnail::create(title, "1 May 2024 at 10:00", title.toUtf8() + "-png");
+    Thumbnail* previous = drawing->thumbnail();
+    drawing->setThumbnail(thumbnail);
+    thumbnail->setDrawing(drawing);
+    CoreDataManager::saveDrawing(drawing, previous);
+    return drawing;
+}
 
-// Gives a stored drawing new colours and a new thumbnail, and saves it as the editor does.
-Thumbnail* resaveDrawing(Drawing* drawing, const QString& title, const std::vector<Color>& colors);
-
-std::vector<QString> titles(const std::vector<Thumbnail*>& thumbnails);
+inline std::vector<QString> titles() {
+    const auto thumbnails = CoreDataManager::loadThumbnails();
+    EXPECT_TRUE(thumbnails.has_value());
+    std::vector<QString> out;
+    for (const Thumbnail* thumbnail : thumbnails.value_or(std::vector<Thumbnail*>{})) {
+        out.push_back(thumbnail->fileName());
+    }
+    return out;
+}
 
 // Checks that output is exactly one failure line per message, in order: the message, a
 // description, ", " and the details dictionary in braces.
-void expectFailureLines(const std::string& output, const std::vector<QString>& messages);
+inline void expectFailureLines(const std::string& output, const std::vector<QString>& messages) {
+    QStringList lines = QString::fromStdString(output).split('\n');
+    ASSERT_EQ(lines.takeLast(), QString()) << "output must end with a line break: " << output;
+    ASSERT_EQ(static_cast<size_t>(lines.size()), messages.size()) << output;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const QString& line = lines[static_cast<qsizetype>(i)];
+        SCOPED_TRACE(line.toStdString());
+        ASSERT_TRUE(line.startsWith(messages[i]));
+        EXPECT_GT(line.indexOf(", {", messages[i].size()), messages[i].size()) << "no description";
+        EXPECT_TRUE(line.endsWith('}'));
+    }
+}
