@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
@@ -9,12 +8,12 @@
 
 #include "color/color_picker_view_controller.h"
 #include "color/hsb.h"
-#include "color_test_support.h"
 #include "platform/app_window.h"
 #include "platform/presentation_controller.h"
 #include "platform/screen_stack.h"
 #include "platform/sheet_style.h"
 #include "platform/storyboard.h"
+#include "screenshot.h"
 #include "store/core_data_manager.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
@@ -27,11 +26,8 @@ class LowerTwoThirds : public PresentationController {
 public:
     using PresentationController::PresentationController;
     QRectF frameOfPresentedViewInContainerView() const override {
-        const QWidget* container = containerView();
-        if (!container) {
-            return {};
-        }
-        return QRectF(0, container->height() / 3.0, container->width(), container->height());
+        const QWidget* box = containerView();
+        return box ? QRectF(0, box->height() / 3.0, box->width(), box->height()) : QRectF();
     }
 };
 
@@ -41,24 +37,11 @@ class PresentingScreen : public PlatformViewController,
                          public TransitioningDelegate {
 public:
     void colorChosen(const Color& color) override { chosen.push_back(color); }
-
     std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
         PlatformViewController* presented, PlatformViewController* presenting,
         PlatformViewController*) override {
         return std::make_unique<LowerTwoThirds>(presented, presenting);
     }
-
-    ColorPickerViewController* presentPicker(const Color& initial) {
-        auto* picker = new ColorPickerViewController;
-        picker->setModalPresentationStyle(ModalPresentationStyle::custom);
-        picker->setColorChoiceDelegate(this);
-        picker->setTransitioningDelegate(this);
-        picker->setInitialColor(initial);
-        present(picker, true);
-        processEvents();
-        return picker;
-    }
-
     std::vector<Color> chosen;
 
 protected:
@@ -69,34 +52,50 @@ std::vector<Color> storedHistory() {
     return CoreDataManager::loadColorHistory().value_or(std::vector<Color>{});
 }
 
-// A window with the stand-in editor and a fresh store whose history is, newest first, the
-// colours given.
-struct PickerFixture : testing::Test {
+void touch(QWidget* view, QPoint at) {
+    static QPointingDevice* device = QTest::createTouchDevice();
+    QTest::touchEvent(view, device).press(0, at, view);
+    QTest::touchEvent(view, device).release(0, at, view);
+}
+
+// A window with the stand-in editor and a fresh store.
+struct PickerTest : testing::Test {
+    void SetUp() override {
+        window->screenStack()->setRootViewController(editor);
+        window->show();
+        processEvents();
+    }
+    void TearDown() override {
+        window.reset();
+        processEvents();
+    }
+
+    // Stores the colours given, newest first.
     void seed(const std::vector<Color>& newestFirst) {
         for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
             CoreDataManager::saveColor(*it);
         }
-        ASSERT_EQ(storedHistory(), newestFirst);
     }
-
     ColorPickerViewController* open(const Color& initial = Color::systemCyan()) {
-        if (!window) {
-            window = std::make_unique<AppWindow>(ScreenMetrics::main());
-            editor = new PresentingScreen;
-            window->screenStack()->setRootViewController(editor);
-            window->show();
-            processEvents();
-        }
-        return editor->presentPicker(initial);
+        auto* picker = new ColorPickerViewController;
+        picker->setModalPresentationStyle(ModalPresentationStyle::custom);
+        picker->setColorChoiceDelegate(editor);
+        picker->setTransitioningDelegate(editor);
+        picker->setInitialColor(initial);
+        editor->present(picker, true);
+        processEvents();
+        return picker;
     }
-
-    static void tapCell(ColorPickerViewController* picker, int item) {
+    static QPoint cellCentre(ColorPickerViewController* picker, int item) {
         QListView* list = picker->collectionView();
         const QRect cell = list->visualRect(list->model()->index(item, 0));
-        ASSERT_TRUE(list->viewport()->rect().contains(cell)) << item;
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+        EXPECT_TRUE(list->viewport()->rect().contains(cell)) << item;
+        return cell.center();
     }
-
+    static void tapCell(ColorPickerViewController* picker, int item) {
+        QTest::mouseClick(picker->collectionView()->viewport(), Qt::LeftButton, {},
+                          cellCentre(picker, item));
+    }
     static std::vector<Color> cellColors(const ColorPickerViewController* picker) {
         std::vector<Color> colors;
         for (int i = 0; i < picker->numberOfItemsInSection(0); ++i) {
@@ -105,19 +104,14 @@ struct PickerFixture : testing::Test {
         return colors;
     }
 
-    void TearDown() override {
-        window.reset();
-        processEvents();
-    }
-
     ScopedDataDir dataDir;
     StoreTestDelegate store;
-    std::unique_ptr<AppWindow> window;
-    PresentingScreen* editor = nullptr;
+    std::unique_ptr<AppWindow> window = std::make_unique<AppWindow>(ScreenMetrics::main());
+    PresentingScreen* editor = new PresentingScreen;
 };
 }  // namespace
 
-TEST_F(PickerFixture, ThirtyOneCellsShowTheNewestColoursThenGrey) {
+TEST_F(PickerTest, ThirtyOneCellsShowTheNewestColoursThenGreyAndPickingMakesOneNewest) {
     std::vector<Color> many{Color::red(), kGreen, Color::blue()};
     seed(many);
     ColorPickerViewController* picker = open();
@@ -136,21 +130,7 @@ TEST_F(PickerFixture, ThirtyOneCellsShowTheNewestColoursThenGrey) {
     EXPECT_TRUE(editor->chosen.empty());
     EXPECT_EQ(storedHistory(), many);
 
-    // A longer history shows only its 31 newest, all live.
-    picker->dismiss(false);
-    for (int i = 0; i < 40; ++i) {
-        many.insert(many.begin(), HSB{i / 40.0, 1, 0.8}.toColor());
-        CoreDataManager::saveColor(many.front());
-    }
-    picker = open();
-    EXPECT_EQ(cellColors(picker), std::vector<Color>(many.begin(), many.begin() + 31));
-    tapCell(picker, 30);
-    EXPECT_EQ(editor->chosen, std::vector<Color>{many[30]});
-}
-
-TEST_F(PickerFixture, PickingAHistoryColourMakesItNewestButKeepsTheOpenList) {
-    seed({Color::red(), kGreen, Color::blue()});
-    ColorPickerViewController* picker = open();
+    // A picked colour is shown, handed back and stored newest; the open list stays as it was.
     tapCell(picker, 1);
     EXPECT_EQ(editor->chosen, std::vector<Color>{kGreen});
     EXPECT_EQ(storedHistory(), (std::vector<Color>{kGreen, Color::red(), Color::blue()}));
@@ -159,142 +139,116 @@ TEST_F(PickerFixture, PickingAHistoryColourMakesItNewestButKeepsTheOpenList) {
               picker->colorPicker()->pointForHueAndSaturation(1.0 / 3, 1));
     EXPECT_EQ(picker->brightnessView()->colorLayer().colors[1], kGreen);
     EXPECT_EQ(picker->brightnessView()->point()->x(), 350);
-    EXPECT_EQ(cellColors(picker)[0], Color::red());
-    EXPECT_EQ(cellColors(picker)[1], kGreen);
-
-    // Picking it again, by touch this time, still stores it once.
-    QListView* list = picker->collectionView();
-    const QPoint green = list->visualRect(list->model()->index(1, 0)).center();
-    QTest::touchEvent(list->viewport(), testTouchDevice()).press(0, green, list->viewport());
-    QTest::touchEvent(list->viewport(), testTouchDevice()).release(0, green, list->viewport());
-    EXPECT_EQ(editor->chosen.size(), 2u);
-    // Done hands back the picked colour, stored once.
+    EXPECT_EQ(cellColors(picker), expected);
+    // Picking it again, by touch this time, and Done: handed back each time, stored once.
+    touch(picker->collectionView()->viewport(), cellCentre(picker, 1));
     picker->donePressed();
     processEvents();
     EXPECT_EQ(editor->chosen, std::vector<Color>(3, kGreen));
-    EXPECT_EQ(storedHistory(), (std::vector<Color>{kGreen, Color::red(), Color::blue()}));
+    many = {kGreen, Color::red(), Color::blue()};
+    EXPECT_EQ(storedHistory(), many);
 
-    const std::vector<Color> reopened = cellColors(open());
-    EXPECT_EQ(std::vector<Color>(reopened.begin(), reopened.begin() + 4),
-              (std::vector<Color>{kGreen, Color::red(), Color::blue(), Color::gray()}));
+    // A longer history shows only its 31 newest, all live.
+    for (int i = 0; i < 40; ++i) {
+        many.insert(many.begin(), HSB{i / 40.0, 1, 0.8}.toColor());
+        CoreDataManager::saveColor(many.front());
+    }
+    picker = open();
+    EXPECT_EQ(cellColors(picker), std::vector<Color>(many.begin(), many.begin() + 31));
+    tapCell(picker, 30);
+    EXPECT_EQ(editor->chosen.back(), many[30]);
 }
 
-TEST_F(PickerFixture, DoneWithoutTouchingHandsBackTheOpeningColour) {
+TEST_F(PickerTest, DoneHandsBackTheColourShownAndRecordsItOnce) {
     seed({Color::red()});
+    // Untouched, the picker shows the opening colour and hands it back.
     QPointer<ColorPickerViewController> picker = open(Color::systemCyan());
     EXPECT_EQ(picker->currentColor(), Color::systemCyan());
     EXPECT_EQ(picker->colorPicker()->color(), Color::systemCyan());
     EXPECT_NEAR(picker->brightnessView()->point()->x(),
                 HSB::fromColor(Color::systemCyan())->brightness * 350, 1e-9);
-
     QTest::mouseClick(picker->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
     processEvents();
     EXPECT_EQ(editor->chosen, std::vector<Color>{Color::systemCyan()});
     EXPECT_EQ(storedHistory(), (std::vector<Color>{Color::systemCyan(), Color::red()}));
     EXPECT_TRUE(picker.isNull());
     EXPECT_EQ(window->screenStack()->topViewController(), editor);
-}
 
-TEST_F(PickerFixture, WheelTouchThenDoneStoresThatColourOnce) {
+    // The wheel chooses hue and saturation, the bar alone dims them.
+    picker = open(Color::red());
+    touch(picker->colorPicker(), {150, 100});
     const Color touched = Color::withRGB(1, 0.5, 0.5);
-    seed({Color::blue(), touched, Color::red()});
-    ColorPickerViewController* picker = open(Color::red());
-    ColorWheel* wheel = picker->colorPicker();
-    QTest::touchEvent(wheel, testTouchDevice()).press(0, QPoint(150, 100), wheel);
-    QTest::touchEvent(wheel, testTouchDevice()).release(0, QPoint(150, 100), wheel);
     EXPECT_EQ(picker->currentColor(), touched);
     EXPECT_EQ(picker->brightnessView()->colorLayer().colors[1], touched);
-
-    // Two quick presses close once and record once.
-    picker->donePressed();
-    picker->donePressed();
-    processEvents();
-    EXPECT_EQ(editor->chosen, std::vector<Color>{touched});
-    EXPECT_EQ(storedHistory(), (std::vector<Color>{touched, Color::blue(), Color::red()}));
-}
-
-TEST_F(PickerFixture, BrightnessBarAloneDimsTheWheelColour) {
-    ColorPickerViewController* picker = open(Color::red());
     BrightnessView* bar = picker->brightnessView();
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(175, 40));
     QTest::mouseMove(bar, QPoint(70, 40));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(70, 40));
-    EXPECT_EQ(picker->currentColor(), HSB({0, 1, 0.2}).toColor());
+    const Color dimmed = HSB({0, 0.5, 0.2}).toColor();
+    EXPECT_EQ(picker->currentColor(), dimmed);
     EXPECT_NEAR(picker->colorPicker()->brightnessLayer().fillColor.alpha(), 0.8, 1e-12);
-    EXPECT_EQ(bar->colorLayer().colors[1], Color::red());
+    EXPECT_EQ(bar->colorLayer().colors[1], touched);
+    // Two quick presses close once and record once.
+    picker->donePressed();
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(editor->chosen, (std::vector<Color>{Color::systemCyan(), dimmed}));
+    EXPECT_EQ(storedHistory(), (std::vector<Color>{dimmed, Color::systemCyan(), Color::red()}));
 
     // The choice delegate is weak: once it is gone Done still records.
-    struct Listener : QObject, ColorChoiceDelegate {
-        void colorChosen(const Color&) override {}
-    };
-    auto listener = std::make_unique<Listener>();
+    picker = open(Color::blue());
+    auto listener = std::make_unique<PresentingScreen>();
     picker->setColorChoiceDelegate(listener.get());
     listener.reset();
     EXPECT_EQ(picker->colorChoiceDelegate(), nullptr);
     picker->donePressed();
-    EXPECT_EQ(storedHistory(), std::vector<Color>{HSB({0, 1, 0.2}).toColor()});
+    EXPECT_EQ(storedHistory().front(), Color::blue());
 }
 
-TEST_F(PickerFixture, LayoutFitsTheVisibleUpperTwoThirds) {
-    ColorPickerViewController* picker = open();
+// What the user sees: the picker over the lower two thirds, every control in its visible part.
+TEST_F(PickerTest, ScreenshotShowsWheelBarAndHistory) {
+    seed({Color::red(), kGreen, Color::blue(), Color::withRGB(1, 0.8, 0), Color::white(),
+          Color::withRGB(0.5, 0.2, 0.7), Color::systemCyan(), Color::black()});
+    ColorPickerViewController* picker = open(Color::withRGB(0.9, 0.3, 0.45));
+    touch(picker->colorPicker(), {60, 60});
+    touch(picker->brightnessView(), {262, 20});
+    processEvents();
+    saveScreenshotIfAsked(*window, "color_picker");
     EXPECT_EQ(picker->geometry(), QRect(0, 281, 390, 844));
-    const int visibleBottom = 844 - 281;
     EXPECT_EQ(picker->colorPicker()->parentWidget(), picker->colorWheel());
     EXPECT_EQ(picker->colorPicker()->geometry(), QRect(0, 0, 200, 200));
     EXPECT_EQ(picker->brightnessView()->parentWidget(), picker->brightView());
     EXPECT_EQ(picker->brightnessView()->geometry(), QRect(0, 0, 350, 50));
-    EXPECT_EQ(picker->colorPicker()->colorDelegate(), picker);
-    EXPECT_EQ(picker->brightnessView()->delegate(), picker);
-
-    auto bounds = [picker](QWidget* w) { return QRect(w->mapTo(picker, QPoint()), w->size()); };
+    const auto bounds = [picker](QWidget* w) {
+        return QRect(w->mapTo(picker, QPoint()), w->size());
+    };
     auto* done = picker->findChild<QPushButton*>("doneButton");
     EXPECT_EQ(done->accessibleName(), "Done");
     EXPECT_GE(done->height(), 44);
     for (QWidget* w : {static_cast<QWidget*>(done), picker->colorWheel(), picker->brightView(),
                        static_cast<QWidget*>(picker->collectionView())}) {
-        EXPECT_TRUE(QRect(0, 0, 390, visibleBottom).contains(bounds(w)))
+        EXPECT_TRUE(QRect(0, 0, 390, 844 - 281).contains(bounds(w)))
             << w->objectName().toStdString();
     }
     // Room above the wheel for an enlarged indicator on its rim.
     EXPECT_GE(bounds(picker->colorWheel()).top() - bounds(done).bottom(), 18);
-    QListView* list = picker->collectionView();
-    for (int i = 0; i < 31; ++i) {
-        EXPECT_TRUE(
-            list->viewport()->rect().contains(list->visualRect(list->model()->index(i, 0))));
-    }
-    EXPECT_FALSE(list->viewport()->autoFillBackground());
-    EXPECT_EQ(list->palette().color(QPalette::Base).alpha(), 0);
-}
-
-TEST_F(PickerFixture, ScreenshotShowsWheelBarAndHistory) {
-    seed({Color::red(), kGreen, Color::blue(), Color::withRGB(1, 0.8, 0), Color::white(),
-          Color::withRGB(0.5, 0.2, 0.7), Color::systemCyan(), Color::black()});
-    ColorPickerViewController* picker = open(Color::withRGB(0.9, 0.3, 0.45));
-    ColorWheel* wheel = picker->colorPicker();
-    QTest::touchEvent(wheel, testTouchDevice()).press(0, QPoint(60, 60), wheel);
-    QTest::touchEvent(wheel, testTouchDevice()).release(0, QPoint(60, 60), wheel);
-    BrightnessView* bar = picker->brightnessView();
-    QTest::touchEvent(bar, testTouchDevice()).press(0, QPoint(262, 20), bar);
-    QTest::touchEvent(bar, testTouchDevice()).release(0, QPoint(262, 20), bar);
-    processEvents();
 
     const QImage shot = window->snapshot().convertToFormat(QImage::Format_ARGB32);
-    if (const QByteArray dir = qgetenv("TILEBLOOM_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        shot.save(QDir(QString::fromLocal8Bit(dir)).filePath("color_picker.png"));
-    }
     ASSERT_EQ(shot.size(), QSize(390, 844));
     auto in = [&](QWidget* w, QPoint p) { return shot.pixelColor(w->mapTo(window.get(), p)); };
     EXPECT_EQ(shot.pixelColor(10, 10), QColor(26, 26, 26));  // the editor above the sheet
     EXPECT_EQ(in(picker, QPoint(195, 8)), SheetStyle::card());
     // Wheel darkened by the bar's 262/350, indicator in the chosen colour, bar up to its hue.
-    EXPECT_NEAR(in(wheel, QPoint(190, 100)).red(), 255 * 262 / 350, 4);
-    EXPECT_NEAR(in(wheel, QPoint(60, 60)).blue(), picker->currentColor().toQColor().blue(), 2);
-    EXPECT_LT(in(bar, QPoint(2, 14)).value(), 12);
-    QListView* list = picker->collectionView();
-    EXPECT_EQ(in(list->viewport(), list->visualRect(list->model()->index(0, 0)).center()),
-              QColor(255, 0, 0));
-    EXPECT_EQ(in(list->viewport(), list->visualRect(list->model()->index(20, 0)).center()),
-              QColor(128, 128, 128));
+    EXPECT_NEAR(in(picker->colorPicker(), {190, 100}).red(), 255 * 262 / 350, 4);
+    EXPECT_NEAR(in(picker->colorPicker(), {60, 60}).blue(),
+                picker->currentColor().toQColor().blue(), 2);
+    EXPECT_LT(in(picker->brightnessView(), {2, 14}).value(), 12);
+    // All 31 cells are in sight: the stored colours, then grey.
+    QWidget* cells = picker->collectionView()->viewport();
+    EXPECT_EQ(in(cells, cellCentre(picker, 0)), QColor(255, 0, 0));
+    for (int i = 8; i < 31; ++i) {
+        EXPECT_EQ(in(cells, cellCentre(picker, i)), QColor(128, 128, 128)) << i;
+    }
 }
 
 TEST(ColorPickerRegistrationTest, StoryboardMakesThePickerUnderItsIdentifier) {
@@ -306,6 +260,4 @@ TEST(ColorPickerRegistrationTest, StoryboardMakesThePickerUnderItsIdentifier) {
     // Wheel and bar exist before the screen loads; the outlets only after.
     EXPECT_NE(picker->colorPicker(), nullptr);
     EXPECT_EQ(picker->collectionView(), nullptr);
-    EXPECT_TRUE(picker->prefersStatusBarHidden());
-    EXPECT_EQ(picker->supportedInterfaceOrientations(), InterfaceOrientationMask::portrait);
 }
