@@ -84,18 +84,16 @@ void expectRGB(const Color& color, double r, double g, double b) {
 }  // namespace
 
 TEST(HSBTest, EachSixthOfTheHueCircleTakesItsOwnBranchAndRoundTripsAndNoRGBFails) {
-    struct Case {
-        double hue, r, g, b;
-    };
-    for (const Case& c :
-         {Case{0.0, 1, 0, 0}, Case{0.1, 1, 0.6, 0}, Case{0.25, 0.5, 1, 0}, Case{0.4, 0, 1, 0.4},
-          Case{0.6, 0, 0.4, 1}, Case{0.75, 0.5, 0, 1}, Case{0.9, 1, 0, 0.6}, Case{1.0, 1, 0, 0}}) {
-        const Color::RGBA rgb = hsbToRGB(c.hue, 1, 1);
-        EXPECT_NEAR(rgb.red, c.r, 1e-12) << c.hue;
-        EXPECT_NEAR(rgb.green, c.g, 1e-12) << c.hue;
-        EXPECT_NEAR(rgb.blue, c.b, 1e-12) << c.hue;
+    const std::array<double, 4> branches[] = {{0.0, 1, 0, 0},   {0.1, 1, 0.6, 0}, {0.25, 0.5, 1, 0},
+                                              {0.4, 0, 1, 0.4}, {0.6, 0, 0.4, 1}, {0.75, 0.5, 0, 1},
+                                              {0.9, 1, 0, 0.6}, {1.0, 1, 0, 0}};
+    for (const auto& [hue, r, g, b] : branches) {
+        const Color::RGBA rgb = hsbToRGB(hue, 1, 1);
+        EXPECT_NEAR(rgb.red, r, 1e-12) << hue;
+        EXPECT_NEAR(rgb.green, g, 1e-12) << hue;
+        EXPECT_NEAR(rgb.blue, b, 1e-12) << hue;
         // Back again; a full turn reads as hue 0.
-        EXPECT_NEAR(rgbToHSB(rgb.red, rgb.green, rgb.blue).hue, c.hue == 1.0 ? 0 : c.hue, 1e-12);
+        EXPECT_NEAR(rgbToHSB(rgb.red, rgb.green, rgb.blue).hue, hue == 1.0 ? 0 : hue, 1e-12);
     }
     for (double hue = 0; hue < 1; hue += 1.0 / 24) {
         for (double s : {0.1, 1.0}) {
@@ -120,29 +118,26 @@ TEST(HSBTest, EachSixthOfTheHueCircleTakesItsOwnBranchAndRoundTripsAndNoRGBFails
 }
 
 TEST(ColorWheelTest, BitmapIsExactStraightAlphaBytesAtEveryScale) {
-    const struct {
-        double scale;
-        QPoint at;
-        Bytes bytes;
-    } samples[] = {{1, {100, 100}, {255, 255, 255, 255}},
-                   {1, {199, 100}, {255, 2, 2, 255}},
-                   {1, {100, 199}, {128, 255, 2, 255}},
-                   {1, {1, 100}, {2, 255, 255, 255}},
-                   {1, {100, 1}, {128, 2, 255, 255}},
-                   {1, {0, 100}, {0, 0, 0, 0}},
-                   {1, {0, 0}, {0, 0, 0, 0}},
-                   // The soft rim fades alpha without darkening the colour (not premultiplied).
-                   {1, {29, 30}, {0, 66, 255, 75}},
-                   {1, {199, 101}, {255, 4, 2, 253}},
-                   {2, {398, 200}, {255, 2, 2, 255}},
-                   {3, {300, 597}, {128, 255, 2, 255}}};
-    for (const auto& s : samples) {
-        SCOPED_TRACE(testing::Message() << s.scale << " at " << s.at.x() << ", " << s.at.y());
-        ScopedScale scale(s.scale);
+    const std::tuple<double, QPoint, Bytes> samples[] = {
+        {1, {100, 100}, {255, 255, 255, 255}},
+        {1, {199, 100}, {255, 2, 2, 255}},
+        {1, {100, 199}, {128, 255, 2, 255}},
+        {1, {1, 100}, {2, 255, 255, 255}},
+        {1, {100, 1}, {128, 2, 255, 255}},
+        {1, {0, 100}, {0, 0, 0, 0}},
+        {1, {0, 0}, {0, 0, 0, 0}},
+        // The soft rim fades alpha without darkening the colour (not premultiplied).
+        {1, {29, 30}, {0, 66, 255, 75}},
+        {1, {199, 101}, {255, 4, 2, 253}},
+        {2, {398, 200}, {255, 2, 2, 255}},
+        {3, {300, 597}, {128, 255, 2, 255}}};
+    for (const auto& [scale, at, bytes] : samples) {
+        SCOPED_TRACE(testing::Message() << scale << " at " << at.x() << ", " << at.y());
+        ScopedScale scoped(scale);
         ColorWheel wheel(QRectF(0, 0, 200, 200), Color::blue());
-        ASSERT_EQ(wheel.wheelLayer().contents.size(), QSize(200, 200) * s.scale);
+        ASSERT_EQ(wheel.wheelLayer().contents.size(), QSize(200, 200) * scale);
         EXPECT_EQ(wheel.wheelLayer().contents.format(), QImage::Format_RGBA8888);
-        EXPECT_EQ(bytesAt(wheel.wheelLayer().contents, s.at), s.bytes);
+        EXPECT_EQ(bytesAt(wheel.wheelLayer().contents, at), bytes);
         // Touches in points map into the scaled bitmap.
         wheel.touchesBegan({QPointF(100, 50)});
         const HSB hsb = *HSB::fromColor(*wheel.color());
@@ -159,27 +154,23 @@ TEST(ColorWheelTest, TouchSelectsTheBitmapsColourClampedToTheRimAndSnappedAtTheC
     Recorder told;
     ColorWheel* wheel = window.wheel(told);
     // Red at 3 o'clock, the hue growing clockwise; the saturation with the distance.
-    const struct {
-        QPoint at;
-        double hue, saturation;
-    } spots[] = {{{150, 100}, 0.0, 0.5},
-                 {{100, 150}, 0.25, 0.5},
-                 {{50, 100}, 0.5, 0.5},
-                 {{100, 50}, 0.75, 0.5},
-                 {{195, 100}, 0.0, 0.95}};
-    for (const auto& spot : spots) {
-        SCOPED_TRACE(testing::Message() << spot.at.x() << ", " << spot.at.y());
-        stroke(wheel, {spot.at});
-        EXPECT_NEAR(told.hue, spot.hue, 1e-12);
-        EXPECT_NEAR(told.saturation, spot.saturation, 1e-12);
-        EXPECT_EQ(*wheel->point(), QPointF(spot.at));
-    }
-    for (QPoint at : {QPoint(150, 60), QPoint(31, 120), QPoint(133, 177)}) {
-        told.order.clear();
+    const std::tuple<QPoint, double, double> spots[] = {{{150, 100}, 0.0, 0.5},
+                                                        {{100, 150}, 0.25, 0.5},
+                                                        {{50, 100}, 0.5, 0.5},
+                                                        {{100, 50}, 0.75, 0.5},
+                                                        {{195, 100}, 0.0, 0.95}};
+    for (const auto& [at, hue, saturation] : spots) {
+        SCOPED_TRACE(testing::Message() << at.x() << ", " << at.y());
         stroke(wheel, {at});
-        // Every phase tells the hue delegate, then the colour delegate.
-        EXPECT_EQ(told.order, "hchc");
-        EXPECT_EQ(told.colors.back(), *wheel->color());
+        EXPECT_NEAR(told.hue, hue, 1e-12);
+        EXPECT_NEAR(told.saturation, saturation, 1e-12);
+        EXPECT_EQ(*wheel->point(), QPointF(at));
+    }
+    // Every phase tells the hue delegate, then the colour delegate.
+    EXPECT_EQ(told.order.substr(told.order.size() - 4), "hchc");
+    EXPECT_EQ(told.colors.back(), *wheel->color());
+    for (QPoint at : {QPoint(150, 60), QPoint(31, 120), QPoint(133, 177)}) {
+        stroke(wheel, {at});
         const auto rgba = wheel->color()->getRGBA();
         const Bytes under = bytesAt(wheel->wheelLayer().contents, at);
         EXPECT_EQ((Bytes{int(rgba->red * 255), int(rgba->green * 255), int(rgba->blue * 255), 255}),
@@ -193,7 +184,6 @@ TEST(ColorWheelTest, TouchSelectsTheBitmapsColourClampedToTheRimAndSnappedAtTheC
     EXPECT_NEAR(wheel->point()->x(), 100 + 100 / std::sqrt(2.0), 1e-9);
     EXPECT_NEAR(told.hue, 0.125, 1e-9);
     EXPECT_LE(told.saturation, 1.0);
-    EXPECT_EQ(wheel->indicatorCoordinate(QPointF(100, 0)).point, QPointF(100, 0));
 
     stroke(wheel, {{105, 105}});  // 7.07 points from the centre
     EXPECT_EQ(*wheel->point(), QPointF(100, 100));
@@ -203,31 +193,14 @@ TEST(ColorWheelTest, TouchSelectsTheBitmapsColourClampedToTheRimAndSnappedAtTheC
     wheel->setViewBrightness(0.4);
     stroke(wheel, {{98, 103}});
     EXPECT_EQ(*wheel->color(), Color::withRGB(0.4, 0.4, 0.4));
-}
 
-TEST(ColorWheelTest, IndicatorGrowsWhileAFingerOrTheMouseIsDown) {
-    Window window;
-    Recorder told;
-    ColorWheel* wheel = window.wheel(told);
+    // The indicator grows while a finger is down; a cancelled touch selects nothing and leaves
+    // no enlarged indicator behind.
     static QPointingDevice* device = QTest::createTouchDevice();
     const auto radius = [wheel] { return wheel->indicatorLayer().path.boundingRect().width() / 2; };
     EXPECT_EQ(radius(), 12);
-    QTest::touchEvent(wheel, device).press(0, {150, 100}, wheel);
-    EXPECT_EQ(radius(), 18);
-    QTest::touchEvent(wheel, device).release(0, {150, 100}, wheel);
-    EXPECT_EQ(radius(), 12);
-
-    told.order.clear();
-    QTest::mousePress(wheel, Qt::LeftButton, {}, QPoint(100, 50));
-    EXPECT_EQ(radius(), 18);
-    QTest::mouseMove(wheel, QPoint(50, 100));
-    EXPECT_NEAR(told.hue, 0.5, 1e-12);
-    QTest::mouseRelease(wheel, Qt::LeftButton, {}, QPoint(50, 100));
-    EXPECT_EQ(radius(), 12);
-    EXPECT_EQ(told.order, "hchchc");
-
-    // A cancelled touch selects nothing and leaves no enlarged indicator behind.
     QTest::touchEvent(wheel, device).press(0, {150, 150}, wheel);
+    EXPECT_EQ(radius(), 18);
     told.order.clear();
     QTouchEvent cancel(QEvent::TouchCancel, device);
     QCoreApplication::sendEvent(wheel, &cancel);
@@ -239,31 +212,23 @@ TEST(ColorWheelTest, ColourAndBrightnessFromOutside) {
     Window window;
     Recorder told;
     ColorWheel* wheel = window.wheel(told);
-    wheel->setViewColor(Color::red());
-    EXPECT_EQ(*wheel->point(), QPointF(200, 100));  // on its spot, no offset
-    EXPECT_EQ(wheel->brightnessLayer().fillColor.alpha(), 0);
-    wheel->setViewColor(Color::black());
-    EXPECT_EQ(wheel->brightnessLayer().fillColor, Color::withWhite(0, 1));
-    EXPECT_EQ(told.order, "");
-
-    // A colour set from outside lands where touching selects it again.
+    // A colour set from outside lands where touching selects it again, and tells nobody.
     wheel->setViewColor(HSB{0.6, 0.8, 0.9}.toColor());
     const auto spot = wheel->hueAndSaturation(*wheel->point());
     EXPECT_NEAR(spot.hue, 0.6, 1e-9);
     EXPECT_NEAR(spot.saturation, 0.8, 1e-9);
     EXPECT_NEAR(wheel->brightnessLayer().fillColor.alpha(), 0.1, 1e-12);
+    EXPECT_EQ(told.order, "");
 
+    // A brightness keeps hue and saturation, even through dim steps, and is told.
     wheel->setViewColor(Color::red());
     wheel->setViewBrightness(0.5);
-    EXPECT_EQ(*wheel->color(), Color::withRGB(0.5, 0, 0));
-    EXPECT_EQ(wheel->brightnessLayer().fillColor.alpha(), 0.5);
-    EXPECT_EQ(told.order, "c");
     EXPECT_EQ(told.colors, std::vector<Color>{Color::withRGB(0.5, 0, 0)});
     EXPECT_EQ(wheel->indicatorLayer().fillColor, Color::withRGB(0.5, 0, 0));
-    // Hue and saturation survive dim steps; a touch afterwards keeps the brightness.
     wheel->setViewBrightness(0.01);
     wheel->setViewBrightness(1.0);
     EXPECT_EQ(*wheel->color(), Color::withRGB(1, 0, 0));
+    // A touch afterwards keeps the brightness.
     wheel->setViewBrightness(0.5);
     stroke(wheel, {{100, 150}});
     expectRGB(*wheel->color(), 0.375, 0.5, 0.25);
@@ -274,6 +239,15 @@ TEST(ColorWheelTest, ColourAndBrightnessFromOutside) {
     EXPECT_EQ(wheel->brightnessLayer().fillColor.alpha(), 1);
     EXPECT_EQ(captureStdout([&] { wheel->setViewBrightness(0.5); }), kNotConvertible);
     EXPECT_EQ(told.colors.back(), Color::withRGB(0.5, 0.5, 0.5));
+
+    // Both delegates are held weakly: once gone they read as absent, and touches go on.
+    auto gone = std::make_unique<Recorder>();
+    wheel->setDelegate(gone.get());
+    wheel->setColorDelegate(gone.get());
+    gone.reset();
+    EXPECT_EQ(wheel->delegate(), nullptr);
+    EXPECT_EQ(wheel->colorDelegate(), nullptr);
+    stroke(wheel, {{150, 100}});
 }
 
 TEST(BrightnessViewTest, TouchReportsXOverWidthWithinOneUnitOfTheEnds) {
@@ -287,24 +261,21 @@ TEST(BrightnessViewTest, TouchReportsXOverWidthWithinOneUnitOfTheEnds) {
     EXPECT_EQ(indicator(), QRectF(137, 0, 6, 28));
     EXPECT_EQ(*bar->point(), QPointF(140, 25));
 
-    const struct {
-        std::vector<QPoint> stroke;
-        std::vector<double> told;
-        double x;
-    } strokes[] = {{{{175, 0}}, {0.5}, 175},
-                   {{{175, 49}}, {0.5}, 175},
-                   {{{0, 10}}, {1.0 / 350}, 1},
-                   // Fingers that slide off either end, or off the top or bottom, stay on the bar.
-                   {{{35, 10}, {-40, -15}}, {0.1, 1.0 / 350}, 1},
-                   {{{105, 40}, {350, 10}}, {0.3, 349.0 / 350}, 349},
-                   {{{349, 40}, {440, 90}}, {349.0 / 350, 349.0 / 350}, 349}};
-    for (const auto& s : strokes) {
-        SCOPED_TRACE(testing::Message() << s.stroke.back().x() << ", " << s.stroke.back().y());
+    // Fingers that slide off either end, or off the top or bottom, stay on the bar.
+    const std::tuple<std::vector<QPoint>, std::vector<double>, double> strokes[] = {
+        {{{175, 0}}, {0.5}, 175},
+        {{{175, 49}}, {0.5}, 175},
+        {{{0, 10}}, {1.0 / 350}, 1},
+        {{{35, 10}, {-40, -15}}, {0.1, 1.0 / 350}, 1},
+        {{{105, 40}, {350, 10}}, {0.3, 349.0 / 350}, 349},
+        {{{349, 40}, {440, 90}}, {349.0 / 350, 349.0 / 350}, 349}};
+    for (const auto& [points, brightnesses, x] : strokes) {
+        SCOPED_TRACE(testing::Message() << points.back().x() << ", " << points.back().y());
         told.brightnesses.clear();
-        stroke(bar, s.stroke);
-        EXPECT_EQ(told.brightnesses, s.told);
-        EXPECT_EQ(*bar->point(), QPointF(s.x, 25));
-        EXPECT_EQ(indicator(), QRectF(s.x - 3, 0, 6, 28));
+        stroke(bar, points);
+        EXPECT_EQ(told.brightnesses, brightnesses);
+        EXPECT_EQ(*bar->point(), QPointF(x, 25));
+        EXPECT_EQ(indicator(), QRectF(x - 3, 0, 6, 28));
     }
     // The mouse is one finger; moving without the button down does nothing.
     told.brightnesses.clear();
@@ -319,9 +290,15 @@ TEST(BrightnessViewTest, TouchReportsXOverWidthWithinOneUnitOfTheEnds) {
     EXPECT_EQ(bar->colorLayer().colors[1], Color::withRGB(1, 0, 0));
     EXPECT_EQ(indicator(), QRectF(207, 0, 6, 28));
     EXPECT_EQ(bar->pointForColor(Color::red()), QPointF(350, 25));
-    EXPECT_EQ(bar->pointForColor(Color::black()), QPointF(0, 25));
     bar->setPoint(bar->pointForColor(Color::red()));
     EXPECT_EQ(indicator(), QRectF(347, 0, 6, 28));
+
+    // The delegate is held weakly.
+    auto gone = std::make_unique<Recorder>();
+    bar->setDelegate(gone.get());
+    gone.reset();
+    EXPECT_EQ(bar->delegate(), nullptr);
+    stroke(bar, {{70, 5}});
 }
 
 TEST(BrightnessViewTest, ColourWithoutRGBFormPrintsAndFallsBackToBlackToWhite) {
@@ -337,25 +314,4 @@ TEST(BrightnessViewTest, ColourWithoutRGBFormPrintsAndFallsBackToBlackToWhite) {
     EXPECT_EQ(captureStdout([&] { bar->setViewColor(Color::withoutRGB()); }), kNotConvertible);
     EXPECT_EQ(bar->colorLayer().colors[1], Color::withRGB(1, 1, 1));
     EXPECT_EQ(captureStdout([&] { bar->pointForColor(Color::withoutRGB()); }), kNotConvertible);
-}
-
-TEST(ColorViewsTest, DelegatesAreHeldWeakly) {
-    ColorWheel wheel(QRectF(0, 0, 200, 200), Color::blue());
-    BrightnessView bar(QRectF(0, 0, 350, 50), Color::blue());
-    auto told = std::make_unique<Recorder>();
-    wheel.setDelegate(told.get());
-    wheel.setColorDelegate(told.get());
-    bar.setDelegate(told.get());
-    wheel.touchesBegan({QPointF(150, 100)});
-    bar.touchesBegan({QPointF(70, 5)});
-    EXPECT_EQ(told->order, "hcb");
-    told.reset();
-    EXPECT_EQ(wheel.delegate(), nullptr);
-    EXPECT_EQ(wheel.colorDelegate(), nullptr);
-    EXPECT_EQ(bar.delegate(), nullptr);
-    // Touches and brightness changes go on without them.
-    wheel.touchesEnded({QPointF(160, 100)});
-    wheel.setViewBrightness(0.3);
-    bar.touchesBegan({QPointF(140, 5)});
-    EXPECT_EQ(bar.point()->x(), 140);
 }

@@ -17,25 +17,18 @@ namespace {
 // still grow to hundreds of drawings, and the run stays linear in the number of kills.
 constexpr int killsPerRound = 20;
 
-// What the killed processes said about each drawing.
+// What the killed processes said: for each drawing id the seeds of the saves started, in
+// order, and how many of them had committed when the last commit was reported.
 struct Reports {
-    std::map<QString, uint64_t> committed;  // drawing id -> seed of its last committed save
-    std::map<QString, std::vector<uint64_t>> tried;  // seeds of the saves started, in order
+    std::map<QString, std::vector<uint64_t>> tried;
+    std::map<QString, size_t> committed;
 
-    // The seeds the stored drawing may show: the last committed one, or one of a save started
-    // after it whose commit went through just before the kill.
+    // The stored drawing may show its last committed save, or a later one whose commit went
+    // through just before the kill.
     bool allows(const QString& id, uint64_t seed) const {
-        const auto found = tried.find(id);
-        if (found == tried.end()) {
-            return false;
-        }
-        const std::vector<uint64_t>& seeds = found->second;
-        auto from = seeds.begin();
-        if (const auto last = committed.find(id); last != committed.end()) {
-            const auto at = std::find(seeds.rbegin(), seeds.rend(), last->second);
-            from = at == seeds.rend() ? from : at.base() - 1;
-        }
-        return std::find(from, seeds.end(), seed) != seeds.end();
+        const std::vector<uint64_t>& seeds = tried.at(id);
+        const size_t from = committed.count(id) ? committed.at(id) - 1 : 0;
+        return std::find(seeds.begin() + std::ptrdiff_t(from), seeds.end(), seed) != seeds.end();
     }
 
     void read(const QByteArray& output) {
@@ -44,11 +37,11 @@ struct Reports {
             if (words.size() != 3) {
                 continue;  // a line cut by the kill
             }
-            const QString id = QString::fromLatin1(words[1]);
+            std::vector<uint64_t>& seeds = tried[QString::fromLatin1(words[1])];
             if (words[0] == "saving") {
-                tried[id].push_back(words[2].toULongLong());
-            } else if (words[0] == "committed") {
-                committed[id] = words[2].toULongLong();
+                seeds.push_back(words[2].toULongLong());
+            } else if (words[0] == "committed") {  // the drawing's last save started
+                committed[QString::fromLatin1(words[1])] = seeds.size();
             }
         }
     }
@@ -99,7 +92,7 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
             const QString id = drawing->id().toString(QUuid::WithoutBraces);
             EXPECT_TRUE(stored.insert(id).second) << "two thumbnails for " << id.toStdString();
             const uint64_t seed = thumbnail->fileName().section(' ', 1).toULongLong();
-            ASSERT_TRUE(reports.allows(id, seed))
+            ASSERT_TRUE(reports.tried.count(id) && reports.allows(id, seed))
                 << id.toStdString() << " holds neither its last committed save nor a later one";
             // The thumbnail and the colours come from the same save.
             EXPECT_EQ(thumbnail->fileName(), save_loop::titleFor(seed));

@@ -18,11 +18,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-void setPragma(StoreTestDelegate& app, const QString& pragma) {
-    QSqlQuery query(app.persistentContainer()->database());
-    ASSERT_TRUE(query.exec("PRAGMA " + pragma));
-}
-
 // Every entry of the folder, links not followed, with a digest of what it holds.
 QStringList contents(const QString& folder) {
     QStringList out;
@@ -145,7 +140,8 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
                 continue;  // this file system cannot make a file immutable
             }
         } else {
-            setPragma(app(), "query_only = ON");
+            ASSERT_TRUE(
+                QSqlQuery(app().persistentContainer()->database()).exec("PRAGMA query_only = ON"));
         }
         std::string out = captureStdout([] {
             EXPECT_EQ(titles(), std::vector<QString>{"stored"});
@@ -172,7 +168,7 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
         }
     }
     // Once the store takes writes again, the next save writes everything that waited.
-    setPragma(app(), "query_only = OFF");
+    ASSERT_TRUE(QSqlQuery(app().persistentContainer()->database()).exec("PRAGMA query_only = OFF"));
     const Color green = Color::withRGB(0.0, 1.0, 0.0);
     EXPECT_EQ(captureStdout([&] { CoreDataManager::saveColor(green); }), "");
     restart();

@@ -5,18 +5,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
-#include <QVariantList>
 #include <cmath>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "platform/color.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
 #include "store/managed_object_context.h"
-#include "store/persistent_container.h"
 #include "store/thumbnail.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
