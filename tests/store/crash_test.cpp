@@ -105,6 +105,11 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
             EXPECT_EQ(stored.count(id), 1u) << "committed drawing " << id.toStdString() << " lost";
         }
         QSqlQuery check(app().persistentContainer()->database());
+        // The log and the sync level that keep a committed save through a crash or power loss.
+        ASSERT_TRUE(check.exec("PRAGMA journal_mode") && check.next());
+        EXPECT_EQ(check.value(0).toString(), "wal");
+        ASSERT_TRUE(check.exec("PRAGMA synchronous") && check.next());
+        EXPECT_EQ(check.value(0).toInt(), 2);  // FULL
         ASSERT_TRUE(check.exec("PRAGMA integrity_check") && check.next());
         EXPECT_EQ(check.value(0).toString(), "ok");
         ASSERT_TRUE(check.exec("SELECT count(*) FROM Drawing") && check.next());
