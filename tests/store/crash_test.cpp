@@ -104,16 +104,12 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
         for (const auto& [id, seed] : reports.committed) {
             EXPECT_EQ(stored.count(id), 1u) << "committed drawing " << id.toStdString() << " lost";
         }
-        QSqlQuery check(app().persistentContainer()->database());
         // The log and the sync level that keep a committed save through a crash or power loss.
-        ASSERT_TRUE(check.exec("PRAGMA journal_mode") && check.next());
-        EXPECT_EQ(check.value(0).toString(), "wal");
-        ASSERT_TRUE(check.exec("PRAGMA synchronous") && check.next());
-        EXPECT_EQ(check.value(0).toInt(), 2);  // FULL
-        ASSERT_TRUE(check.exec("PRAGMA integrity_check") && check.next());
-        EXPECT_EQ(check.value(0).toString(), "ok");
-        ASSERT_TRUE(check.exec("SELECT count(*) FROM Drawing") && check.next());
-        EXPECT_EQ(check.value(0).toUInt(), stored.size()) << "a drawing without its thumbnail";
+        EXPECT_EQ(sql("PRAGMA journal_mode"), QVariantList{"wal"});
+        EXPECT_EQ(sql("PRAGMA synchronous"), QVariantList{2});  // FULL
+        EXPECT_EQ(sql("PRAGMA integrity_check"), QVariantList{"ok"});
+        EXPECT_EQ(sql("SELECT count(*) FROM Drawing"), QVariantList{qlonglong(stored.size())})
+            << "a drawing without its thumbnail";
     }
     committed += reports.committed.size();
     EXPECT_GT(committed, 0u) << "no save ever committed";

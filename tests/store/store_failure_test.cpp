@@ -1,6 +1,5 @@
 // Store faults: the app goes on, prints each operation's line, and never overwrites or deletes
 // the user's file.
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -18,16 +17,10 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// Every entry of the folder, links not followed, with a digest of what it holds.
-QStringList contents(const QString& folder) {
-    QStringList out;
-    for (const QFileInfo& entry : QDir(folder).entryInfoList(
-             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden)) {
-        const QByteArray bytes = file_faults::bytesOf(entry.filePath());
-        out << entry.fileName() + " -> " + entry.symLinkTarget() + " " +
-                   QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
-    }
-    return out;
+// The names in the folder, dead links too, and the bytes of the store file.
+std::pair<QStringList, QByteArray> contents(const QString& folder) {
+    return {QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+            file_faults::bytesOf(folder + "/tesselet.sqlite")};
 }
 
 // Runs every operation once, each on a fresh record where it takes one.
@@ -89,7 +82,11 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeOpenedIsReportedAndKeptAsItIs) {
              writeFile(path, whole.left(whole.size() / 2));
          }},
         {"from a newer version", "Unresolved error The store was written by a newer version",
-         [&](const QString& dir) { raw(storeIn(dir, 1), "PRAGMA user_version = 2"); }},
+         [&](const QString& dir) {
+             storeIn(dir, 1);
+             sql("PRAGMA user_version = 2");
+             ;
+         }},
         {"a folder holding the user's file", "unable to open database file",
          [](const QString& dir) {
              ASSERT_TRUE(QDir(dir).mkdir("tesselet.sqlite"));
@@ -110,8 +107,8 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeOpenedIsReportedAndKeptAsItIs) {
         ScopedDataDir folder;
         c.arrange(folder.path());
         restart();
-        const QStringList before = contents(folder.path());
-        ASSERT_EQ(before.size(), 1);
+        const auto before = contents(folder.path());
+        ASSERT_EQ(before.first.size(), 1);
         const std::string opening = captureStdout([&] { app().persistentContainer(); });
         expectFailureLines(opening, {"Unresolved error "});
         EXPECT_NE(opening.find(c.problem), std::string::npos) << opening;
@@ -140,8 +137,7 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
                 continue;  // this file system cannot make a file immutable
             }
         } else {
-            ASSERT_TRUE(
-                QSqlQuery(app().persistentContainer()->database()).exec("PRAGMA query_only = ON"));
+            sql("PRAGMA query_only = ON");
         }
         std::string out = captureStdout([] {
             EXPECT_EQ(titles(), std::vector<QString>{"stored"});
@@ -168,7 +164,7 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
         }
     }
     // Once the store takes writes again, the next save writes everything that waited.
-    ASSERT_TRUE(QSqlQuery(app().persistentContainer()->database()).exec("PRAGMA query_only = OFF"));
+    sql("PRAGMA query_only = OFF");
     const Color green = Color::withRGB(0.0, 1.0, 0.0);
     EXPECT_EQ(captureStdout([&] { CoreDataManager::saveColor(green); }), "");
     restart();
@@ -179,17 +175,14 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
 
 TEST_F(StoreFailureTest, AFullDiskRollsTheWholeSaveBack) {
     saveDrawing("first", sampleColors(20));
-    QSqlQuery query(app().persistentContainer()->database());
-    ASSERT_TRUE(query.exec("PRAGMA page_count") && query.next());
-    ASSERT_TRUE(query.exec(QString("PRAGMA max_page_count = %1").arg(query.value(0).toInt() + 2)));
-    query.finish();
+    sql(QString("PRAGMA max_page_count = %1").arg(sql("PRAGMA page_count").value(0).toInt() + 2));
 
     const std::string out = captureStdout([] { saveDrawing("second", sampleColors(28)); });
     expectFailureLines(out, {"Could not update any drawings. ", "Could not save. "});
     EXPECT_NE(out.find("database or disk is full"), std::string::npos) << out;
-    EXPECT_EQ(raw(storePath(), "SELECT fileName FROM Thumbnail"), QVariantList{"first"});
-    EXPECT_EQ(raw(storePath(), "SELECT count(*) FROM Drawing"), QVariantList{1});
-    EXPECT_EQ(raw(storePath(), "PRAGMA integrity_check"), QVariantList{"ok"});
+    EXPECT_EQ(sql("SELECT fileName FROM Thumbnail"), QVariantList{"first"});
+    EXPECT_EQ(sql("SELECT count(*) FROM Drawing"), QVariantList{1});
+    EXPECT_EQ(sql("PRAGMA integrity_check"), QVariantList{"ok"});
 }
 
 TEST_F(StoreFailureTest, MalformedStoredColorsAreReportedAndReadSafely) {
@@ -197,10 +190,9 @@ TEST_F(StoreFailureTest, MalformedStoredColorsAreReportedAndReadSafely) {
     CoreDataManager::saveColor(Color::red());
     CoreDataManager::saveColor(Color::blue());
     restart();
-    raw(storePath(), "UPDATE Drawing SET colorArray = ?",
+    sql("UPDATE Drawing SET colorArray = ?",
         {ColorArchive::encode(sampleColors(20)).left(9 + 33 * 10)});
-    raw(storePath(), "UPDATE ColorHistory SET color = ? WHERE seq = 1",
-        {QByteArray("TBCA\x07", 5)});
+    sql("UPDATE ColorHistory SET color = ? WHERE seq = 1", {QByteArray("TBCA\x07", 5)});
     std::vector<Color> colors;
     std::optional<std::vector<Color>> history;
     const std::string out = captureStdout([&] {

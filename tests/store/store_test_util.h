@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
@@ -24,34 +23,27 @@ protected:
         delegate_.reset();
         delegate_ = std::make_unique<StoreTestDelegate>();
     }
+    // The first column of every row of a statement run straight on the store file, with the
+    // values bound to its placeholders.
+    QVariantList sql(const QString& statement, const QVariantList& values = {}) {
+        QSqlQuery query(app().persistentContainer()->database());
+        query.prepare(statement);
+        for (const QVariant& value : values) {
+            query.addBindValue(value);
+        }
+        EXPECT_TRUE(query.exec()) << statement.toStdString() << ": "
+                                  << query.lastError().text().toStdString();
+        QVariantList out;
+        while (query.next()) {
+            out << query.value(0);
+        }
+        return out;
+    }
 
 private:
     ScopedDataDir dir_;
     std::unique_ptr<StoreTestDelegate> delegate_ = std::make_unique<StoreTestDelegate>();
 };
-
-// The first column of every row of a statement run on the store file through a connection
-// of its own, as another program would; values are bound to the placeholders.
-inline QVariantList raw(const QString& path, const QString& sql, const QVariantList& values = {}) {
-    QVariantList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
-        QSqlQuery query(db);
-        query.prepare(sql);
-        for (const QVariant& value : values) {
-            query.addBindValue(value);
-        }
-        EXPECT_TRUE(query.exec()) << sql.toStdString() << ": "
-                                  << query.lastError().text().toStdString();
-        while (query.next()) {
-            out << query.value(0);
-        }
-    }
-    QSqlDatabase::removeDatabase("raw");
-    return out;
-}
 
 // Colours that differ from cell to cell, in both colour spaces.
 inline std::vector<Color> sampleColors(int64_t side, double shift = 0.0) {
