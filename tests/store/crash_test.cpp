@@ -51,9 +51,8 @@ struct Reports {
 using CrashTest = StoreTest;
 
 TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
-    bool set = false;
-    const int asked = qEnvironmentVariableIntValue("TILEBLOOM_CRASH_KILLS", &set);
-    const int kills = set && asked > 0 ? asked : TILEBLOOM_CRASH_DEFAULT_KILLS;
+    const int asked = qEnvironmentVariableIntValue("TILEBLOOM_CRASH_KILLS");
+    const int kills = asked > 0 ? asked : TILEBLOOM_CRASH_DEFAULT_KILLS;
     size_t committed = 0;
     size_t checked = 0;
     Reports reports;
@@ -98,7 +97,6 @@ TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
             EXPECT_EQ(thumbnail->fileName(), save_loop::titleFor(seed));
             EXPECT_EQ(thumbnail->imageData(), save_loop::imageFor(seed));
             EXPECT_EQ(drawing->colorArray(), save_loop::colorsFor(seed));
-            EXPECT_EQ(drawing->width(), save_loop::side);
         }
         checked += stored.size();
         for (const auto& [id, seed] : reports.committed) {

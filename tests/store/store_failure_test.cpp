@@ -57,14 +57,6 @@ using StoreFailureTest = StoreTest;
 // past permissions): the failure is reported, every operation says it could not run, and
 // nothing is created, deleted or replaced in the folder.
 TEST_F(StoreFailureTest, AStoreThatCannotBeOpenedIsReportedAndKeptAsItIs) {
-    const auto storeIn = [this](const QString& dir, int drawings) {
-        restart();
-        for (int i = 0; i < drawings; ++i) {
-            saveDrawing(QString::number(i), sampleColors(28));
-        }
-        restart();  // the last connection folds the log into the file and removes it
-        return dir + "/tesselet.sqlite";
-    };
     QByteArray garbage(64 * 1024, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
     const struct {
@@ -76,17 +68,16 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeOpenedIsReportedAndKeptAsItIs) {
          [&](const QString& dir) { writeFile(dir + "/tesselet.sqlite", garbage); }},
         {"truncated", "Unresolved error ",
          [&](const QString& dir) {
-             const QString path = storeIn(dir, 40);
-             const QByteArray whole = file_faults::bytesOf(path);
+             for (int i = 0; i < 40; ++i) {
+                 saveDrawing(QString::number(i), sampleColors(28));
+             }
+             restart();  // the last connection folds the log into the file and removes it
+             const QByteArray whole = file_faults::bytesOf(dir + "/tesselet.sqlite");
              ASSERT_GT(whole.size(), 100 * 1024);
-             writeFile(path, whole.left(whole.size() / 2));
+             writeFile(dir + "/tesselet.sqlite", whole.left(whole.size() / 2));
          }},
         {"from a newer version", "Unresolved error The store was written by a newer version",
-         [&](const QString& dir) {
-             storeIn(dir, 1);
-             sql("PRAGMA user_version = 2");
-             ;
-         }},
+         [&](const QString&) { sql("PRAGMA user_version = 2"); }},
         {"a folder holding the user's file", "unable to open database file",
          [](const QString& dir) {
              ASSERT_TRUE(QDir(dir).mkdir("tesselet.sqlite"));
