@@ -457,9 +457,7 @@ TEST_F(PickerTest, DoneHandsBackTheColourShownAndRecordsItOnce) {
     EXPECT_EQ(picker->currentColor(), touched);
     EXPECT_EQ(picker->brightnessView()->colorLayer().colors[1], touched);
     BrightnessView* bar = picker->brightnessView();
-    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(175, 40));
-    QTest::mouseMove(bar, QPoint(70, 40));
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(70, 40));
+    stroke(bar, {{175, 40}, {70, 40}});
     const Color dimmed = HSB({0, 0.5, 0.2}).toColor();
     EXPECT_EQ(picker->currentColor(), dimmed);
     EXPECT_NEAR(picker->colorPicker()->brightnessLayer().fillColor.alpha(), 0.8, 1e-12);

@@ -24,7 +24,6 @@ const std::vector<Color> white(64, Color::white());
 // An 8 x 8 canvas view on a 390 x 844 screen, with the editor's fields around it.
 struct ToolTest : testing::Test {
     void SetUp() override { editor.canvasView = &view; }
-
     Canvas& canvas() { return *view.canvas(); }
     Color colour(int64_t x, int64_t y) { return canvas().getPixel(x, y)->fillColor(); }
     // The centre of a cell in the view.

@@ -8,8 +8,6 @@
 #include "scene/sprite_node.h"
 
 namespace {
-constexpr double kPi = std::numbers::pi;
-
 std::unique_ptr<ShapeNode> square(double side) {
     auto node = std::make_unique<ShapeNode>();
     node->setPathRect(QRectF(0, 0, side, side));
@@ -22,7 +20,7 @@ TEST(NodeTest, ConversionsRespectPositionScaleAndRotationOnTheWay) {
     auto* parent = scene.addChild(std::make_unique<SpriteNode>(Color::red(), QSizeF(100, 100)));
     parent->setPosition(QPointF(200, 400));
     parent->setScale(2);
-    parent->setZRotation(kPi / 2);  // counter-clockwise, y up
+    parent->setZRotation(std::numbers::pi / 2);  // counter-clockwise, y up
     auto* child = parent->addChild(square(10));
     child->setPosition(QPointF(10, 0));
 
@@ -66,9 +64,9 @@ TEST(ActionTest, InstantActionsLandAtOnceAndRotateToTakesTheShortestArc) {
     scene.update(10.0);  // the clock's first tick starts the action
     scene.update(10.2);
     // From 3 to -3 the short way passes through pi (0.283 rad), not through 0 (6 rad).
-    EXPECT_NEAR(node->zRotation(), 3.0 + (2 * kPi - 6.0) / 2, 1e-9);
+    EXPECT_NEAR(node->zRotation(), 3.0 + (2 * std::numbers::pi - 6.0) / 2, 1e-9);
     scene.update(10.5);
-    EXPECT_NEAR(std::remainder(node->zRotation() - (-3.0), 2 * kPi), 0.0, 1e-9);
+    EXPECT_NEAR(std::remainder(node->zRotation() - (-3.0), 2 * std::numbers::pi), 0.0, 1e-9);
     EXPECT_FALSE(scene.hasRunningActions());
 }
 

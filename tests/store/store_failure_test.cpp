@@ -1,5 +1,4 @@
-// Store faults: the app goes on, prints each operation's line, and never overwrites or deletes
-// the user's file.
+// Store faults: every operation prints its line, the app goes on, the user's file is kept.
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
