@@ -15,7 +15,7 @@ std::unique_ptr<ShapeNode> square(double side) {
 }
 }  // namespace
 
-TEST(NodeTest, ConversionsRespectPositionScaleAndRotationOnTheWay) {
+TEST(NodeTest, ConversionsFollowPositionScaleAndRotationOnTheWay) {
     Scene scene(QSizeF(390, 844));
     auto* parent = scene.addChild(std::make_unique<SpriteNode>(Color::red(), QSizeF(100, 100)));
     parent->setPosition(QPointF(200, 400));
