@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRandomGenerator>
 #include <QString>
 #include <cstdint>
 #include <random>
@@ -30,11 +31,9 @@ inline std::vector<Color> colorsFor(uint64_t seed) {
 }
 
 inline QByteArray imageFor(uint64_t seed) {
-    std::mt19937 random(static_cast<uint32_t>(seed ^ (seed >> 32)));
     QByteArray bytes(20000, Qt::Uninitialized);
-    for (char& byte : bytes) {
-        byte = static_cast<char>(random() & 0xff);
-    }
+    QRandomGenerator(quint32(seed ^ (seed >> 32)))
+        .fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
     return bytes;
 }
 

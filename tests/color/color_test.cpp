@@ -1,0 +1,523 @@
+// The colour model, the colour wheel, the brightness bar and the colour picker screen.
+#include <gtest/gtest.h>
+
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+#include "color/brightness_view.h"
+#include "color/color_picker_view_controller.h"
+#include "color/color_wheel.h"
+#include "color/hsb.h"
+#include "platform/app_window.h"
+#include "platform/presentation_controller.h"
+#include "platform/screen_metrics.h"
+#include "platform/screen_stack.h"
+#include "platform/sheet_style.h"
+#include "screenshot.h"
+#include "store/core_data_manager.h"
+#include "store_test_delegate.h"
+#include "test_support.h"
+
+namespace {
+const std::string kNotConvertible =
+    "ColorPicker: exception <The color provided to ColorPicker is not convertible to HSV>\n";
+
+// Records what the colour views tell their delegates; order has h, c or b for every call.
+struct Recorder : QObject, ColorWheelDelegate, ColorWheelSelectedDelegate, BrightnessViewDelegate {
+    void hueAndSaturationSelected(double h, double s) override {
+        order += 'h';
+        hue = h;
+        saturation = s;
+    }
+    void colorSelected(const Color& color) override {
+        order += 'c';
+        colors.push_back(color);
+    }
+    void brightnessSelected(double brightness) override {
+        order += 'b';
+        brightnesses.push_back(brightness);
+    }
+    std::string order;
+    double hue = -1, saturation = -1;
+    std::vector<Color> colors;
+    std::vector<double> brightnesses;
+};
+
+// A view at the top-left of a larger window, so that drags can leave it.
+struct Window : QWidget {
+    Window() { resize(500, 300); }
+    ColorWheel* wheel(Recorder& recorder) {
+        auto* view = new ColorWheel(QRectF(0, 0, 200, 200), Color::blue(), this);
+        view->setDelegate(&recorder);
+        view->setColorDelegate(&recorder);
+        show();
+        return view;
+    }
+};
+
+// A finger that comes down at the first point, slides through the others and lifts at the last.
+void stroke(QWidget* view, const std::vector<QPoint>& points) {
+    static QPointingDevice* device = QTest::createTouchDevice();
+    QTest::touchEvent(view, device).press(0, points.front(), view);
+    for (size_t i = 1; i < points.size(); ++i) {
+        QTest::touchEvent(view, device).move(0, points[i], view);
+    }
+    QTest::touchEvent(view, device).release(0, points.back(), view);
+}
+
+struct ScopedScale {
+    explicit ScopedScale(double scale) {
+        ScreenMetrics metrics = ScreenMetrics::phone();
+        metrics.scale = scale;
+        ScreenMetrics::configure(metrics);
+    }
+    ~ScopedScale() { ScreenMetrics::configure(ScreenMetrics::phone()); }
+};
+
+// Within rounding of an opaque RGB colour.
+void expectRGB(const Color::RGBA& c, double r, double g, double b) {
+    EXPECT_LT(std::abs(c.red - r) + std::abs(c.green - g) + std::abs(c.blue - b), 1e-12);
+    EXPECT_EQ(c.alpha, 1.0);
+}
+
+const Color kGreen = Color::withRGB(0, 1, 0);
+
+// The picker over the lower two thirds of its container, as the editor presents it.
+class LowerTwoThirds : public PresentationController {
+public:
+    using PresentationController::PresentationController;
+    QRectF frameOfPresentedViewInContainerView() const override {
+        const QWidget* box = containerView();
+        return box ? QRectF(0, box->height() / 3.0, box->width(), box->height()) : QRectF();
+    }
+};
+
+// Stands in for the drawing screen: presents the picker and records what it hands back.
+class PresentingScreen : public PlatformViewController,
+                         public ColorChoiceDelegate,
+                         public TransitioningDelegate {
+public:
+    void colorChosen(const Color& color) override { chosen.push_back(color); }
+    std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
+        PlatformViewController* presented, PlatformViewController* presenting,
+        PlatformViewController*) override {
+        return std::make_unique<LowerTwoThirds>(presented, presenting);
+    }
+    std::vector<Color> chosen;
+};
+
+std::vector<Color> storedHistory() {
+    return CoreDataManager::loadColorHistory().value_or(std::vector<Color>{});
+}
+
+// A window with the stand-in editor and a fresh store.
+struct PickerTest : testing::Test {
+    void SetUp() override {
+        window->screenStack()->setRootViewController(editor);
+        window->show();
+        processEvents();
+    }
+    void TearDown() override {
+        window.reset();
+        processEvents();
+    }
+
+    // Stores the colours given, newest first.
+    void seed(const std::vector<Color>& newestFirst) {
+        for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
+            CoreDataManager::saveColor(*it);
+        }
+    }
+    ColorPickerViewController* open(const Color& initial = Color::systemCyan()) {
+        auto* picker = new ColorPickerViewController;
+        picker->setModalPresentationStyle(ModalPresentationStyle::custom);
+        picker->setColorChoiceDelegate(editor);
+        picker->setTransitioningDelegate(editor);
+        picker->setInitialColor(initial);
+        editor->present(picker, true);
+        processEvents();
+        return picker;
+    }
+    static QPoint cellCentre(ColorPickerViewController* picker, int item) {
+        QListView* list = picker->collectionView();
+        const QRect cell = list->visualRect(list->model()->index(item, 0));
+        EXPECT_TRUE(list->viewport()->rect().contains(cell)) << item;
+        return cell.center();
+    }
+    static void tapCell(ColorPickerViewController* picker, int item) {
+        QTest::mouseClick(picker->collectionView()->viewport(), Qt::LeftButton, {},
+                          cellCentre(picker, item));
+    }
+    static std::vector<Color> cellColors(const ColorPickerViewController* picker) {
+        std::vector<Color> colors;
+        for (int i = 0; i < picker->numberOfItemsInSection(0); ++i) {
+            colors.push_back(picker->cellForItemAt(i).contentBackgroundColor);
+        }
+        return colors;
+    }
+
+    ScopedDataDir dataDir;
+    StoreTestDelegate store;
+    std::unique_ptr<AppWindow> window = std::make_unique<AppWindow>(ScreenMetrics::main());
+    PresentingScreen* editor = new PresentingScreen;
+};
+}  // namespace
+
+TEST(HSBTest, EachSixthOfTheHueCircleTakesItsOwnBranchAndRoundTripsAndNoRGBFails) {
+    const std::array<double, 4> branches[] = {{0.0, 1, 0, 0},   {0.1, 1, 0.6, 0}, {0.25, 0.5, 1, 0},
+                                              {0.4, 0, 1, 0.4}, {0.6, 0, 0.4, 1}, {0.75, 0.5, 0, 1},
+                                              {0.9, 1, 0, 0.6}, {1.0, 1, 0, 0}};
+    for (const auto& [hue, r, g, b] : branches) {
+        SCOPED_TRACE(hue);
+        const Color::RGBA rgb = hsbToRGB(hue, 1, 1);
+        expectRGB(rgb, r, g, b);
+        // Back again; a full turn reads as hue 0.
+        EXPECT_NEAR(rgbToHSB(rgb.red, rgb.green, rgb.blue).hue, hue == 1.0 ? 0 : hue, 1e-12);
+    }
+    for (double hue = 0; hue < 1; hue += 1.0 / 24) {
+        for (double s : {0.1, 1.0}) {
+            const Color::RGBA rgb = hsbToRGB(hue, s, 0.7);
+            const HSB back = rgbToHSB(rgb.red, rgb.green, rgb.blue);
+            EXPECT_NEAR(back.hue, hue, 1e-9);
+            EXPECT_NEAR(back.saturation, s, 1e-9);
+            EXPECT_NEAR(back.brightness, 0.7, 1e-9);
+        }
+    }
+    EXPECT_EQ(rgbToHSB(0, 0, 0), (HSB{0, 0, 0}));
+    // A colour without an RGB form fails with the console line; grey converts silently.
+    EXPECT_FALSE(HSB::fromColor(Color::withoutRGB()).has_value());
+    HSB hsb{1, 1, 1};
+    EXPECT_EQ(captureStdout([&] { hsb = HSB::fromColorOrZero(Color::withoutRGB()); }),
+              kNotConvertible);
+    EXPECT_EQ(hsb, (HSB{0, 0, 0}));
+    EXPECT_EQ(captureStdout([&] { hsb = HSB::fromColorOrZero(Color::gray()); }), "");
+    EXPECT_EQ(hsb, (HSB{0, 0, 0.5}));
+}
+
+TEST(ColorWheelTest, BitmapIsExactStraightAlphaBytesAtEveryScale) {
+    const std::tuple<double, QPoint, QColor> samples[] = {
+        {1, {100, 100}, {255, 255, 255, 255}},
+        {1, {199, 100}, {255, 2, 2, 255}},
+        {1, {100, 199}, {128, 255, 2, 255}},
+        {1, {1, 100}, {2, 255, 255, 255}},
+        {1, {100, 1}, {128, 2, 255, 255}},
+        {1, {0, 100}, {0, 0, 0, 0}},
+        // The soft rim fades alpha without darkening the colour (not premultiplied).
+        {1, {29, 30}, {0, 66, 255, 75}},
+        {1, {199, 101}, {255, 4, 2, 253}},
+        {2, {398, 200}, {255, 2, 2, 255}},
+        {3, {300, 597}, {128, 255, 2, 255}}};
+    for (const auto& [scale, at, pixel] : samples) {
+        SCOPED_TRACE(testing::Message() << scale << " at " << at.x() << ", " << at.y());
+        ScopedScale scoped(scale);
+        ColorWheel wheel(QRectF(0, 0, 200, 200), Color::blue());
+        ASSERT_EQ(wheel.wheelLayer().contents.size(), QSize(200, 200) * scale);
+        EXPECT_EQ(wheel.wheelLayer().contents.format(), QImage::Format_RGBA8888);
+        EXPECT_EQ(wheel.wheelLayer().contents.pixelColor(at), pixel);
+        // Touches in points map into the scaled bitmap.
+        wheel.touchesBegan({QPointF(100, 50)});
+        const HSB hsb = *HSB::fromColor(*wheel.color());
+        EXPECT_NEAR(hsb.hue, 0.75, 1e-12);
+        EXPECT_NEAR(hsb.saturation, 0.5, 1e-12);
+    }
+    // Odd sizes: the smaller side, every write inside the buffer.
+    ColorWheel odd(QRectF(0, 0, 101.7, 60.2), Color::red());
+    EXPECT_EQ(odd.wheelLayer().contents.size(), QSize(60, 60));
+}
+
+TEST(ColorWheelTest, TouchSelectsTheBitmapsColourClampedToTheRimAndSnappedAtTheCentre) {
+    Window window;
+    Recorder told;
+    ColorWheel* wheel = window.wheel(told);
+    // Red at 3 o'clock, the hue growing clockwise; the saturation with the distance.
+    const std::tuple<QPoint, double, double> spots[] = {{{150, 100}, 0.0, 0.5},
+                                                        {{100, 150}, 0.25, 0.5},
+                                                        {{50, 100}, 0.5, 0.5},
+                                                        {{100, 50}, 0.75, 0.5},
+                                                        {{195, 100}, 0.0, 0.95}};
+    for (const auto& [at, hue, saturation] : spots) {
+        SCOPED_TRACE(testing::Message() << at.x() << ", " << at.y());
+        stroke(wheel, {at});
+        EXPECT_NEAR(told.hue, hue, 1e-12);
+        EXPECT_NEAR(told.saturation, saturation, 1e-12);
+        EXPECT_EQ(*wheel->point(), QPointF(at));
+    }
+    // Every phase tells the hue delegate, then the colour delegate.
+    EXPECT_EQ(told.order.substr(told.order.size() - 4), "hchc");
+    EXPECT_EQ(told.colors.back(), *wheel->color());
+    for (QPoint at : {QPoint(150, 60), QPoint(31, 120), QPoint(133, 177)}) {
+        stroke(wheel, {at});
+        const auto rgba = wheel->color()->getRGBA();
+        EXPECT_EQ(QColor(int(rgba->red * 255), int(rgba->green * 255), int(rgba->blue * 255)),
+                  wheel->wheelLayer().contents.pixelColor(at));
+    }
+
+    stroke(wheel, {{150, 100}, {300, 100}});
+    EXPECT_EQ(*wheel->point(), QPointF(200, 100));
+    EXPECT_EQ(*wheel->color(), Color::withRGB(1, 0, 0));
+    stroke(wheel, {{150, 100}, {300, 300}});
+    EXPECT_NEAR(wheel->point()->x(), 100 + 100 / std::sqrt(2.0), 1e-9);
+    EXPECT_NEAR(told.hue, 0.125, 1e-9);
+    EXPECT_LE(told.saturation, 1.0);
+
+    stroke(wheel, {{105, 105}});  // 7.07 points from the centre
+    EXPECT_EQ(*wheel->point(), QPointF(100, 100));
+    EXPECT_EQ(std::make_pair(told.hue, told.saturation), std::make_pair(0.0, 0.0));
+    EXPECT_EQ(*wheel->color(), Color::withRGB(1, 1, 1));
+    EXPECT_FALSE(wheel->indicatorCoordinate(QPointF(110, 100)).isCenter);
+    wheel->setViewBrightness(0.4);
+    stroke(wheel, {{98, 103}});
+    EXPECT_EQ(*wheel->color(), Color::withRGB(0.4, 0.4, 0.4));
+
+    // The indicator grows while a finger is down; a cancelled touch selects nothing and leaves
+    // no enlarged indicator behind.
+    static QPointingDevice* device = QTest::createTouchDevice();
+    const auto radius = [wheel] { return wheel->indicatorLayer().path.boundingRect().width() / 2; };
+    EXPECT_EQ(radius(), 12);
+    QTest::touchEvent(wheel, device).press(0, {150, 150}, wheel);
+    EXPECT_EQ(radius(), 18);
+    told.order.clear();
+    QTouchEvent cancel(QEvent::TouchCancel, device);
+    QCoreApplication::sendEvent(wheel, &cancel);
+    EXPECT_EQ(told.order, "");
+    EXPECT_EQ(radius(), 12);
+}
+
+TEST(ColorWheelTest, ColourAndBrightnessFromOutside) {
+    Window window;
+    Recorder told;
+    ColorWheel* wheel = window.wheel(told);
+    // A colour set from outside lands where touching selects it again, and tells nobody.
+    wheel->setViewColor(HSB{0.6, 0.8, 0.9}.toColor());
+    const auto spot = wheel->hueAndSaturation(*wheel->point());
+    EXPECT_NEAR(spot.hue, 0.6, 1e-9);
+    EXPECT_NEAR(spot.saturation, 0.8, 1e-9);
+    EXPECT_EQ(told.order, "");
+
+    // A brightness keeps hue and saturation, even through dim steps, and is told.
+    wheel->setViewColor(Color::red());
+    wheel->setViewBrightness(0.5);
+    EXPECT_EQ(told.colors, std::vector<Color>{Color::withRGB(0.5, 0, 0)});
+    wheel->setViewBrightness(0.01);
+    wheel->setViewBrightness(1.0);
+    EXPECT_EQ(*wheel->color(), Color::withRGB(1, 0, 0));
+    // A touch afterwards keeps the brightness.
+    wheel->setViewBrightness(0.5);
+    stroke(wheel, {{100, 150}});
+    expectRGB(wheel->color()->getRGBA().value(), 0.375, 0.5, 0.25);
+
+    // A colour without an RGB form prints the line and goes on with zeros.
+    EXPECT_EQ(captureStdout([&] { wheel->setViewColor(Color::withoutRGB()); }), kNotConvertible);
+    EXPECT_EQ(*wheel->point(), QPointF(100, 100));
+    EXPECT_EQ(wheel->brightnessLayer().fillColor.alpha(), 1);
+    EXPECT_EQ(captureStdout([&] { wheel->setViewBrightness(0.5); }), kNotConvertible);
+    EXPECT_EQ(told.colors.back(), Color::withRGB(0.5, 0.5, 0.5));
+
+    // Both delegates are held weakly: once gone they read as absent, and touches go on.
+    auto gone = std::make_unique<Recorder>();
+    wheel->setDelegate(gone.get());
+    wheel->setColorDelegate(gone.get());
+    gone.reset();
+    EXPECT_EQ(wheel->delegate(), nullptr);
+    EXPECT_EQ(wheel->colorDelegate(), nullptr);
+    stroke(wheel, {{150, 100}});
+}
+
+TEST(BrightnessViewTest, TouchReportsXOverWidthWithinOneUnitOfTheEnds) {
+    Window window;
+    auto* bar = new BrightnessView(QRectF(50, 20, 350, 50), Color::withRGB(0.4, 0, 0), &window);
+    Recorder told;
+    bar->setDelegate(&told);
+    window.show();
+    const auto indicator = [bar] { return bar->indicator().path.boundingRect(); };
+    EXPECT_EQ(bar->colorLayer().colors, (std::vector<Color>{Color::black(), Color::red()}));
+    EXPECT_EQ(indicator(), QRectF(137, 0, 6, 28));
+    EXPECT_EQ(*bar->point(), QPointF(140, 25));
+
+    // Fingers that slide off either end, or off the top or bottom, stay on the bar.
+    const std::tuple<std::vector<QPoint>, std::vector<double>, double> strokes[] = {
+        {{{175, 0}}, {0.5}, 175},
+        {{{175, 49}}, {0.5}, 175},
+        {{{0, 10}}, {1.0 / 350}, 1},
+        {{{35, 10}, {-40, -15}}, {0.1, 1.0 / 350}, 1},
+        {{{105, 40}, {350, 10}}, {0.3, 349.0 / 350}, 349},
+        {{{349, 40}, {440, 90}}, {349.0 / 350, 349.0 / 350}, 349}};
+    for (const auto& [points, brightnesses, x] : strokes) {
+        SCOPED_TRACE(testing::Message() << points.back().x() << ", " << points.back().y());
+        told.brightnesses.clear();
+        stroke(bar, points);
+        EXPECT_EQ(told.brightnesses, brightnesses);
+        EXPECT_EQ(*bar->point(), QPointF(x, 25));
+        EXPECT_EQ(indicator(), QRectF(x - 3, 0, 6, 28));
+    }
+    // The mouse is one finger; moving without the button down does nothing.
+    told.brightnesses.clear();
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(140, 10));
+    QTest::mouseMove(bar, QPoint(210, 10));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(210, 10));
+    QTest::mouseMove(bar, QPoint(280, 10));
+    EXPECT_EQ(told.brightnesses, (std::vector<double>{0.4, 0.6}));
+
+    // Recolouring leaves the indicator where it is.
+    bar->setViewColor(Color::withRGB(0.3, 0, 0));
+    EXPECT_EQ(bar->colorLayer().colors[1], Color::withRGB(1, 0, 0));
+    EXPECT_EQ(indicator(), QRectF(207, 0, 6, 28));
+    EXPECT_EQ(bar->pointForColor(Color::red()), QPointF(350, 25));
+    bar->setPoint(bar->pointForColor(Color::red()));
+    EXPECT_EQ(indicator(), QRectF(347, 0, 6, 28));
+
+    // The delegate is held weakly.
+    auto gone = std::make_unique<Recorder>();
+    bar->setDelegate(gone.get());
+    gone.reset();
+    EXPECT_EQ(bar->delegate(), nullptr);
+    stroke(bar, {{70, 5}});
+}
+
+TEST(BrightnessViewTest, ColourWithoutRGBFormPrintsAndFallsBackToBlackToWhite) {
+    std::unique_ptr<BrightnessView> bar;
+    EXPECT_EQ(captureStdout([&] {
+                  bar =
+                      std::make_unique<BrightnessView>(QRectF(0, 0, 350, 50), Color::withoutRGB());
+              }),
+              kNotConvertible + kNotConvertible);  // the indicator's point, then the gradient
+    EXPECT_EQ(bar->point()->x(), 0);
+    EXPECT_EQ(bar->colorLayer().colors[1], Color::withRGB(1, 1, 1));
+    bar->setViewColor(Color::red());
+    EXPECT_EQ(captureStdout([&] { bar->setViewColor(Color::withoutRGB()); }), kNotConvertible);
+    EXPECT_EQ(bar->colorLayer().colors[1], Color::withRGB(1, 1, 1));
+    EXPECT_EQ(captureStdout([&] { bar->pointForColor(Color::withoutRGB()); }), kNotConvertible);
+}
+
+TEST_F(PickerTest, ThirtyOneCellsShowTheNewestColoursThenGreyAndPickingMakesOneNewest) {
+    std::vector<Color> many{Color::red(), kGreen, Color::blue()};
+    seed(many);
+    ColorPickerViewController* picker = open();
+    ASSERT_EQ(picker->collectionView()->model()->rowCount(), 31);
+    EXPECT_EQ(picker->collectionView()->property("reuseIdentifier").toString(), "history");
+    std::vector<Color> expected(31, Color::gray());
+    std::copy(many.begin(), many.end(), expected.begin());
+    EXPECT_EQ(cellColors(picker), expected);
+    // Grey cells are inert.
+    tapCell(picker, 5);
+    picker->didSelectItemAt(30);
+    EXPECT_TRUE(editor->chosen.empty());
+    EXPECT_EQ(storedHistory(), many);
+
+    // A picked colour is shown, handed back and stored newest; the open list stays as it was.
+    tapCell(picker, 1);
+    EXPECT_EQ(editor->chosen, std::vector<Color>{kGreen});
+    EXPECT_EQ(storedHistory(), (std::vector<Color>{kGreen, Color::red(), Color::blue()}));
+    EXPECT_EQ(picker->colorPicker()->color(), kGreen);
+    EXPECT_EQ(*picker->colorPicker()->point(),
+              picker->colorPicker()->pointForHueAndSaturation(1.0 / 3, 1));
+    EXPECT_EQ(picker->brightnessView()->colorLayer().colors[1], kGreen);
+    EXPECT_EQ(picker->brightnessView()->point()->x(), 350);
+    EXPECT_EQ(cellColors(picker), expected);
+    // Picking it again, by touch this time, and Done: handed back each time, stored once.
+    stroke(picker->collectionView()->viewport(), {cellCentre(picker, 1)});
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(editor->chosen, std::vector<Color>(3, kGreen));
+    many = {kGreen, Color::red(), Color::blue()};
+    EXPECT_EQ(storedHistory(), many);
+
+    // A longer history shows only its 31 newest, all live.
+    for (int i = 0; i < 40; ++i) {
+        many.insert(many.begin(), HSB{i / 40.0, 1, 0.8}.toColor());
+        CoreDataManager::saveColor(many.front());
+    }
+    picker = open();
+    EXPECT_EQ(cellColors(picker), std::vector<Color>(many.begin(), many.begin() + 31));
+    tapCell(picker, 30);
+    EXPECT_EQ(editor->chosen.back(), many[30]);
+}
+
+TEST_F(PickerTest, DoneHandsBackTheColourShownAndRecordsItOnce) {
+    seed({Color::red()});
+    // Untouched, the picker shows the opening colour and hands it back.
+    QPointer<ColorPickerViewController> picker = open(Color::systemCyan());
+    EXPECT_EQ(picker->currentColor(), Color::systemCyan());
+    EXPECT_EQ(picker->colorPicker()->color(), Color::systemCyan());
+    EXPECT_NEAR(picker->brightnessView()->point()->x(),
+                HSB::fromColor(Color::systemCyan())->brightness * 350, 1e-9);
+    QTest::mouseClick(picker->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
+    processEvents();
+    EXPECT_EQ(editor->chosen, std::vector<Color>{Color::systemCyan()});
+    EXPECT_EQ(storedHistory(), (std::vector<Color>{Color::systemCyan(), Color::red()}));
+    EXPECT_TRUE(picker.isNull());
+
+    // The wheel chooses hue and saturation, the bar alone dims them.
+    picker = open(Color::red());
+    stroke(picker->colorPicker(), {{150, 100}});
+    const Color touched = Color::withRGB(1, 0.5, 0.5);
+    EXPECT_EQ(picker->currentColor(), touched);
+    EXPECT_EQ(picker->brightnessView()->colorLayer().colors[1], touched);
+    BrightnessView* bar = picker->brightnessView();
+    stroke(bar, {{175, 40}, {70, 40}});
+    const Color dimmed = HSB({0, 0.5, 0.2}).toColor();
+    EXPECT_EQ(picker->currentColor(), dimmed);
+    EXPECT_NEAR(picker->colorPicker()->brightnessLayer().fillColor.alpha(), 0.8, 1e-12);
+    EXPECT_EQ(bar->colorLayer().colors[1], touched);
+    // Two quick presses close once and record once.
+    picker->donePressed();
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(editor->chosen, (std::vector<Color>{Color::systemCyan(), dimmed}));
+    EXPECT_EQ(storedHistory(), (std::vector<Color>{dimmed, Color::systemCyan(), Color::red()}));
+
+    // The choice delegate is weak: once it is gone Done still records.
+    picker = open(Color::blue());
+    auto listener = std::make_unique<PresentingScreen>();
+    picker->setColorChoiceDelegate(listener.get());
+    listener.reset();
+    EXPECT_EQ(picker->colorChoiceDelegate(), nullptr);
+    picker->donePressed();
+    EXPECT_EQ(storedHistory().front(), Color::blue());
+}
+
+// What the user sees: the picker over the lower two thirds, every control in its visible part.
+TEST_F(PickerTest, ScreenshotShowsWheelBarAndHistory) {
+    seed({Color::red(), kGreen, Color::blue(), Color::withRGB(1, 0.8, 0), Color::white(),
+          Color::withRGB(0.5, 0.2, 0.7), Color::systemCyan(), Color::black()});
+    ColorPickerViewController* picker = open(Color::withRGB(0.9, 0.3, 0.45));
+    stroke(picker->colorPicker(), {{60, 60}});
+    stroke(picker->brightnessView(), {{262, 20}});
+    processEvents();
+    saveScreenshotIfAsked(*window, "color_picker");
+    EXPECT_EQ(picker->geometry(), QRect(0, 281, 390, 844));
+    EXPECT_EQ(picker->colorPicker()->geometry(), QRect(0, 0, 200, 200));  // in its container
+    EXPECT_EQ(picker->brightnessView()->geometry(), QRect(0, 0, 350, 50));
+    const auto bounds = [picker](QWidget* w) {
+        return QRect(w->mapTo(picker, QPoint()), w->size());
+    };
+    auto* done = picker->findChild<QPushButton*>("doneButton");
+    EXPECT_EQ(done->accessibleName(), "Done");
+    EXPECT_GE(done->height(), 44);
+    for (QWidget* w : {static_cast<QWidget*>(done), picker->colorWheel(), picker->brightView(),
+                       static_cast<QWidget*>(picker->collectionView())}) {
+        EXPECT_TRUE(QRect(0, 0, 390, 844 - 281).contains(bounds(w)))
+            << w->objectName().toStdString();
+    }
+    // Room above the wheel for an enlarged indicator on its rim.
+    EXPECT_GE(bounds(picker->colorWheel()).top() - bounds(done).bottom(), 18);
+
+    const QImage shot = window->snapshot().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(shot.size(), QSize(390, 844));
+    auto in = [&](QWidget* w, QPoint p) { return shot.pixelColor(w->mapTo(window.get(), p)); };
+    EXPECT_EQ(in(picker, QPoint(195, 8)), SheetStyle::card());
+    // Wheel darkened by the bar's 262/350, indicator in the chosen colour, bar up to its hue.
+    EXPECT_NEAR(in(picker->colorPicker(), {190, 100}).red(), 255 * 262 / 350, 4);
+    EXPECT_NEAR(in(picker->colorPicker(), {60, 60}).blue(),
+                picker->currentColor().toQColor().blue(), 2);
+    EXPECT_LT(in(picker->brightnessView(), {2, 14}).value(), 12);
+    // All 31 cells are in sight: the stored colours, then grey.
+    QWidget* cells = picker->collectionView()->viewport();
+    EXPECT_EQ(in(cells, cellCentre(picker, 0)), QColor(255, 0, 0));
+    for (int i = 8; i < 31; ++i) {
+        EXPECT_EQ(in(cells, cellCentre(picker, i)), QColor(128, 128, 128)) << i;
+    }
+}

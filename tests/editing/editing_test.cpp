@@ -1,0 +1,180 @@
+// The undo history and the drawing tools, against a real canvas view.
+#include <gtest/gtest.h>
+
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "editing/bucket.h"
+#include "editing/editor_fields.h"
+#include "editing/paintbrush.h"
+#include "grid_picture.h"
+
+namespace {
+// Records the order in which commands run.
+struct Probe : Command {
+    Probe(std::string n, std::vector<std::string>& l) : name(std::move(n)), log(l) {}
+    void execute() override { log.push_back("do " + name); }
+    void undo() override { log.push_back("undo " + name); }
+    std::string name;
+    std::vector<std::string>& log;
+};
+
+const std::vector<Color> white(64, Color::white());
+
+// An 8 x 8 canvas view on a 390 x 844 screen, with the editor's fields around it.
+struct ToolTest : testing::Test {
+    void SetUp() override { editor.canvasView = &view; }
+    Canvas& canvas() { return *view.canvas(); }
+    Color colour(int64_t x, int64_t y) { return canvas().getPixel(x, y)->fillColor(); }
+    // The centre of a cell in the view.
+    QPointF at(int64_t x, int64_t y) const {
+        const Pixel* cell = view.canvas()->getPixel(x, y);
+        return view.convertPointFromScene(
+            view.canvas()->convertPointToScene(cell->position() + QPointF(150, 150)));
+    }
+    void tap(Tool& tool, int64_t x, int64_t y, const Color& colour) {
+        editor.currentDrawingColor = colour;
+        tool.handleTap(GestureSnapshot(GestureState::ended, at(x, y)), editor);
+    }
+    void drag(Tool& tool, const std::vector<std::pair<GestureState, QPointF>>& phases) {
+        for (const auto& [state, location] : phases) {
+            tool.handleDraw(GestureSnapshot(state, location), editor);
+        }
+    }
+    size_t steps() const { return editor.commandManager.commandStack().size(); }
+
+    CanvasView view{white, 8, 8};
+    EditorFields editor;
+    Paintbrush brush;
+    Bucket bucket;
+};
+}  // namespace
+
+TEST(CommandManagerTest, UndoAndRedoMoveCommandsBetweenTheStacksInOrder) {
+    std::vector<std::string> log;
+    CommandManager manager;
+    manager.undo();  // nothing to undo or redo yet
+    manager.redo();
+    auto a = std::make_shared<Probe>("A", log);
+    auto b = std::make_shared<Probe>("B", log);
+    manager.execute(a);
+    manager.execute(b);
+    manager.undo();
+    manager.undo();
+    EXPECT_TRUE(manager.commandStack().empty());
+    EXPECT_EQ(manager.undoStack(), (std::vector<std::shared_ptr<Command>>{b, a}));  // A on top
+    manager.redo();
+    EXPECT_EQ(manager.commandStack(), std::vector<std::shared_ptr<Command>>{a});
+    // A new command forgets everything redoable.
+    manager.execute(std::make_shared<Probe>("C", log));
+    EXPECT_TRUE(manager.undoStack().empty());
+    manager.redo();
+    EXPECT_EQ(log, (std::vector<std::string>{"do A", "do B", "undo B", "undo A", "do A", "do C"}));
+}
+
+TEST(GroupDrawCommandTest, OneCommandPerCellKeepsTheFirstOldColour) {
+    Canvas canvas(3, 1);
+    Pixel* one = canvas.getPixel(0, 0);
+    Pixel* two = canvas.getPixel(1, 0);
+    GroupDrawCommand group;
+    group.addCommand(DrawCommand(one->fillColor(), Color::red(), one));
+    group.addCommand(DrawCommand(two->fillColor(), Color::red(), two));
+    EXPECT_EQ(one->fillColor(), Color::red());
+    group.addCommand(DrawCommand(one->fillColor(), Color::blue(), one));
+    EXPECT_EQ(group.drawCommands.size(), 2u);
+    EXPECT_EQ(one->fillColor(), Color::blue());  // painted, though not recorded again
+    group.undo();
+    EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(3, Color::white()));
+    group.redo();
+    EXPECT_EQ(one->fillColor(), Color::red());  // the recorded command's colour
+    // Only draw commands join a group.
+    group.addCommand(GroupDrawCommand());
+    EXPECT_EQ(group.drawCommands.size(), 2u);
+}
+
+TEST_F(ToolTest, EachTapIsOneStepEvenWhenItChangesNothing) {
+    canvas().getPixel(2, 2)->setFillColor(Color::blue());
+    tap(brush, 2, 2, Color::red());
+    tap(brush, 2, 2, Color::red());
+    EXPECT_EQ(steps(), 2u);
+    editor.commandManager.undo();
+    EXPECT_EQ(colour(2, 2), Color::red());
+    editor.commandManager.undo();
+    EXPECT_EQ(colour(2, 2), Color::blue());
+    // The bucket on the same colour enters an empty step, which forgets what could be redone.
+    ASSERT_EQ(editor.commandManager.undoStack().size(), 2u);
+    tap(bucket, 3, 3, Color::withRGB(1, 1, 1, 1));  // white, as RGB
+    EXPECT_TRUE(editor.commandManager.undoStack().empty());
+    ASSERT_EQ(steps(), 1u);
+    EXPECT_TRUE(editor.groupDrawCommand->drawCommands.empty());
+    editor.commandManager.undo();
+    EXPECT_EQ(colour(3, 3), Color::white());
+}
+
+TEST_F(ToolTest, AStrokeIsOneStepIncludingItsLastCellAndUndoRestoresTheStart) {
+    canvas().getPixel(1, 5)->setFillColor(Color::blue());
+    editor.currentDrawingColor = Color::red();
+    drag(brush, {{GestureState::began, at(0, 5)},
+                 {GestureState::changed, at(1, 5)},
+                 {GestureState::changed, at(0, 5)},  // back over a painted cell
+                 {GestureState::changed, at(1, 5)},
+                 {GestureState::ended, at(2, 5)}});
+    EXPECT_EQ(colour(2, 5), Color::red());
+    ASSERT_EQ(steps(), 1u);
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 3u);
+    editor.commandManager.undo();
+    EXPECT_EQ(colour(0, 5), Color::white());
+    EXPECT_EQ(colour(1, 5), Color::blue());
+    EXPECT_EQ(colour(2, 5), Color::white());
+    editor.commandManager.redo();
+    EXPECT_EQ(colour(2, 5), Color::red());
+}
+
+TEST_F(ToolTest, StrokesOffTheGridCancelledOrWithoutAView) {
+    // A stroke begun off the grid paints nothing, but is still a step.
+    drag(brush, {{GestureState::began, QPointF(100, 50)}, {GestureState::ended, QPointF(100, 60)}});
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_EQ(canvas().getColorArray(), white);
+    // A cancelled stroke stays painted but out of the history.
+    editor.currentDrawingColor = Color::red();
+    drag(brush, {{GestureState::began, at(3, 3)}, {GestureState::cancelled, at(4, 3)}});
+    EXPECT_EQ(colour(4, 3), Color::red());
+    EXPECT_EQ(steps(), 1u);
+    // The bucket ignores drags; without a canvas view taps do nothing.
+    drag(bucket, {{GestureState::began, at(1, 1)}, {GestureState::ended, at(2, 1)}});
+    const QPointF cell = at(1, 1);
+    editor.canvasView = nullptr;
+    const auto group = editor.groupDrawCommand;
+    brush.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
+    bucket.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_EQ(editor.groupDrawCommand, group);
+    EXPECT_EQ(colour(1, 1), Color::white());
+}
+
+TEST_F(ToolTest, BucketFillsAsOneStepWithinTheToleranceAndNotAcrossDiagonalGaps) {
+    tap(bucket, 7, 7, Color::red());
+    EXPECT_EQ(canvas().getColorArray(), std::vector<Color>(64, Color::red()));
+    ASSERT_EQ(steps(), 1u);
+    editor.commandManager.undo();
+    EXPECT_EQ(canvas().getColorArray(), white);
+
+    // A closed ring holds a fill in; one whose corners only touch diagonally holds one out.
+    grid_picture::paint(canvas(), {"........", ".####...", ".#..#...", ".####.#.", ".....#.#",
+                                   "......#.", "........", "........"});
+    tap(bucket, 2, 5, Color::red());
+    tap(bucket, 7, 0, Color::blue());
+    EXPECT_EQ(grid_picture::read(canvas()),
+              (std::vector<std::string>{"BBBBBBBB", "B####BBB", "B#RR#BBB", "B####B#B", "BBBBB#.#",
+                                        "BBBBBB#B", "BBBBBBBB", "BBBBBBBB"}));
+
+    for (Pixel* cell : canvas().pixelArray()) {
+        cell->setFillColor(Color::red());
+    }
+    canvas().getPixel(5, 5)->setFillColor(Color::withRGB(0.999995, 0, 0, 1));  // within 0.00001
+    canvas().getPixel(6, 6)->setFillColor(Color::withRGB(1, 0, 0, 0.9));       // alpha differs
+    tap(bucket, 0, 0, Color::blue());
+    EXPECT_EQ(colour(5, 5), Color::blue());
+    EXPECT_EQ(colour(6, 6), Color::withRGB(1, 0, 0, 0.9));
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 63u);
+}
