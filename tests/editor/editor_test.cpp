@@ -236,6 +236,15 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     drag({at(1, 1), at(2, 1), at(3, 1)});  // a drag with the bucket does nothing
     EXPECT_EQ(canvas().getColorArray(), all(kCyan));
     EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+
+    // A two-finger pan the system cancels switches drawing back on.
+    StrokeStandIn pan;
+    pan.now = GestureState::began;
+    editor->panCanvas(pan);
+    EXPECT_FALSE(editor->canDraw);
+    pan.now = GestureState::cancelled;
+    editor->panCanvas(pan);
+    EXPECT_TRUE(editor->canDraw);
 }
 
 // A diagonal past the limit keeps its free part; the last zoom step may pass a limit.
