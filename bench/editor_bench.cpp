@@ -2,7 +2,7 @@
 // largest grid: a full repaint of the canvas view and of the whole screen beside plain
 // QPainter and QGraphicsScene drawings of the same grid; a one-cell change repainting only
 // what changed; and input delivered to the editor until the recoloured cell is painted.
-#include <benchmark/benchmark.h>
+#include "run_benchmarks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -395,11 +395,5 @@ int main(int argc, char** argv) {
     ScreenMetrics::configure(ScreenMetrics{kWidth, kHeight, kScale});
     SettingsManager::applyGridSize(kCells);
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,7 +1,7 @@
 // The picture export and PNG paths: exportImage for the share (1000 points) and the thumbnail
 // (300 points) at scale 3, with Qt's own enlargement and a bare fill of a fresh buffer beside
 // them, and PngEncoder beside QImage::save("PNG") on both results (file sizes as counters).
-#include <benchmark/benchmark.h>
+#include "run_benchmarks.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -193,11 +193,5 @@ int main(int argc, char** argv) {
     registerEncoding("gradient_900", gradient(900));
     registerEncoding("photo_like_900", photoLike(900));
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,7 +1,8 @@
 // The gallery of a store holding 1000 saved drawings, opened as in a new run of the app: the
 // store opens on this first use, the thumbnails are fetched and the screen is presented until
 // its list has painted its first screen of rows (at scale 3, 1170 x 2532 pixels).
-#include <benchmark/benchmark.h>
+#include "bench_store.h"
+#include "run_benchmarks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,23 +29,6 @@ namespace {
 
 constexpr int kDrawings = 1000;
 constexpr double kScale = 3;
-
-class BenchDelegate : public ApplicationDelegate, public PersistentContainerProvider {
-public:
-    BenchDelegate() { Application::shared().setDelegate(this); }
-    ~BenchDelegate() override { Application::shared().setDelegate(nullptr); }
-    PersistentContainer* persistentContainer() override {
-        if (!container_) {
-            container_ = makePersistentContainer();
-        }
-        return container_.get();
-    }
-    // As when the app quits: the next use opens the store again.
-    void close() { container_.reset(); }
-
-private:
-    std::unique_ptr<PersistentContainer> container_;
-};
 
 // A 28 x 28 drawing that differs from its neighbours: a diagonal band that moves with n.
 std::vector<Color> picture(int n) {
@@ -95,13 +79,13 @@ private:
 
 struct Setup {
     QTemporaryDir dir;
-    std::unique_ptr<BenchDelegate> delegate;
+    std::unique_ptr<BenchStore> delegate;
     std::unique_ptr<AppWindow> window;
     PlatformViewController* home = nullptr;
 
     Setup() {
         qputenv("TILEBLOOM_DATA_DIR", dir.path().toUtf8());
-        delegate = std::make_unique<BenchDelegate>();
+        delegate = std::make_unique<BenchStore>();
         fillStore();
         window = std::make_unique<AppWindow>(ScreenMetrics::main());
         home = new PlatformViewController;
@@ -199,11 +183,5 @@ int main(int argc, char** argv) {
     Animation::setEnabled(false);
     ScreenMetrics::configure(ScreenMetrics{390, 844, kScale});
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,7 +1,7 @@
 // The photo pixelation screen's two resampling steps on a 12 MP phone photo, next to a plain
 // copy of the render's 66 MB as the memory-bandwidth floor.
 
-#include <benchmark/benchmark.h>
+#include "run_benchmarks.h"
 
 #include <QApplication>
 #include <QColor>
@@ -189,11 +189,5 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Animation::setEnabled(false);
     ScreenMetrics::configure(ScreenMetrics{390, 844, kScale});
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // Store timings: saving a drawing with its thumbnail (durable commits) and opening a gallery
 // of 1000 saved drawings.
-#include <benchmark/benchmark.h>
+#include "bench_store.h"
+#include "run_benchmarks.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -14,22 +15,6 @@
 #include "store/thumbnail.h"
 
 namespace {
-class BenchDelegate : public ApplicationDelegate, public PersistentContainerProvider {
-public:
-    BenchDelegate() { Application::shared().setDelegate(this); }
-    ~BenchDelegate() override { Application::shared().setDelegate(nullptr); }
-    PersistentContainer* persistentContainer() override {
-        if (!container_) {
-            container_ = makePersistentContainer();
-        }
-        return container_.get();
-    }
-    void close() { container_.reset(); }
-
-private:
-    std::unique_ptr<PersistentContainer> container_;
-};
-
 // A 28 x 28 picture (the largest grid: about 25 KB archived) and a 20 KB image.
 std::vector<Color> picture(int shift) {
     std::vector<Color> colors;
@@ -61,7 +46,7 @@ struct Folder {
 
 void BM_SaveNewDrawing(benchmark::State& state) {
     Folder folder;
-    BenchDelegate delegate;
+    BenchStore delegate;
     int shift = 0;
     for (auto _ : state) {
         saveNew(++shift);
@@ -72,7 +57,7 @@ BENCHMARK(BM_SaveNewDrawing)->Unit(benchmark::kMicrosecond);
 // The editor saving a reopened drawing: update, new thumbnail, the old one deleted.
 void BM_ResaveDrawing(benchmark::State& state) {
     Folder folder;
-    BenchDelegate delegate;
+    BenchStore delegate;
     Drawing* drawing = saveNew(0);
     int shift = 0;
     for (auto _ : state) {
@@ -90,7 +75,7 @@ BENCHMARK(BM_ResaveDrawing)->Unit(benchmark::kMicrosecond);
 // A new run of the app listing 1000 saved drawings: open the store, fetch the thumbnails.
 void BM_LoadThousandThumbnails(benchmark::State& state) {
     Folder folder;
-    BenchDelegate delegate;
+    BenchStore delegate;
     for (int i = 0; i < 1000; ++i) {
         saveNew(i);
     }
@@ -108,8 +93,5 @@ BENCHMARK(BM_LoadThousandThumbnails)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }
