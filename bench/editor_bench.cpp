@@ -21,10 +21,10 @@
 #include "editing/bucket.h"
 #include "editor/drawing_view_controller.h"
 #include "platform/animation.h"
-#include "platform/app_window.h"
-#include "platform/platform_view_controller.h"
+#include "screens/app_window.h"
+#include "screens/platform_view_controller.h"
 #include "platform/screen_metrics.h"
-#include "platform/screen_stack.h"
+#include "screens/screen_stack.h"
 #include "platform/settings_manager.h"
 #include "scene/scene.h"
 

@@ -13,7 +13,7 @@
 
 #include "export/picture_exporter.h"
 #include "platform/color.h"
-#include "platform/png_encoder.h"
+#include "imaging/png_encoder.h"
 #include "platform/screen_metrics.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include "pixelate/pixel_view_controller.h"
 #include "pixelate/resampler.h"
 #include "platform/animation.h"
-#include "platform/app_window.h"
+#include "screens/app_window.h"
 #include "platform/screen_metrics.h"
-#include "platform/screen_stack.h"
+#include "screens/screen_stack.h"
 
 namespace {
 

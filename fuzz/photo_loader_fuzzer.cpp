@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/photo_loader.h"
+#include "imaging/photo_loader.h"
 
 namespace {
 PhotoLoader::Limits limits() {

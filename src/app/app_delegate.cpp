@@ -5,7 +5,7 @@
 #include "pixelate/pixel_view_controller.h"
 #include "platform/console.h"
 #include "platform/settings_manager.h"
-#include "platform/storyboard.h"
+#include "screens/storyboard.h"
 #include "platform/user_defaults.h"
 #include "store/persistent_container.h"
 

@@ -10,7 +10,7 @@
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
-#include "platform/storyboard.h"
+#include "screens/storyboard.h"
 
 int main(int argc, char** argv) {
     QElapsedTimer mainStarted;

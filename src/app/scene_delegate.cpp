@@ -5,7 +5,7 @@
 
 #include "app/settings_view_controller.h"
 #include "app/view_controller.h"
-#include "platform/screen_stack.h"
+#include "screens/screen_stack.h"
 #include "platform/settings_link.h"
 
 SceneDelegate::~SceneDelegate() {

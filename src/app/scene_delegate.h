@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/app_window.h"
+#include "screens/app_window.h"
 #include "platform/screen_metrics.h"
 
 // The app's one scene: its window, showing the home screen at the bottom of its screen stack.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/photo_library.h"
+#include "screens/photo_library.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
 #include "ui_settings_view_controller.h"

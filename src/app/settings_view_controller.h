@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/platform_view_controller.h"
-#include "platform/stepper.h"
+#include "screens/platform_view_controller.h"
+#include "widgets/stepper.h"
 
 namespace Ui {
 class SettingsViewController;

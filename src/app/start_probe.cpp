@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/app_window.h"
-#include "platform/platform_view_controller.h"
-#include "platform/screen_stack.h"
-#include "platform/storyboard.h"
+#include "screens/app_window.h"
+#include "screens/platform_view_controller.h"
+#include "screens/screen_stack.h"
+#include "screens/storyboard.h"
 
 namespace {
 bool startupProbe() {

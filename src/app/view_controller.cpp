@@ -6,9 +6,9 @@
 #include "app/settings_view_controller.h"
 #include "gallery/result_view_controller.h"
 #include "pixelate/pixel_view_controller.h"
-#include "platform/asset_image_view.h"
+#include "widgets/asset_image_view.h"
 #include "platform/screen_metrics.h"
-#include "platform/storyboard.h"
+#include "screens/storyboard.h"
 #include "ui_view_controller.h"
 
 namespace {

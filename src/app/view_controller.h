@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/image_picker_controller.h"
-#include "platform/platform_view_controller.h"
+#include "screens/image_picker_controller.h"
+#include "screens/platform_view_controller.h"
 
 class AssetImageView;
 

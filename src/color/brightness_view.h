@@ -9,7 +9,7 @@
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
 #include "platform/color.h"
-#include "platform/touch_view.h"
+#include "gestures/touch_view.h"
 
 // Told the brightness chosen on the bar, on every touch began and moved.
 class BrightnessViewDelegate {

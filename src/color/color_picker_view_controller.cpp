@@ -7,8 +7,8 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "platform/sheet_style.h"
-#include "platform/storyboard.h"
+#include "widgets/sheet_style.h"
+#include "screens/storyboard.h"
 #include "store/core_data_manager.h"
 #include "ui_color_picker_view_controller.h"
 

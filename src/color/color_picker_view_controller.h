@@ -11,7 +11,7 @@
 #include "color/color_wheel.h"
 #include "color/weak_delegate.h"
 #include "platform/color.h"
-#include "platform/platform_view_controller.h"
+#include "screens/platform_view_controller.h"
 
 namespace Ui {
 class ColorPickerViewController;

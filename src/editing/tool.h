@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "editing/editor_fields.h"
-#include "platform/gesture.h"
+#include "gestures/gesture.h"
 
 class Pixel;
 

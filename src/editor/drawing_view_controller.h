@@ -9,15 +9,15 @@
 #include "editing/editor_fields.h"
 #include "editing/tool.h"
 #include "editor/canvas_limits.h"
-#include "platform/button.h"
+#include "widgets/button.h"
 #include "platform/device_orientation_center.h"
-#include "platform/gesture_recognizer.h"
-#include "platform/long_press_gesture_recognizer.h"
-#include "platform/pan_gesture_recognizer.h"
-#include "platform/pinch_gesture_recognizer.h"
-#include "platform/platform_view_controller.h"
-#include "platform/presentation_controller.h"
-#include "platform/tap_gesture_recognizer.h"
+#include "gestures/gesture_recognizer.h"
+#include "gestures/long_press_gesture_recognizer.h"
+#include "gestures/pan_gesture_recognizer.h"
+#include "gestures/pinch_gesture_recognizer.h"
+#include "screens/platform_view_controller.h"
+#include "screens/presentation_controller.h"
+#include "gestures/tap_gesture_recognizer.h"
 
 class Drawing;
 class PictureExporter;

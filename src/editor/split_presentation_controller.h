@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/presentation_controller.h"
+#include "screens/presentation_controller.h"
 
 // Presents a screen over the lower two thirds of the container: its frame starts one third
 // down and keeps the container's full height, so its lowest third lies past the bottom edge.

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "platform/swipe_action_row.h"
+#include "widgets/swipe_action_row.h"
 
 namespace Ui {
 class customTableViewCell;

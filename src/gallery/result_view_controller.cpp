@@ -9,11 +9,11 @@
 
 #include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
-#include "platform/asset_image_view.h"
+#include "widgets/asset_image_view.h"
 #include "platform/color.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
-#include "platform/storyboard.h"
+#include "screens/storyboard.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
 #include "store/thumbnail.h"

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/platform_view_controller.h"
-#include "platform/swipe_action_list.h"
+#include "screens/platform_view_controller.h"
+#include "widgets/swipe_action_list.h"
 
 class AssetImageView;
 class Drawing;

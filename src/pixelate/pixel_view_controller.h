@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "pixelate/main_queue_clock.h"
-#include "platform/image_picker_controller.h"
-#include "platform/platform_view_controller.h"
+#include "screens/image_picker_controller.h"
+#include "screens/platform_view_controller.h"
 
 class PhotoView;
 

@@ -6,11 +6,11 @@
 
 #include "picture_fixtures.h"
 #include "pixelate_test_support.h"
-#include "platform/activity_view_controller.h"
-#include "platform/alert_controller.h"
-#include "platform/image_picker_controller.h"
-#include "platform/photo_library.h"
-#include "platform/screen_stack.h"
+#include "screens/activity_view_controller.h"
+#include "screens/alert_controller.h"
+#include "screens/image_picker_controller.h"
+#include "screens/photo_library.h"
+#include "screens/screen_stack.h"
 #include "platform/settings_link.h"
 
 using namespace pixelate_test;

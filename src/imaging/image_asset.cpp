@@ -1,0 +1,68 @@
+#include "imaging/image_asset.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace {
+const QStringList kNames = {
+    QStringLiteral("bg_main"), QStringLiteral("ic_share"), QStringLiteral("ic_undo"),
+    QStringLiteral("ic_redo"), QStringLiteral("ic_brush"), QStringLiteral("ic_paint_bucket"),
+};
+}  // namespace
+
+QStringList ImageAsset::names() {
+    return kNames;
+}
+
+QString ImageAsset::resourcePath(const QString& name) {
+    return QStringLiteral(":/assets/%1.svg").arg(name);
+}
+
+bool ImageAsset::exists(const QString& name) {
+    return QFile::exists(resourcePath(name));
+}
+
+QIcon ImageAsset::icon(const QString& name) {
+    if (!exists(name)) {
+        return {};
+    }
+    return QIcon(resourcePath(name));
+}
+
+QImage ImageAsset::image(const QString& name, const QSize& pixelSize) {
+    QSvgRenderer renderer(resourcePath(name));
+    if (!renderer.isValid() || pixelSize.isEmpty()) {
+        return {};
+    }
+    QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixelSize)));
+    return image;
+}
+
+QSizeF ImageAsset::naturalSize(const QString& name) {
+    QSvgRenderer renderer(resourcePath(name));
+    if (!renderer.isValid()) {
+        return {};
+    }
+    return renderer.viewBoxF().size();
+}
+
+void ImageAsset::drawAspectFill(QPainter& painter, const QString& name, const QRectF& target) {
+    QSvgRenderer renderer(resourcePath(name));
+    if (!renderer.isValid() || target.isEmpty()) {
+        return;
+    }
+    const QSizeF natural = renderer.viewBoxF().size();
+    if (natural.isEmpty()) {
+        return;
+    }
+    const QSizeF filled = natural.scaled(target.size(), Qt::KeepAspectRatioByExpanding);
+    const QRectF drawn(target.center() - QPointF(filled.width() / 2, filled.height() / 2), filled);
+    painter.save();
+    painter.setClipRect(target, Qt::IntersectClip);
+    renderer.render(&painter, drawn);
+    painter.restore();
+}

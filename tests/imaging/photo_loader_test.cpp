@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include <QImageReader>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "picture_fixtures.h"
+#include "imaging/photo_loader.h"
+
+using namespace picture_fixtures;
+
+namespace {
+// A true decompression bomb: a PNG whose width x height pixels are all zero, which deflate
+// squeezes about a thousandfold (10,000 x 10,000 RGBA is 400 MB of pixels in 390 KB).
+QByteArray zeroPng(quint32 width, quint32 height, char colourType, int bytesPerPixel) {
+    QByteArray header(8, '\0');
+    qToBigEndian<quint32>(width, header.data());
+    qToBigEndian<quint32>(height, header.data() + 4);
+    header.append("\x08", 1);
+    header.append(colourType);
+    header.append("\x00\x00\x00", 3);
+    const QByteArray row(1 + qsizetype(width) * bytesPerPixel, '\0');  // filter byte, pixels
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    QByteArray compressed;
+    char out[1 << 16];
+    for (quint32 y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.constData()));
+        stream.avail_in = uInt(row.size());
+        const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            compressed.append(out, qsizetype(sizeof out - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+           pngChunk("IDAT", compressed) + pngChunk("IEND", QByteArray());
+}
+
+// A JPEG whose frame header claims another size than the data it carries.
+QByteArray jpegClaiming(quint16 width, quint16 height) {
+    QByteArray jpeg = encoded(halves(64, 48), "jpg");
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    if (frame >= 0) {
+        qToBigEndian<quint16>(height, jpeg.data() + frame + 5);
+        qToBigEndian<quint16>(width, jpeg.data() + frame + 7);
+    }
+    return jpeg;
+}
+
+// A GIF whose screen claims width x height and whose only frame claims frameWidth x
+// frameHeight, with one byte of picture data.
+QByteArray gifClaiming(quint16 width, quint16 height, quint16 frameWidth = 0,
+                       quint16 frameHeight = 0) {
+    QByteArray gif("GIF89a", 6);
+    char size[4];
+    qToLittleEndian<quint16>(width, size);
+    qToLittleEndian<quint16>(height, size + 2);
+    char frame[4];
+    qToLittleEndian<quint16>(frameWidth ? frameWidth : width, frame);
+    qToLittleEndian<quint16>(frameHeight ? frameHeight : height, frame + 2);
+    gif.append(size, 4).append("\x80\x00\x00", 3).append(QByteArray(6, '\0'));  // 2 colours
+    gif.append("\x2C\x00\x00\x00\x00", 5).append(frame, 4).append("\x00", 1);
+    gif.append("\x02\x02\x44\x01\x00\x3B", 6);
+    return gif;
+}
+
+struct PhotoLoaderTest : testing::Test {
+    QTemporaryDir dir;
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+};
+}  // namespace
+
+TEST_F(PhotoLoaderTest, OrientationMetadataTurnsThePicture) {
+    // Where the left (blue) half ends up: on top after a quarter turn clockwise (6), at the
+    // bottom after one counter-clockwise (8); the red half is always opposite.
+    const std::tuple<int, QSize, QPoint> cases[] = {
+        {1, {40, 20}, {5, 10}}, {6, {20, 40}, {10, 4}}, {8, {20, 40}, {10, 35}}};
+    for (const auto& [orientation, size, blue] : cases) {
+        SCOPED_TRACE(orientation);
+        const QByteArray bytes = jpegWithOrientation(halves(40, 20), orientation);
+        for (const PhotoLoader::Result& r :
+             {PhotoLoader::load(file("photo.jpg", bytes)), PhotoLoader::loadData(bytes)}) {
+            ASSERT_TRUE(r.ok()) << r.error.toStdString();
+            EXPECT_EQ(r.image.size(), size);
+            EXPECT_TRUE(near(r.image.pixel(blue), qRgb(0, 0, 255)));
+            const QPoint red(size.width() - 1 - blue.x(), size.height() - 1 - blue.y());
+            EXPECT_TRUE(near(r.image.pixel(red), qRgb(255, 0, 0)));
+        }
+    }
+}
+
+TEST_F(PhotoLoaderTest, MissingFilesAreNamedAndBytesAfterACompletePictureDoNotMatter) {
+    EXPECT_TRUE(PhotoLoader::load(dir.filePath("gone.png")).error.contains("could not be found"));
+    EXPECT_TRUE(PhotoLoader::load(dir.path()).error.contains("folder"));
+    const PhotoLoader::Result fromMemory = PhotoLoader::loadData(pngDeclaring(100000, 100000));
+    EXPECT_TRUE(fromMemory.error.startsWith("This picture is too large"));
+    // Some cameras append data after the end of a JPEG.
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg") + "extra";
+    const PhotoLoader::Result trailing = PhotoLoader::load(file("trailing.jpg", jpeg));
+    EXPECT_EQ(trailing.image.size(), QSize(300, 200)) << trailing.error.toStdString();
+}
+
+TEST_F(PhotoLoaderTest, PicturesOverTheDecodeBudgetAreDecodedSmallerWhenTheFormatAllows) {
+    PhotoLoader::Limits limits;
+    limits.decodeBudgetPixels = 30000;
+    for (const char* format : {"jpg", "png"}) {
+        const QString path = file(QString("big.") + format, encoded(halves(400, 300), format));
+        const PhotoLoader::Result scaled = PhotoLoader::load(path, limits);
+        ASSERT_TRUE(scaled.ok()) << scaled.error.toStdString();
+        EXPECT_LE(qint64(scaled.image.width()) * scaled.image.height(), 30000);
+        EXPECT_NEAR(double(scaled.image.width()) / scaled.image.height(), 4.0 / 3.0, 0.02);
+        EXPECT_TRUE(near(scaled.image.pixel(10, 10), qRgb(0, 0, 255)));
+    }
+    const QString bmp = file("big.bmp", encoded(halves(400, 300), "bmp"));
+    EXPECT_TRUE(PhotoLoader::load(bmp, limits).error.contains("too large"));
+}
+
+// Each hostile file is loaded in a process of its own, as the picker loads a picked photo:
+// it is refused with a message that says why, or decoded within Qt's allocation limit, and
+// the process never holds much more memory than that limit, whatever the file declares.
+TEST_F(PhotoLoaderTest, HostileFilesGetAClearAnswerWithinBoundedMemory) {
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg");
+    const QByteArray png = encoded(halves(300, 200), "png");
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        QString says;  // empty: decoding it is fine, as long as memory stays bounded
+    };
+    const std::vector<Case> cases = {
+        {"cut.jpg", jpeg.left(jpeg.size() / 2), "damaged or incomplete"},
+        {"cut.png", png.left(png.size() / 2), "damaged or incomplete"},
+        {"noise.jpg", noise, "not a picture"},
+        {"notes.png", "These are not pixels.", "not a picture"},
+        {"empty.jpg", QByteArray(), "is empty"},
+        {"claims-huge.png", pngDeclaring(100000, 100000), "too large"},
+        {"claims-huge.jpg", jpegClaiming(65000, 65000), "too large"},
+        {"claims-huge.gif", gifClaiming(65535, 65535), "too large"},
+        {"claims-huge.svg",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
+         "height='900000'><rect width='9' height='9'/></svg>",
+         "too large"},
+        // Over the limit on one side, or in area; within them but beyond what may be decoded
+        // at once, a format that decodes only whole is refused, and one that decodes smaller
+        // is tried and then meets the missing data, which the message cannot tell apart.
+        {"side.png", pngDeclaring(12001, 10), "too large"},
+        {"area.png", pngDeclaring(11000, 11000), "too large"},
+        {"wide.bmp", bmpDeclaring(10000, 10000), "too large"},
+        {"wide.png", pngDeclaring(10000, 10000), "too large to open at full size"},
+        {"claims-big.jpg", jpegClaiming(11000, 9000), ""},
+        {"zeros.png", zeroPng(10000, 10000, 6, 4), ""},
+        {"grey-zeros.png", zeroPng(10000, 10000, 0, 1), "too large to open at full size"},
+    };
+    const qint64 limitKb = qint64(QImageReader::allocationLimit()) * 1024;
+    qint64 highest = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QProcess probe;
+        probe.start(PHOTO_LOAD_PROBE, {file(c.name, c.bytes)});
+        ASSERT_TRUE(probe.waitForFinished(60000));
+        ASSERT_EQ(probe.exitStatus(), QProcess::NormalExit);
+        ASSERT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+        const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split('\n');
+        ASSERT_GE(lines.size(), 2);
+        const QStringList words = lines[0].split(' ');
+        if (c.says.isEmpty() && words[0] == "ok") {
+            EXPECT_LE(words[1].toLongLong() * words[2].toLongLong() * 4, limitKb * 1024);
+        } else {
+            EXPECT_EQ(words[0], "refused");
+            EXPECT_TRUE(lines[0].contains(c.says) && lines[0].contains(c.name))
+                << lines[0].toStdString();
+        }
+        ASSERT_TRUE(lines[1].startsWith("peak-kb "));
+        const qint64 peak = lines[1].mid(8).toLongLong();
+        // The decoded picture may fill the limit; the rest is the process itself.
+        EXPECT_LT(peak, limitKb + 96 * 1024) << lines[0].toStdString();
+        highest = std::max(highest, peak);
+    }
+    std::cout << cases.size() << " hostile photos, highest peak " << highest / 1024 << " MB\n";
+}
+
+// Found by fuzzing: a GIF reports the size of its first frame, then decodes its whole screen,
+// which may be far larger. The limits hold for the picture that comes out.
+TEST_F(PhotoLoaderTest, APictureLargerThanItsHeaderSaidIsRefused) {
+    PhotoLoader::Limits limits;
+    limits.maxSide = 1000;
+    const PhotoLoader::Result result =
+        PhotoLoader::loadData(gifClaiming(3000, 20, 10, 10), "screen.gif", limits);
+    EXPECT_TRUE(result.image.isNull());
+    EXPECT_TRUE(result.error.contains("too large")) << result.error.toStdString();
+    EXPECT_TRUE(PhotoLoader::loadData(gifClaiming(300, 20, 10, 10), "small.gif", limits).ok());
+}
