@@ -75,6 +75,14 @@ void CanvasView::fitCanvasToScreen() {
     }
 }
 
+void CanvasView::resizeToScreen() {
+    const ScreenMetrics& screen = ScreenMetrics::main();
+    canvasScene_->setSize(QSizeF(screen.width, screen.height));
+    setGeometry(0, 0, static_cast<int>(screen.width), static_cast<int>(screen.height));
+    fitCanvasToScreen();
+    update();
+}
+
 Edges CanvasView::canvasBoundsInView() const {
     const auto& cells = canvas_->pixelArray();
     if (cells.empty()) {

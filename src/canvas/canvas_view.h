@@ -30,6 +30,9 @@ public:
 
     void setupScene();
     void fitCanvasToScreen();
+    // Takes the screen's current size (the window was resized) and fits the canvas to it again,
+    // as at start. Cells and their colours stay.
+    void resizeToScreen();
 
     // The canvas's outer edges in view points: left, bottom, right, top (bottom > top).
     Edges canvasBoundsInView() const;

@@ -36,3 +36,10 @@ const ScreenMetrics& ScreenMetrics::main() {
 void ScreenMetrics::configure(const ScreenMetrics& metrics) {
     stored() = metrics;
 }
+
+void ScreenMetrics::resizeMain(double width, double height) {
+    ScreenMetrics metrics = main();
+    metrics.width = width;
+    metrics.height = height;
+    stored() = metrics;
+}

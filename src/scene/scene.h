@@ -17,6 +17,10 @@ public:
     explicit Scene(QSizeF size);
 
     QSizeF size() const { return size_; }
+    void setSize(QSizeF size) {
+        size_ = size;
+        invalidateAll();
+    }
     Color backgroundColor() const { return backgroundColor_; }
     void setBackgroundColor(const Color& color);
     ScaleMode scaleMode() const { return scaleMode_; }

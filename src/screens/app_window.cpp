@@ -1,17 +1,21 @@
 #include "screens/app_window.h"
 
-#include <QVBoxLayout>
+#include <QResizeEvent>
 
 #include "screens/screen_stack.h"
 
 AppWindow::AppWindow(const ScreenMetrics& metrics, QWidget* parent)
     : QWidget(parent), stack_(new ScreenStack(this)) {
     setWindowTitle(QStringLiteral("Tilebloom"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(stack_);
-    // The screen's size is read once and kept, so the window keeps it too.
-    setFixedSize(static_cast<int>(metrics.width), static_cast<int>(metrics.height));
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    resize(static_cast<int>(metrics.width), static_cast<int>(metrics.height));
+}
+
+void AppWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The screens lay out from the screen's size, so it changes before the stack resizes.
+    ScreenMetrics::resizeMain(width(), height());
+    stack_->setGeometry(rect());
 }
 
 QImage AppWindow::snapshot() {

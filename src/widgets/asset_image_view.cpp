@@ -1,5 +1,6 @@
 #include "widgets/asset_image_view.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPixmapCache>
 
@@ -22,10 +23,23 @@ AssetImageView* AssetImageView::screenBackground(const QString& assetName, QWidg
     const ScreenMetrics& metrics = ScreenMetrics::main();
     auto* view = new AssetImageView(assetName, screen);
     view->setObjectName(QStringLiteral("backgroundView"));
-    view->setGeometry(0, 0, static_cast<int>(metrics.width), static_cast<int>(metrics.height));
+    // A screen not laid out yet has no size of its own; it takes the screen's when it does.
+    if (screen->testAttribute(Qt::WA_Resized)) {
+        view->setGeometry(screen->rect());
+    } else {
+        view->setGeometry(0, 0, static_cast<int>(metrics.width), static_cast<int>(metrics.height));
+    }
+    screen->installEventFilter(view);
     view->lower();
     view->show();
     return view;
+}
+
+bool AssetImageView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == parent()) {
+        setGeometry(parentWidget()->rect());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AssetImageView::setAssetName(const QString& name) {

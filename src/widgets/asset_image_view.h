@@ -13,7 +13,7 @@ public:
     explicit AssetImageView(const QString& assetName = {}, QWidget* parent = nullptr);
 
     // A view of the asset filling the screen behind everything else on `screen`, named
-    // "backgroundView".
+    // "backgroundView"; it follows the screen's size.
     static AssetImageView* screenBackground(const QString& assetName, QWidget* screen);
 
     QString assetName() const { return assetName_; }
@@ -21,6 +21,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString assetName_;
