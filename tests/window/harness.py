@@ -134,9 +134,11 @@ class Session:
 
     def __init__(self, name, artifacts=None, env=None, pictures=None):
         self.name = name
-        self.binary = os.environ.get("TILEBLOOM_BINARY")
-        if not self.binary:
+        binary = os.environ.get("TILEBLOOM_BINARY")
+        if not binary:
             raise Failure("TILEBLOOM_BINARY must name the built tilebloom program")
+        # The app runs in its own folder.
+        self.binary = os.path.abspath(binary)
         self.artifacts = artifacts or os.environ.get("TILEBLOOM_WINDOW_ARTIFACTS")
         self.extra_env = env or {}
         self.pictures = pictures

@@ -1,4 +1,9 @@
-"""Scenarios that drive the real window: one per ctest test, named on the command line."""
+"""Scenarios that drive the real window: one per ctest test, named on the command line.
+
+By hand, from the repository root:
+    export TILEBLOOM_BINARY=build/release/src/app/tilebloom
+    /usr/bin/python3 tests/window/scenarios.py stroke
+"""
 
 import os
 import shutil
