@@ -10,6 +10,7 @@ packages=(
     libpng-dev zlib1g-dev sqlite3 libsqlite3-dev
     clang libclang-rt-14-dev
     xvfb xauth
+    xdotool at-spi2-core dbus python3-pyatspi python3-pil
 )
 
 missing=()
