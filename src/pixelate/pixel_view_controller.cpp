@@ -276,14 +276,16 @@ void PixelViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
         const QImage photo = picked.value<QImage>();
         if (photo.isNull()) {
             showMessage(tr("This photo could not be read."));
-        } else {
+        } else if (const QImage normalised = normalisedOrRefused(photo); !normalised.isNull()) {
+            // Only a photo that is taken resets the slider; a refused one leaves it and the
+            // photo it works on as they were.
             if (pixelSizeSlider) {
                 // Set as a value, not as a user's move: the load below renders it.
                 const QSignalBlocker quiet(pixelSizeSlider);
                 pixelSizeSlider->setValue(0);
                 updateControls();
             }
-            loadSourceImage(photo, true);
+            useSourceImage(photo, normalised, true);
         }
     }
     if (picker) {
@@ -295,6 +297,13 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
     if (picture.isNull()) {
         return;
     }
+    const QImage normalised = normalisedOrRefused(picture);
+    if (!normalised.isNull()) {
+        useSourceImage(picture, normalised, animated);
+    }
+}
+
+QImage PixelViewController::normalisedOrRefused(const QImage& picture) {
     if (picture.width() > maxPhotoSide || picture.height() > maxPhotoSide ||
         qint64{picture.width()} * picture.height() > maxPhotoPixels) {
         showMessage(tr("This photo is too large to pixelate (%1 × %2 pixels). Choose one of at "
@@ -305,7 +314,7 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
         if (!hasNormalisedSource()) {
             sourceImage = QImage();  // do not hold on to it
         }
-        return;
+        return {};
     }
 
     const double scale = ScreenMetrics::main().scale;
@@ -322,10 +331,14 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
         if (!hasNormalisedSource()) {
             sourceImage = QImage();
         }
-        return;
+        return {};
     }
-    showMessage(QString());
+    return normalised;
+}
 
+void PixelViewController::useSourceImage(const QImage& picture, const QImage& normalised,
+                                         bool animated) {
+    showMessage(QString());
     if (backgroundImageView) {
         backgroundImageView->setImage(normalised);
     }

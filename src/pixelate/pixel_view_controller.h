@@ -65,7 +65,8 @@ public:
     void openPhotoPicker();
     // Tells the user that photo access is needed, with a way to the settings.
     void showAccessAlert();
-    // A picked photo resets the slider and becomes the new source; the picker closes.
+    // A picked photo resets the slider and becomes the new source; the picker closes. A photo
+    // that is refused changes nothing but the message.
     void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
                                                             const QVariantMap& info) override;
 
@@ -97,6 +98,9 @@ protected:
 
 private:
     void presentPhotoPicker();
+    // The normalised copy of picture, or a null image after saying why it cannot be used.
+    QImage normalisedOrRefused(const QImage& picture);
+    void useSourceImage(const QImage& picture, const QImage& normalised, bool animated);
     void showRenderedPixelation(const QImage& result, quint64 generation);
     void scheduleTrailingPixelation();
     bool hasNormalisedSource() const;
