@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <deque>
 
 #include "pixelate/photo_view.h"
@@ -366,8 +367,9 @@ void PixelViewController::pixelate(double v) {
         return;  // renders work on the normalised picture only
     }
     const double now = clock_->now();
-    if (lastPixelizationTimestamp &&
-        now <= *lastPixelizationTimestamp + pixelizationUpdateThreshold) {
+    // A time before the last request (a clock that was set back) counts as long enough ago.
+    const double elapsed = lastPixelizationTimestamp ? now - *lastPixelizationTimestamp : -1;
+    if (elapsed >= 0 && elapsed <= pixelizationUpdateThreshold) {
         // Too soon: keep the latest value and render it once the threshold has passed, so
         // the end of a fast slider movement is not lost.
         pendingBlockSize_ = v;
@@ -384,7 +386,9 @@ void PixelViewController::scheduleTrailingPixelation() {
         return;
     }
     trailingScheduled_ = true;
-    const double wait = *lastPixelizationTimestamp + pixelizationUpdateThreshold - clock_->now();
+    const double wait =
+        std::clamp(*lastPixelizationTimestamp + pixelizationUpdateThreshold - clock_->now(), 0.0,
+                   pixelizationUpdateThreshold);
     clock_->runAfter(wait + 0.001, this, [this] {
         trailingScheduled_ = false;
         if (pendingBlockSize_) {

@@ -42,7 +42,7 @@ public:
 
     // The photo to pixelate; after it has been loaded, its normalised copy. Null when absent.
     QImage sourceImage;
-    // When the last render request was accepted, in seconds since 1970.
+    // When the last render request was accepted, in the clock's seconds.
     std::optional<double> lastPixelizationTimestamp;
     double pixelizationUpdateThreshold = 0.1;
     double imageTransitionAnimationTime = 0.5;

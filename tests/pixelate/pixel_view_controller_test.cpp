@@ -94,6 +94,36 @@ TEST_F(PixelScreen, ThrottleDropsRequestsWithinTheThresholdAndRendersTheLastOneA
     EXPECT_EQ(firstRunLength(preview()), 14);
 }
 
+// The throttle measures time passed: a clock set back (by hand, or by the network) neither
+// holds the preview nor delays the render after a fast movement.
+TEST_F(PixelScreen, AClockSetBackNeitherHoldsNorDelaysTheThrottle) {
+    clock->setTime(100);
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    ASSERT_EQ(renders.size(), 1u);
+    clock->setTime(1);  // 99 seconds back
+    slide(5);
+    EXPECT_EQ(renders.size(), 2u);
+    clock->setTime(1.05);
+    slide(6);
+    EXPECT_EQ(renders.size(), 2u);
+    clock->advanceTo(1.2);
+    EXPECT_EQ(renders.size(), 3u);
+    finishRenders();
+    EXPECT_EQ(firstRunLength(preview()), 6);
+}
+
+TEST(MainQueueClock, ReadsASteadyClockThatNeverGoesBack) {
+    // A clock that follows the wall clock jumps when the time of day is set.
+    EXPECT_TRUE(MainQueueClock::Source::is_steady);
+    MainQueueClock clock;
+    double last = clock.now();
+    for (int i = 0; i < 1000; ++i) {
+        const double now = clock.now();
+        ASSERT_GE(now, last);
+        last = now;
+    }
+}
+
 TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
     screen->loadSourceImage(randomPixels(390, 520, 1), false);
     finishRenders();
