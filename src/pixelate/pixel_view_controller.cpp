@@ -9,7 +9,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
-#include <deque>
+#include <optional>
 
 #include "pixelate/photo_view.h"
 #include "pixelate/resampler.h"
@@ -57,12 +57,22 @@ QThreadPool& backgroundPool() {
 // the one before. A result is full size (66 MB at block size 10): with the one on screen and
 // the one in the making, no more than two exist at once, and two renders at once would only
 // split the memory bandwidth they are bound by.
+//
+// At most one render waits, the latest: one asked for while another waits replaces it, and
+// the replaced one ends cancelled without running. Renders slower than the slider would
+// otherwise back up and step the preview through stale positions after the slider stops.
 class SerialRenderQueue : public std::enable_shared_from_this<SerialRenderQueue> {
 public:
     QFuture<QImage> enqueue(std::function<QImage()> work) {
         auto promise = std::make_shared<QPromise<QImage>>();
         QFuture<QImage> future = promise->future();
-        pending_.push_back(Job{std::move(work), std::move(promise)});
+        if (pending_) {
+            QPromise<QImage>& overtaken = *pending_->promise;
+            overtaken.start();
+            overtaken.future().cancel();
+            overtaken.finish();
+        }
+        pending_ = Job{std::move(work), std::move(promise)};
         if (!running_) {
             startNext();
         }
@@ -76,12 +86,12 @@ private:
     };
 
     void startNext() {
-        running_ = !pending_.empty();
+        running_ = pending_.has_value();
         if (!running_) {
             return;
         }
-        Job job = std::move(pending_.front());
-        pending_.pop_front();
+        Job job = std::move(*pending_);
+        pending_.reset();
         auto* watcher = new QFutureWatcher<QImage>;
         QObject::connect(
             watcher, &QFutureWatcherBase::finished, watcher,
@@ -107,7 +117,7 @@ private:
             })));
     }
 
-    std::deque<Job> pending_;
+    std::optional<Job> pending_;
     bool running_ = false;
 };
 
@@ -408,8 +418,11 @@ void PixelViewController::renderPixelation(double v) {
     auto* watcher = new QFutureWatcher<QImage>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         ThreadHandoff::receive(&renderResults);
-        const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
         watcher->deleteLater();
+        if (watcher->future().isCanceled()) {
+            return;  // overtaken by a newer request before it ran: the renders around it show
+        }
+        const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
         showRenderedPixelation(result, generation);
     });
     watcher->setFuture(future);

@@ -24,7 +24,8 @@ class PixelViewController;
 // Renders are throttled to one per pixelizationUpdateThreshold; a change that comes too soon
 // is not lost but rendered once the threshold has passed, so the preview always ends up
 // matching the slider. Each render works on the picture that was current when it was queued,
-// and a result older than what the preview already shows is thrown away.
+// and a result older than what the preview already shows is thrown away; a render its queue
+// cancels (overtaken while it waited) changes nothing.
 class PixelViewController : public PlatformViewController, public ImagePickerControllerDelegate {
     Q_OBJECT
 public:
@@ -75,7 +76,8 @@ public:
 
     // Test seams. The clock gives the time and runs the delayed main-queue work (the first
     // load, the trailing render); the render queue runs a render's work and hands back its
-    // future, whose result is shown on the main thread when it finishes.
+    // future, whose result is shown on the main thread when it finishes (a cancelled one is
+    // skipped).
     using RenderQueue = std::function<QFuture<QImage>(std::function<QImage()> work)>;
     void setClock(std::shared_ptr<MainQueueClock> clock);
     void setRenderQueue(RenderQueue queue);

@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -124,6 +125,26 @@ TEST(MainQueueClock, ReadsASteadyClockThatNeverGoesBack) {
     }
 }
 
+// When renders are slower than the slider, a render that is overtaken while it waits is
+// dropped by the queue; the one still running is shown, then the latest.
+TEST_F(PixelScreen, ARenderDroppedByItsQueueLeavesThePreviewToTheOthers) {
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    finishRenders();
+    for (int second = 1; second <= 3; ++second) {
+        clock->setTime(second);
+        slide(second * 3);  // renders 1, 2, 3 of blocks 3, 6, 9
+    }
+    ASSERT_EQ(renders.size(), 4u);
+    renders.cancel(2);
+    processEvents();
+    renders.finish(1);
+    processEvents();
+    EXPECT_EQ(firstRunLength(preview()), 3);
+    renders.finish(3);
+    processEvents();
+    EXPECT_EQ(firstRunLength(preview()), 9);
+}
+
 TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
     screen->loadSourceImage(randomPixels(390, 520, 1), false);
     finishRenders();
@@ -239,27 +260,49 @@ TEST(PhotoView, CrossDissolvesToTheNewPictureAndSettlesOnTheLastOne) {
 }
 
 // The screen's own queue runs renders one after another, each begun only once the main thread
-// has taken the result before it (so no more than two full-size results exist at once), and
-// hands every result back in the order the renders were asked for.
-TEST(BackgroundRenderQueue, RunsOneRenderAtATimeAndDeliversEveryResultInOrder) {
+// has taken the result before it (so no more than two full-size results exist at once). Of the
+// renders asked for while one runs, only the latest waits: the ones it overtook end cancelled
+// without running, so the preview never steps through stale positions.
+TEST(BackgroundRenderQueue, RunsOneRenderAtATimeAndOnlyTheLatestWaits) {
     const PixelViewController::RenderQueue queue = PixelViewController::backgroundRenderQueue();
+    QSemaphore firstMayEnd;
+    std::atomic<int> ran = 0;  // one bit per render
     std::atomic<int> startedEarly = 0;
     std::atomic<int> taken = 0;
     std::vector<int> delivered;
     std::vector<std::unique_ptr<QFutureWatcher<QImage>>> watchers;
-    for (int i = 1; i <= 4; ++i) {
+    const auto ask = [&](int i) {
         auto* watcher = watchers.emplace_back(new QFutureWatcher<QImage>).get();
         QObject::connect(watcher, &QFutureWatcherBase::finished, [watcher, &delivered, &taken] {
-            delivered.push_back(watcher->result().width());
+            if (!watcher->isCanceled()) {
+                delivered.push_back(watcher->result().width());
+            }
             ++taken;
         });
         watcher->setFuture(queue([&, i] {
-            startedEarly += taken.load() != i - 1;
-            QThread::msleep(20);  // time for the next one to start too early
+            if (i == 1) {
+                firstMayEnd.acquire();
+            } else {
+                startedEarly += taken.load() == 0;
+                QThread::msleep(20);  // time for another one to start too early
+            }
+            ran |= 1 << i;
             return QImage(i, 1, QImage::Format_RGB32);
         }));
+    };
+    for (int i = 1; i <= 5; ++i) {
+        ask(i);
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 4; }, 5000));
-    EXPECT_EQ(delivered, (std::vector<int>{1, 2, 3, 4}));
+    firstMayEnd.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 5; }, 5000));
+    EXPECT_EQ(delivered, (std::vector<int>{1, 5}));
+    EXPECT_EQ(ran.load(), 1 << 1 | 1 << 5);
+    for (int i = 2; i <= 4; ++i) {
+        EXPECT_TRUE(watchers[i - 1]->isCanceled()) << i;
+    }
+    // An idle queue starts the next render at once.
+    ask(6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 6; }, 5000));
+    EXPECT_EQ(delivered.back(), 6);
     EXPECT_EQ(startedEarly.load(), 0);
 }
