@@ -361,14 +361,15 @@ void PixelViewController::useSourceImage(const QImage& picture, const QImage& no
     pixelate(pixelSizeSlider ? static_cast<double>(pixelSizeSlider->value()) : 0.0);
 }
 
-void PixelViewController::showPreview(const QImage& picture, bool animated) {
+void PixelViewController::showPreview(const QImage& picture, bool animated,
+                                      InterpolationQuality quality) {
     if (!previewImageView) {
         return;
     }
     if (animated) {
-        previewImageView->transition(picture, imageTransitionAnimationTime);
+        previewImageView->transition(picture, imageTransitionAnimationTime, quality);
     } else {
-        previewImageView->setImage(picture);
+        previewImageView->setImage(picture, quality);
     }
 }
 
@@ -416,19 +417,20 @@ void PixelViewController::renderPixelation(double v) {
         renderQueue_([picture, v, scale] { return Resampler::pixelated(picture, v, scale); });
 
     auto* watcher = new QFutureWatcher<QImage>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, v] {
         ThreadHandoff::receive(&renderResults);
         watcher->deleteLater();
         if (watcher->future().isCanceled()) {
             return;  // overtaken by a newer request before it ran: the renders around it show
         }
         const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
-        showRenderedPixelation(result, generation);
+        showRenderedPixelation(result, generation, v);
     });
     watcher->setFuture(future);
 }
 
-void PixelViewController::showRenderedPixelation(const QImage& result, quint64 generation) {
+void PixelViewController::showRenderedPixelation(const QImage& result, quint64 generation,
+                                                 double v) {
     if (generation < shownGeneration_) {
         return;  // a newer render or photo is on screen already
     }
@@ -436,9 +438,13 @@ void PixelViewController::showRenderedPixelation(const QImage& result, quint64 g
     if (result.isNull()) {
         return;  // a size that cannot be made is skipped
     }
-    showPreview(result, true);
+    // Blocks are shown crisp, like the shared file: a preview whose width the block size
+    // does not divide would otherwise blend a seam into every block boundary.
+    const InterpolationQuality quality =
+        v > 0 ? InterpolationQuality::none : InterpolationQuality::smooth;
+    showPreview(result, true, quality);
     if (previewImageView) {
-        previewImageView->setImage(result);
+        previewImageView->setImage(result, quality);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "pixelate/main_queue_clock.h"
+#include "pixelate/resampler.h"
 #include "platform/image_picker_controller.h"
 #include "platform/platform_view_controller.h"
 
@@ -25,7 +26,7 @@ class PixelViewController;
 // is not lost but rendered once the threshold has passed, so the preview always ends up
 // matching the slider. Each render works on the picture that was current when it was queued,
 // and a result older than what the preview already shows is thrown away; a render its queue
-// cancels (overtaken while it waited) changes nothing.
+// cancels (overtaken while it waited) changes nothing. Blocks are shown nearest neighbour.
 class PixelViewController : public PlatformViewController, public ImagePickerControllerDelegate {
     Q_OBJECT
 public:
@@ -56,7 +57,8 @@ public:
     // picture may be sourceImage itself, which this replaces.
     void loadSourceImage(QImage picture, bool animated);
     // Puts picture into the preview, with a cross-dissolve when animated.
-    void showPreview(const QImage& picture, bool animated);
+    void showPreview(const QImage& picture, bool animated,
+                     InterpolationQuality quality = InterpolationQuality::smooth);
     // Requests a render of block size v (the throttle); main thread only.
     void pixelate(double v);
     // Queues a render of v on the background queue, working on the current sourceImage.
@@ -103,7 +105,7 @@ private:
     // The normalised copy of picture, or a null image after saying why it cannot be used.
     QImage normalisedOrRefused(const QImage& picture);
     void useSourceImage(const QImage& picture, const QImage& normalised, bool animated);
-    void showRenderedPixelation(const QImage& result, quint64 generation);
+    void showRenderedPixelation(const QImage& result, quint64 generation, double v);
     void scheduleTrailingPixelation();
     bool hasNormalisedSource() const;
     double previewWidth();

@@ -5,6 +5,7 @@
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 #include "pixelate/resampler.h"
@@ -213,6 +214,60 @@ TEST_F(PixelScreen, ShowsItsBlocksOnScreenTenPixelsSquare) {
         }
     }
     EXPECT_EQ(uneven, 0);
+}
+
+// Block 9 does not divide the 390-point preview, so the picture is not drawn at its own size:
+// blocks are placed nearest neighbour, every pixel on screen the colour of a block around it
+// and none a blend of two (a smoothed picture shows a seam at every block boundary). A render
+// at scale 3 is shrunk to the preview's pixels the same way.
+TEST_F(PixelScreen, ShowsBlocksThatDoNotDivideThePreviewWithoutBlendedSeams) {
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
+    screen->show();
+    for (const auto& [scale, blockSize] : {std::pair{1.0, 9}, {3.0, 7}}) {
+        SCOPED_TRACE(scale);
+        ScreenMetrics::configure(ScreenMetrics{390, 844, scale});
+        const double time = 10 * scale;
+        showBlocks(time, 0);
+        clock->setTime(time + 1);
+        screen->loadSourceImage(randomPixels(1170, 1560, 5), false);
+        finishRenders();
+        const int block = blockSize * static_cast<int>(scale);
+        ASSERT_EQ(showBlocks(time + 2, blockSize), block);
+        saveScreenshotIfAsked(*screen, "pixelate_blocks_9");
+        const QImage result = preview();
+        const QImage shot =
+            screen->previewImageView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRectF drawn = screen->previewImageView->imageRect();
+        ASSERT_NEAR(drawn.width(), 390, 1);
+        const int columns = result.width() / block, rows = result.height() / block;
+        const auto blockColour = [&](int column, int row) {
+            return result.pixel(std::clamp(column, 0, columns - 1) * block + block / 2,
+                                std::clamp(row, 0, rows - 1) * block + block / 2);
+        };
+        int blended = 0;
+        QPoint first(-1, -1);
+        const QRect inside = drawn.toAlignedRect().adjusted(1, 1, -1, -1) & shot.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const int column =
+                    static_cast<int>((x + 0.5 - drawn.left()) * result.width() / drawn.width()) /
+                    block;
+                const int row =
+                    static_cast<int>((y + 0.5 - drawn.top()) * result.height() / drawn.height()) /
+                    block;
+                bool known = false;
+                for (int dy = -1; dy <= 1 && !known; ++dy) {
+                    for (int dx = -1; dx <= 1 && !known; ++dx) {
+                        known = shot.pixel(x, y) == blockColour(column + dx, row + dy);
+                    }
+                }
+                if (!known && blended++ == 0) {
+                    first = QPoint(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(blended, 0) << "first at " << first.x() << ", " << first.y();
+    }
 }
 
 TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
