@@ -464,6 +464,8 @@ QString PixelViewController::message() const {
 
 void PixelViewController::showMessage(const QString& text) {
     ui_->messageLabel->setText(text);
+    // The label's name says what it is; the text itself reaches assistive technology here.
+    ui_->messageLabel->setAccessibleDescription(text);
     ui_->messageLabel->setVisible(!text.isEmpty());
     if (!text.isEmpty()) {
         printLine(text);
@@ -472,6 +474,8 @@ void PixelViewController::showMessage(const QString& text) {
 
 void PixelViewController::updateControls() {
     const int value = ui_->pixelSizeSlider->value();
-    ui_->blockSizeValueLabel->setText(value == 0 ? tr("Off") : QString::number(value));
+    const QString shown = value == 0 ? tr("Off") : QString::number(value);
+    ui_->blockSizeValueLabel->setText(shown);
+    ui_->blockSizeValueLabel->setAccessibleDescription(shown);
     ui_->shareButton->setEnabled(!ui_->previewImageView->image().isNull());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSlider>
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -183,6 +184,31 @@ TEST_F(PhotoFlow, ARefusedPhotoLeavesTheSliderAndThePreviewAsTheyWere) {
     EXPECT_EQ(renders.size(), 2u);
     EXPECT_EQ(showBlocks(2, 12), 12);
     EXPECT_EQ(screen->sourceImage.cacheKey(), source);
+}
+
+// The values the screen shows in text reach assistive technology too, and follow changes.
+TEST_F(PhotoFlow, TheBlockSizeAndTheMessageReachAssistiveTechnology) {
+    const auto says = [this](const char* name) {
+        QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(screen->findChild<QLabel*>(name));
+        return control ? control->text(QAccessible::Name) + " | " +
+                             control->text(QAccessible::Description)
+                       : QString();
+    };
+    EXPECT_TRUE(says("blockSizeValueLabel").endsWith("| Off"))
+        << says("blockSizeValueLabel").toStdString();
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    showBlocks(1, 12);
+    EXPECT_TRUE(says("blockSizeValueLabel").endsWith("| 12"));
+    EXPECT_TRUE(says("blockSizeValueLabel").startsWith("Block size"));
+    QImage sliver(19000, 1, QImage::Format_RGB32);
+    sliver.fill(Qt::gray);
+    captureStdout([&] { screen->loadSourceImage(sliver, false); });
+    EXPECT_TRUE(says("messageLabel").contains("too narrow or too tall"))
+        << says("messageLabel").toStdString();
+    clock->setTime(2);
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    EXPECT_FALSE(says("messageLabel").contains("too narrow"));
 }
 
 TEST_F(PhotoFlow, EveryControlIsNamedAndShareHandsOverThePreviewPicture) {
