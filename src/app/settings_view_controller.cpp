@@ -61,7 +61,7 @@ void SettingsViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
     stepperL->setEnabled(true);
     const int64_t position = UserDefaults::standard().integerForKey(kStepperKey);
-    pixelLabel->setText(labelTextForPosition(position));
+    showGridSize(labelTextForPosition(position));
     // Every position other than 0 and 1 means 28 x 28; the stepper shows such a stored value
     // at its 28 x 28 end, so that label, stepper and grid size agree.
     const int64_t shown = position == 0 || position == 1 ? position : 2;
@@ -73,6 +73,16 @@ void SettingsViewController::showEvent(QShowEvent* event) {
     PlatformViewController::showEvent(event);
     // The answer may have changed elsewhere (the question asked by the photo screen).
     updatePhotoAccess();
+}
+
+void SettingsViewController::showGridSize(const QString& text) {
+    pixelLabel->setText(text);
+    // Both controls are named for what they do; the size itself reaches assistive technology
+    // as their description.
+    pixelLabel->setAccessibleDescription(text);
+    if (stepperL) {
+        stepperL->setAccessibleDescription(text);
+    }
 }
 
 void SettingsViewController::updatePhotoAccess() {
@@ -122,9 +132,9 @@ void SettingsViewController::stepperAction() {
         return;
     }
     const double v = stepper->value();
-    pixelLabel->setText(v == 0   ? QStringLiteral("20x20")
-                        : v == 1 ? QStringLiteral("24x24")
-                                 : QStringLiteral("28x28"));
+    showGridSize(v == 0   ? QStringLiteral("20x20")
+                 : v == 1 ? QStringLiteral("24x24")
+                          : QStringLiteral("28x28"));
     // The stepper keeps v within 0 to 2; the guard keeps a stray value from overflowing.
     const double truncated = std::isfinite(v) ? std::trunc(std::clamp(v, -1e15, 1e15)) : 2;
     UserDefaults::standard().setInteger(static_cast<int64_t>(truncated), kStepperKey);

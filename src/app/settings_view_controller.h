@@ -59,6 +59,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Shows the grid size on the label and tells assistive technology on label and stepper.
+    void showGridSize(const QString& text);
     void updatePhotoAccess();
 
     std::unique_ptr<Ui::SettingsViewController> ui_;

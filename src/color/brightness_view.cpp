@@ -1,6 +1,7 @@
 #include "color/brightness_view.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "color/hsb.h"
 
@@ -12,7 +13,6 @@ BrightnessView::BrightnessView(const QRectF& frame, const Color& color, QWidget*
 
     setGeometry(frame.toRect());
     setAccessibleName(QStringLiteral("Brightness"));
-    setAccessibleDescription(QStringLiteral("Touch or drag to choose the brightness"));
     point_ = pointForColor(color);
 
     colorLayer_.colors = {Color::black(), gradientEndColor(color)};
@@ -54,6 +54,10 @@ void BrightnessView::setIndicatorPath(double x) {
     QPainterPath path;
     path.addRoundedRect(indicatorRect(x), kIndicatorCornerRadius, kIndicatorCornerRadius);
     indicator_.path = path;
+    // The position is the value; assistive technology hears it with the description.
+    const double brightness = barWidth_ > 0 ? std::clamp(x / barWidth_, 0.0, 1.0) : 0;
+    setAccessibleDescription(QStringLiteral("%1%; touch or drag to choose the brightness")
+                                 .arg(qRound(brightness * 100)));
     update();
     emit indicatorChanged();
 }

@@ -313,6 +313,7 @@ void ColorPickerViewController::updateCurrentColor(const Color& color) {
     currentColor_ = color;
     if (ui_) {
         const QColor shown = color.toQColor();
+        ui_->currentColorSwatch->setAccessibleDescription(shown.name().toUpper());
         ui_->currentColorSwatch->setStyleSheet(
             QStringLiteral("background-color: rgba(%1, %2, %3, %4); border-radius: 13px;"
                            " border: 1px solid rgba(0, 0, 0, 40);")

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "color/hsb.h"
 #include "platform/screen_metrics.h"
@@ -36,7 +37,6 @@ ColorWheel::ColorWheel(const QRectF& frame, const Color& color, QWidget* parent)
     : TouchView(parent), scale_(ScreenMetrics::main().scale) {
     setGeometry(frame.toRect());
     setAccessibleName(QStringLiteral("Colour wheel"));
-    setAccessibleDescription(QStringLiteral("Touch or drag to choose hue and saturation"));
     color_ = color;
 
     wheelLayer_.frame = QRectF(0, 0, frame.width(), frame.height());
@@ -148,6 +148,13 @@ void ColorWheel::drawIndicator() {
     path.addRoundedRect(QRectF(point_->x() - r, point_->y() - r, 2 * r, 2 * r), r, r);
     indicatorLayer_.path = path;
     indicatorLayer_.fillColor = color_.value_or(Color::clear());
+    // The spot is the value; assistive technology hears it with the description.
+    if (const std::optional<HSB> shown = color_ ? HSB::fromColor(*color_) : std::nullopt) {
+        setAccessibleDescription(
+            QStringLiteral("Hue %1°, saturation %2%; touch or drag to choose hue and saturation")
+                .arg(qRound(shown->hue * 360) % 360)
+                .arg(qRound(shown->saturation * 100)));
+    }
     update();
     emit indicatorChanged();
 }

@@ -7,7 +7,7 @@
 
 double MainQueueClock::now() const {
     using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
+    return duration<double>(Source::now().time_since_epoch()).count();
 }
 
 void MainQueueClock::runAfter(double seconds, QObject* context, std::function<void()> work) {

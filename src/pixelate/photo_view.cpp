@@ -23,20 +23,21 @@ PhotoView::PhotoView(QWidget* parent) : QWidget(parent) {
 
 PhotoView::~PhotoView() = default;
 
-void PhotoView::setImage(const QImage& image) {
-    if (!image.isNull() && image.cacheKey() == image_.cacheKey()) {
+void PhotoView::setImage(const QImage& image, InterpolationQuality quality) {
+    if (!image.isNull() && image.cacheKey() == image_.cacheKey() && quality == quality_) {
         return;
     }
     stopTransition();
     image_ = image;
+    quality_ = quality;
     frame_ = renderFrame(image_);
     update();
     emit imageChanged();
 }
 
-void PhotoView::transition(const QImage& image, double seconds) {
+void PhotoView::transition(const QImage& image, double seconds, InterpolationQuality quality) {
     if (!Animation::enabled() || seconds <= 0 || !isVisible()) {
-        setImage(image);
+        setImage(image, quality);
         return;
     }
     // Start from exactly what is on screen, even in the middle of another cross-dissolve.
@@ -44,6 +45,7 @@ void PhotoView::transition(const QImage& image, double seconds) {
     stopTransition();
     previousFrame_ = std::move(from);
     image_ = image;
+    quality_ = quality;
     frame_ = renderFrame(image_);
     progress_ = 0;
 
@@ -120,11 +122,13 @@ QImage PhotoView::renderFrame(const QImage& image) const {
     const qreal ratio = devicePixelRatioF();
     QImage frame(deviceSize, QImage::Format_ARGB32_Premultiplied);
     frame.fill(Qt::transparent);
-    frame.setDevicePixelRatio(ratio);
 
-    const QRectF target = imageRect();
-    const QSize targetPixels(std::max(1, qRound(target.width() * ratio)),
-                             std::max(1, qRound(target.height() * ratio)));
+    // On whole device pixels: an offset of a fraction would blend every pixel with its
+    // neighbour when drawn.
+    const QRectF rect = imageRect();
+    const QRect targetPixels(qRound(rect.left() * ratio), qRound(rect.top() * ratio),
+                             std::max(1, qRound(rect.width() * ratio)),
+                             std::max(1, qRound(rect.height() * ratio)));
     // Smooth scaling is fast on these two formats and several times slower on the others.
     QImage source = image;
     if (source.format() != QImage::Format_RGB32 &&
@@ -136,11 +140,17 @@ QImage PhotoView::renderFrame(const QImage& image) const {
         const QSize tiny = source.size().scaled(24, 24, Qt::KeepAspectRatioByExpanding);
         source = source.scaled(tiny, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
-    QImage scaled = source.scaled(targetPixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(ratio);
-
-    QPainter painter(&frame);
-    painter.drawImage(target.topLeft(), scaled);
+    // Nearest neighbour gives every device pixel the colour of one source pixel, so blocks keep
+    // their edges even when their size does not divide the view's.
+    const bool crisp = quality_ == InterpolationQuality::none && !soft_;
+    QImage scaled = source.scaled(targetPixels.size(), Qt::IgnoreAspectRatio,
+                                  crisp ? Qt::FastTransformation : Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(1);
+    {
+        QPainter painter(&frame);  // in device pixels until the ratio is set below
+        painter.drawImage(targetPixels.topLeft(), scaled);
+    }
+    frame.setDevicePixelRatio(ratio);
     return frame;
 }
 

@@ -4,12 +4,15 @@
 #include <QString>
 #include <QWidget>
 
+#include "pixelate/resampler.h"
+
 class QVariantAnimation;
 
 // An image view: shows one picture, fitted inside its bounds or filling them (cropping the
 // rest), optionally dimmed, and changes pictures at once or with a cross-dissolve. The
 // picture is scaled once per change to the view's device pixels, so large pictures (a
-// 66 MB render) cost nothing per frame.
+// 66 MB render) cost nothing per frame: smoothly for photos, or nearest neighbour for
+// pictures whose hard edges must stay hard (blocks), placed on whole device pixels.
 class PhotoView : public QWidget {
     Q_OBJECT
     // Fill the bounds and crop (true) or fit inside them (false, the default).
@@ -26,12 +29,15 @@ public:
     ~PhotoView() override;
 
     QImage image() const { return image_; }
-    // Shows image at once, ending any cross-dissolve. Setting the picture already shown
-    // changes nothing, so a running cross-dissolve to it carries on.
-    void setImage(const QImage& image);
+    // Shows image at once, ending any cross-dissolve. Setting the picture already shown the
+    // same way changes nothing, so a running cross-dissolve to it carries on.
+    void setImage(const QImage& image, InterpolationQuality quality = InterpolationQuality::smooth);
     // Cross-dissolves from what is on screen now to image over seconds; at once when
     // animations are off or seconds is not positive.
-    void transition(const QImage& image, double seconds);
+    void transition(const QImage& image, double seconds,
+                    InterpolationQuality quality = InterpolationQuality::smooth);
+    // How the picture shown is scaled to the view.
+    InterpolationQuality quality() const { return quality_; }
     bool isTransitioning() const;
 
     bool aspectFill() const { return aspectFill_; }
@@ -59,6 +65,7 @@ private:
     void stopTransition();
 
     QImage image_;
+    InterpolationQuality quality_ = InterpolationQuality::smooth;
     QImage frame_;          // image_ as drawn, at device pixels, transparent around it
     QImage previousFrame_;  // what a running cross-dissolve fades out
     double progress_ = 1;

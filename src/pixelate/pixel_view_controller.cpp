@@ -8,7 +8,8 @@
 #include <QSignalBlocker>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
-#include <deque>
+#include <algorithm>
+#include <optional>
 
 #include "pixelate/photo_view.h"
 #include "pixelate/resampler.h"
@@ -56,12 +57,22 @@ QThreadPool& backgroundPool() {
 // the one before. A result is full size (66 MB at block size 10): with the one on screen and
 // the one in the making, no more than two exist at once, and two renders at once would only
 // split the memory bandwidth they are bound by.
+//
+// At most one render waits, the latest: one asked for while another waits replaces it, and
+// the replaced one ends cancelled without running. Renders slower than the slider would
+// otherwise back up and step the preview through stale positions after the slider stops.
 class SerialRenderQueue : public std::enable_shared_from_this<SerialRenderQueue> {
 public:
     QFuture<QImage> enqueue(std::function<QImage()> work) {
         auto promise = std::make_shared<QPromise<QImage>>();
         QFuture<QImage> future = promise->future();
-        pending_.push_back(Job{std::move(work), std::move(promise)});
+        if (pending_) {
+            QPromise<QImage>& overtaken = *pending_->promise;
+            overtaken.start();
+            overtaken.future().cancel();
+            overtaken.finish();
+        }
+        pending_ = Job{std::move(work), std::move(promise)};
         if (!running_) {
             startNext();
         }
@@ -75,12 +86,12 @@ private:
     };
 
     void startNext() {
-        running_ = !pending_.empty();
+        running_ = pending_.has_value();
         if (!running_) {
             return;
         }
-        Job job = std::move(pending_.front());
-        pending_.pop_front();
+        Job job = std::move(*pending_);
+        pending_.reset();
         auto* watcher = new QFutureWatcher<QImage>;
         QObject::connect(
             watcher, &QFutureWatcherBase::finished, watcher,
@@ -106,7 +117,7 @@ private:
             })));
     }
 
-    std::deque<Job> pending_;
+    std::optional<Job> pending_;
     bool running_ = false;
 };
 
@@ -276,14 +287,16 @@ void PixelViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
         const QImage photo = picked.value<QImage>();
         if (photo.isNull()) {
             showMessage(tr("This photo could not be read."));
-        } else {
+        } else if (const QImage normalised = normalisedOrRefused(photo); !normalised.isNull()) {
+            // Only a photo that is taken resets the slider; a refused one leaves it and the
+            // photo it works on as they were.
             if (pixelSizeSlider) {
                 // Set as a value, not as a user's move: the load below renders it.
                 const QSignalBlocker quiet(pixelSizeSlider);
                 pixelSizeSlider->setValue(0);
                 updateControls();
             }
-            loadSourceImage(photo, true);
+            useSourceImage(photo, normalised, true);
         }
     }
     if (picker) {
@@ -295,6 +308,13 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
     if (picture.isNull()) {
         return;
     }
+    const QImage normalised = normalisedOrRefused(picture);
+    if (!normalised.isNull()) {
+        useSourceImage(picture, normalised, animated);
+    }
+}
+
+QImage PixelViewController::normalisedOrRefused(const QImage& picture) {
     if (picture.width() > maxPhotoSide || picture.height() > maxPhotoSide ||
         qint64{picture.width()} * picture.height() > maxPhotoPixels) {
         showMessage(tr("This photo is too large to pixelate (%1 × %2 pixels). Choose one of at "
@@ -305,7 +325,7 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
         if (!hasNormalisedSource()) {
             sourceImage = QImage();  // do not hold on to it
         }
-        return;
+        return {};
     }
 
     const double scale = ScreenMetrics::main().scale;
@@ -322,10 +342,14 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
         if (!hasNormalisedSource()) {
             sourceImage = QImage();
         }
-        return;
+        return {};
     }
-    showMessage(QString());
+    return normalised;
+}
 
+void PixelViewController::useSourceImage(const QImage& picture, const QImage& normalised,
+                                         bool animated) {
+    showMessage(QString());
     if (backgroundImageView) {
         backgroundImageView->setImage(normalised);
     }
@@ -337,14 +361,15 @@ void PixelViewController::loadSourceImage(QImage picture, bool animated) {
     pixelate(pixelSizeSlider ? static_cast<double>(pixelSizeSlider->value()) : 0.0);
 }
 
-void PixelViewController::showPreview(const QImage& picture, bool animated) {
+void PixelViewController::showPreview(const QImage& picture, bool animated,
+                                      InterpolationQuality quality) {
     if (!previewImageView) {
         return;
     }
     if (animated) {
-        previewImageView->transition(picture, imageTransitionAnimationTime);
+        previewImageView->transition(picture, imageTransitionAnimationTime, quality);
     } else {
-        previewImageView->setImage(picture);
+        previewImageView->setImage(picture, quality);
     }
 }
 
@@ -353,8 +378,9 @@ void PixelViewController::pixelate(double v) {
         return;  // renders work on the normalised picture only
     }
     const double now = clock_->now();
-    if (lastPixelizationTimestamp &&
-        now <= *lastPixelizationTimestamp + pixelizationUpdateThreshold) {
+    // A time before the last request (a clock that was set back) counts as long enough ago.
+    const double elapsed = lastPixelizationTimestamp ? now - *lastPixelizationTimestamp : -1;
+    if (elapsed >= 0 && elapsed <= pixelizationUpdateThreshold) {
         // Too soon: keep the latest value and render it once the threshold has passed, so
         // the end of a fast slider movement is not lost.
         pendingBlockSize_ = v;
@@ -371,7 +397,9 @@ void PixelViewController::scheduleTrailingPixelation() {
         return;
     }
     trailingScheduled_ = true;
-    const double wait = *lastPixelizationTimestamp + pixelizationUpdateThreshold - clock_->now();
+    const double wait =
+        std::clamp(*lastPixelizationTimestamp + pixelizationUpdateThreshold - clock_->now(), 0.0,
+                   pixelizationUpdateThreshold);
     clock_->runAfter(wait + 0.001, this, [this] {
         trailingScheduled_ = false;
         if (pendingBlockSize_) {
@@ -389,16 +417,20 @@ void PixelViewController::renderPixelation(double v) {
         renderQueue_([picture, v, scale] { return Resampler::pixelated(picture, v, scale); });
 
     auto* watcher = new QFutureWatcher<QImage>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, v] {
         ThreadHandoff::receive(&renderResults);
-        const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
         watcher->deleteLater();
-        showRenderedPixelation(result, generation);
+        if (watcher->future().isCanceled()) {
+            return;  // overtaken by a newer request before it ran: the renders around it show
+        }
+        const QImage result = watcher->future().resultCount() > 0 ? watcher->result() : QImage();
+        showRenderedPixelation(result, generation, v);
     });
     watcher->setFuture(future);
 }
 
-void PixelViewController::showRenderedPixelation(const QImage& result, quint64 generation) {
+void PixelViewController::showRenderedPixelation(const QImage& result, quint64 generation,
+                                                 double v) {
     if (generation < shownGeneration_) {
         return;  // a newer render or photo is on screen already
     }
@@ -406,9 +438,13 @@ void PixelViewController::showRenderedPixelation(const QImage& result, quint64 g
     if (result.isNull()) {
         return;  // a size that cannot be made is skipped
     }
-    showPreview(result, true);
+    // Blocks are shown crisp, like the shared file: a preview whose width the block size
+    // does not divide would otherwise blend a seam into every block boundary.
+    const InterpolationQuality quality =
+        v > 0 ? InterpolationQuality::none : InterpolationQuality::smooth;
+    showPreview(result, true, quality);
     if (previewImageView) {
-        previewImageView->setImage(result);
+        previewImageView->setImage(result, quality);
     }
 }
 
@@ -428,6 +464,8 @@ QString PixelViewController::message() const {
 
 void PixelViewController::showMessage(const QString& text) {
     ui_->messageLabel->setText(text);
+    // The label's name says what it is; the text itself reaches assistive technology here.
+    ui_->messageLabel->setAccessibleDescription(text);
     ui_->messageLabel->setVisible(!text.isEmpty());
     if (!text.isEmpty()) {
         printLine(text);
@@ -436,6 +474,8 @@ void PixelViewController::showMessage(const QString& text) {
 
 void PixelViewController::updateControls() {
     const int value = ui_->pixelSizeSlider->value();
-    ui_->blockSizeValueLabel->setText(value == 0 ? tr("Off") : QString::number(value));
+    const QString shown = value == 0 ? tr("Off") : QString::number(value);
+    ui_->blockSizeValueLabel->setText(shown);
+    ui_->blockSizeValueLabel->setAccessibleDescription(shown);
     ui_->shareButton->setEnabled(!ui_->previewImageView->image().isNull());
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "pixelate/main_queue_clock.h"
+#include "pixelate/resampler.h"
 #include "screens/image_picker_controller.h"
 #include "screens/platform_view_controller.h"
 
@@ -24,7 +25,8 @@ class PixelViewController;
 // Renders are throttled to one per pixelizationUpdateThreshold; a change that comes too soon
 // is not lost but rendered once the threshold has passed, so the preview always ends up
 // matching the slider. Each render works on the picture that was current when it was queued,
-// and a result older than what the preview already shows is thrown away.
+// and a result older than what the preview already shows is thrown away; a render its queue
+// cancels (overtaken while it waited) changes nothing. Blocks are shown nearest neighbour.
 class PixelViewController : public PlatformViewController, public ImagePickerControllerDelegate {
     Q_OBJECT
 public:
@@ -42,7 +44,7 @@ public:
 
     // The photo to pixelate; after it has been loaded, its normalised copy. Null when absent.
     QImage sourceImage;
-    // When the last render request was accepted, in seconds since 1970.
+    // When the last render request was accepted, in the clock's seconds.
     std::optional<double> lastPixelizationTimestamp;
     double pixelizationUpdateThreshold = 0.1;
     double imageTransitionAnimationTime = 0.5;
@@ -55,7 +57,8 @@ public:
     // picture may be sourceImage itself, which this replaces.
     void loadSourceImage(QImage picture, bool animated);
     // Puts picture into the preview, with a cross-dissolve when animated.
-    void showPreview(const QImage& picture, bool animated);
+    void showPreview(const QImage& picture, bool animated,
+                     InterpolationQuality quality = InterpolationQuality::smooth);
     // Requests a render of block size v (the throttle); main thread only.
     void pixelate(double v);
     // Queues a render of v on the background queue, working on the current sourceImage.
@@ -65,7 +68,8 @@ public:
     void openPhotoPicker();
     // Tells the user that photo access is needed, with a way to the settings.
     void showAccessAlert();
-    // A picked photo resets the slider and becomes the new source; the picker closes.
+    // A picked photo resets the slider and becomes the new source; the picker closes. A photo
+    // that is refused changes nothing but the message.
     void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
                                                             const QVariantMap& info) override;
 
@@ -74,7 +78,8 @@ public:
 
     // Test seams. The clock gives the time and runs the delayed main-queue work (the first
     // load, the trailing render); the render queue runs a render's work and hands back its
-    // future, whose result is shown on the main thread when it finishes.
+    // future, whose result is shown on the main thread when it finishes (a cancelled one is
+    // skipped).
     using RenderQueue = std::function<QFuture<QImage>(std::function<QImage()> work)>;
     void setClock(std::shared_ptr<MainQueueClock> clock);
     void setRenderQueue(RenderQueue queue);
@@ -97,7 +102,10 @@ protected:
 
 private:
     void presentPhotoPicker();
-    void showRenderedPixelation(const QImage& result, quint64 generation);
+    // The normalised copy of picture, or a null image after saying why it cannot be used.
+    QImage normalisedOrRefused(const QImage& picture);
+    void useSourceImage(const QImage& picture, const QImage& normalised, bool animated);
+    void showRenderedPixelation(const QImage& result, quint64 generation, double v);
     void scheduleTrailingPixelation();
     bool hasNormalisedSource() const;
     double previewWidth();

@@ -1,10 +1,14 @@
 #include "widgets/stepper.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPainter>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // Big enough for a fingertip.
@@ -29,6 +33,69 @@ QToolButton* makeButton(const QString& glyph, const QString& name, QWidget* pare
 }
 }  // namespace
 
+// A plain widget shows assistive technology a name and two buttons, never the value.
+class StepperAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit StepperAccessible(Stepper* stepper)
+        : QAccessibleWidget(stepper, QAccessible::SpinBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override {
+        if (type == QAccessible::Value) {
+            return QLocale().toString(stepper()->value());
+        }
+        return QAccessibleWidget::text(type);
+    }
+
+    QVariant currentValue() const override { return stepper()->value(); }
+    // A change made through assistive technology is the user's, like a button press.
+    void setCurrentValue(const QVariant& value) override {
+        const double wanted = value.toDouble();
+        if (std::isfinite(wanted) && stepper()->isEnabled()) {
+            stepper()->stepBy(std::round((wanted - stepper()->value()) / stepper()->stepValue()));
+        }
+    }
+    QVariant maximumValue() const override { return stepper()->maximumValue(); }
+    QVariant minimumValue() const override { return stepper()->minimumValue(); }
+    QVariant minimumStepSize() const override { return stepper()->stepValue(); }
+
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << increaseAction() << decreaseAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == increaseAction() || action == decreaseAction()) {
+            if (stepper()->isEnabled()) {
+                stepper()->stepBy(action == increaseAction() ? 1 : -1);
+            }
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+private:
+    Stepper* stepper() const { return static_cast<Stepper*>(widget()); }
+};
+
+namespace {
+QAccessibleInterface* stepperAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("Stepper") && object && object->isWidgetType()) {
+        return new StepperAccessible(static_cast<Stepper*>(object));
+    }
+    return nullptr;
+}
+
+// Before any stepper exists, so that none is first seen as a plain widget.
+void installStepperAccessible() {
+    QAccessible::installFactory(stepperAccessible);
+}
+Q_CONSTRUCTOR_FUNCTION(installStepperAccessible)
+}  // namespace
+
 Stepper::Stepper(QWidget* parent)
     : QWidget(parent),
       // U+2212 is the typographic minus; it is as wide as the plus.
@@ -51,8 +118,12 @@ QSize Stepper::sizeHint() const {
 }
 
 void Stepper::setValue(double value) {
+    const double previous = value_;
     value_ = std::clamp(value, minimumValue_, maximumValue_);
     updateButtons();
+    if (value_ != previous) {
+        announceValue();
+    }
 }
 
 void Stepper::setMinimumValue(double minimum) {
@@ -80,7 +151,13 @@ void Stepper::stepBy(double steps) {
     }
     value_ = next;
     updateButtons();
+    announceValue();
     emit valueChanged(value_);
+}
+
+void Stepper::announceValue() {
+    QAccessibleValueChangeEvent event(this, value_);
+    QAccessible::updateAccessibility(&event);
 }
 
 void Stepper::updateButtons() {

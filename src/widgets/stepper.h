@@ -5,8 +5,12 @@
 class QToolButton;
 
 // A +/- control for a small whole-step value. valueChanged is sent only when the user changes
-// the value (a button, a key), never by setValue, so screens can show a stored value without
-// writing it back. The button at an end of the range is disabled.
+// the value (a button, a key, assistive technology), never by setValue, so screens can show a
+// stored value without writing it back. The button at an end of the range is disabled.
+//
+// Assistive technology sees a spin box with a value, its range and step, and increase and
+// decrease actions; a screen whose value reads as something other than the number (a size)
+// says so in the accessible description.
 class Stepper : public QWidget {
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue)
@@ -42,7 +46,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class StepperAccessible;
+
     void stepBy(double steps);
+    void announceValue();
     void updateButtons();
 
     double value_ = 0;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSlider>
+#include <QAccessible>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -149,6 +151,64 @@ TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     finishRenders();
     EXPECT_EQ(preview().cacheKey(), screen->sourceImage.cacheKey());
     EXPECT_EQ(showBlocks(3, 10), 10);
+}
+
+// A photo the screen refuses (too large, too narrow) is checked before anything changes: the
+// slider keeps its position and its label, the preview and the photo stay, and the slider
+// goes on working on that photo.
+TEST_F(PhotoFlow, ARefusedPhotoLeavesTheSliderAndThePreviewAsTheyWere) {
+    screen->loadSourceImage(randomPixels(390, 520, 1), false);
+    ASSERT_EQ(showBlocks(1, 10), 10);
+    const qint64 source = screen->sourceImage.cacheKey();
+    const qint64 shown = preview().cacheKey();
+    const auto* label = screen->findChild<QLabel*>("blockSizeValueLabel");
+    PhotoLibrary::setAuthorizationStatus(Status::authorized);
+    QImage large(PixelViewController::maxPhotoSide + 1, 4, QImage::Format_RGB32);
+    QImage sliver(19000, 1, QImage::Format_RGB32);
+    for (QImage* refused : {&large, &sliver}) {
+        refused->fill(Qt::gray);
+        tap("loadButton");
+        captureStdout([&] {
+            screen->imagePickerControllerDidFinishPickingMediaWithInfo(
+                top<ImagePickerController>(),
+                {{ImagePickerController::originalImageKey, *refused}});
+        });
+        processEvents();
+        EXPECT_EQ(stack.topViewController(), screen.data());
+        EXPECT_FALSE(screen->message().isEmpty());
+        EXPECT_EQ(screen->pixelSizeSlider->value(), 10);
+        EXPECT_EQ(label->text(), "10");
+        EXPECT_EQ(screen->sourceImage.cacheKey(), source);
+        EXPECT_EQ(preview().cacheKey(), shown);
+    }
+    EXPECT_EQ(renders.size(), 2u);
+    EXPECT_EQ(showBlocks(2, 12), 12);
+    EXPECT_EQ(screen->sourceImage.cacheKey(), source);
+}
+
+// The values the screen shows in text reach assistive technology too, and follow changes.
+TEST_F(PhotoFlow, TheBlockSizeAndTheMessageReachAssistiveTechnology) {
+    const auto says = [this](const char* name) {
+        QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(screen->findChild<QLabel*>(name));
+        return control ? control->text(QAccessible::Name) + " | " +
+                             control->text(QAccessible::Description)
+                       : QString();
+    };
+    EXPECT_TRUE(says("blockSizeValueLabel").endsWith("| Off"))
+        << says("blockSizeValueLabel").toStdString();
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    showBlocks(1, 12);
+    EXPECT_TRUE(says("blockSizeValueLabel").endsWith("| 12"));
+    EXPECT_TRUE(says("blockSizeValueLabel").startsWith("Block size"));
+    QImage sliver(19000, 1, QImage::Format_RGB32);
+    sliver.fill(Qt::gray);
+    captureStdout([&] { screen->loadSourceImage(sliver, false); });
+    EXPECT_TRUE(says("messageLabel").contains("too narrow or too tall"))
+        << says("messageLabel").toStdString();
+    clock->setTime(2);
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    EXPECT_FALSE(says("messageLabel").contains("too narrow"));
 }
 
 TEST_F(PhotoFlow, EveryControlIsNamedAndShareHandsOverThePreviewPicture) {

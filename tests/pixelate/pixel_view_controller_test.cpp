@@ -2,8 +2,10 @@
 
 #include <QFutureWatcher>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 #include "pixelate/resampler.h"
@@ -94,6 +96,56 @@ TEST_F(PixelScreen, ThrottleDropsRequestsWithinTheThresholdAndRendersTheLastOneA
     EXPECT_EQ(firstRunLength(preview()), 14);
 }
 
+// The throttle measures time passed: a clock set back (by hand, or by the network) neither
+// holds the preview nor delays the render after a fast movement.
+TEST_F(PixelScreen, AClockSetBackNeitherHoldsNorDelaysTheThrottle) {
+    clock->setTime(100);
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    ASSERT_EQ(renders.size(), 1u);
+    clock->setTime(1);  // 99 seconds back
+    slide(5);
+    EXPECT_EQ(renders.size(), 2u);
+    clock->setTime(1.05);
+    slide(6);
+    EXPECT_EQ(renders.size(), 2u);
+    clock->advanceTo(1.2);
+    EXPECT_EQ(renders.size(), 3u);
+    finishRenders();
+    EXPECT_EQ(firstRunLength(preview()), 6);
+}
+
+TEST(MainQueueClock, ReadsASteadyClockThatNeverGoesBack) {
+    // A clock that follows the wall clock jumps when the time of day is set.
+    EXPECT_TRUE(MainQueueClock::Source::is_steady);
+    MainQueueClock clock;
+    double last = clock.now();
+    for (int i = 0; i < 1000; ++i) {
+        const double now = clock.now();
+        ASSERT_GE(now, last);
+        last = now;
+    }
+}
+
+// When renders are slower than the slider, a render that is overtaken while it waits is
+// dropped by the queue; the one still running is shown, then the latest.
+TEST_F(PixelScreen, ARenderDroppedByItsQueueLeavesThePreviewToTheOthers) {
+    screen->loadSourceImage(randomPixels(390, 520), false);
+    finishRenders();
+    for (int second = 1; second <= 3; ++second) {
+        clock->setTime(second);
+        slide(second * 3);  // renders 1, 2, 3 of blocks 3, 6, 9
+    }
+    ASSERT_EQ(renders.size(), 4u);
+    renders.cancel(2);
+    processEvents();
+    renders.finish(1);
+    processEvents();
+    EXPECT_EQ(firstRunLength(preview()), 3);
+    renders.finish(3);
+    processEvents();
+    EXPECT_EQ(firstRunLength(preview()), 9);
+}
+
 TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
     screen->loadSourceImage(randomPixels(390, 520, 1), false);
     finishRenders();
@@ -164,6 +216,60 @@ TEST_F(PixelScreen, ShowsItsBlocksOnScreenTenPixelsSquare) {
     EXPECT_EQ(uneven, 0);
 }
 
+// Block 9 does not divide the 390-point preview, so the picture is not drawn at its own size:
+// blocks are placed nearest neighbour, every pixel on screen the colour of a block around it
+// and none a blend of two (a smoothed picture shows a seam at every block boundary). A render
+// at scale 3 is shrunk to the preview's pixels the same way.
+TEST_F(PixelScreen, ShowsBlocksThatDoNotDivideThePreviewWithoutBlendedSeams) {
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
+    screen->show();
+    for (const auto& [scale, blockSize] : {std::pair{1.0, 9}, {3.0, 7}}) {
+        SCOPED_TRACE(scale);
+        ScreenMetrics::configure(ScreenMetrics{390, 844, scale});
+        const double time = 10 * scale;
+        showBlocks(time, 0);
+        clock->setTime(time + 1);
+        screen->loadSourceImage(randomPixels(1170, 1560, 5), false);
+        finishRenders();
+        const int block = blockSize * static_cast<int>(scale);
+        ASSERT_EQ(showBlocks(time + 2, blockSize), block);
+        saveScreenshotIfAsked(*screen, "pixelate_blocks_9");
+        const QImage result = preview();
+        const QImage shot =
+            screen->previewImageView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRectF drawn = screen->previewImageView->imageRect();
+        ASSERT_NEAR(drawn.width(), 390, 1);
+        const int columns = result.width() / block, rows = result.height() / block;
+        const auto blockColour = [&](int column, int row) {
+            return result.pixel(std::clamp(column, 0, columns - 1) * block + block / 2,
+                                std::clamp(row, 0, rows - 1) * block + block / 2);
+        };
+        int blended = 0;
+        QPoint first(-1, -1);
+        const QRect inside = drawn.toAlignedRect().adjusted(1, 1, -1, -1) & shot.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const int column =
+                    static_cast<int>((x + 0.5 - drawn.left()) * result.width() / drawn.width()) /
+                    block;
+                const int row =
+                    static_cast<int>((y + 0.5 - drawn.top()) * result.height() / drawn.height()) /
+                    block;
+                bool known = false;
+                for (int dy = -1; dy <= 1 && !known; ++dy) {
+                    for (int dx = -1; dx <= 1 && !known; ++dx) {
+                        known = shot.pixel(x, y) == blockColour(column + dx, row + dy);
+                    }
+                }
+                if (!known && blended++ == 0) {
+                    first = QPoint(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(blended, 0) << "first at " << first.x() << ", " << first.y();
+    }
+}
+
 TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
     // The real queue: the result comes back to the main thread on its own.
     screen->setRenderQueue(PixelViewController::backgroundRenderQueue());
@@ -209,27 +315,49 @@ TEST(PhotoView, CrossDissolvesToTheNewPictureAndSettlesOnTheLastOne) {
 }
 
 // The screen's own queue runs renders one after another, each begun only once the main thread
-// has taken the result before it (so no more than two full-size results exist at once), and
-// hands every result back in the order the renders were asked for.
-TEST(BackgroundRenderQueue, RunsOneRenderAtATimeAndDeliversEveryResultInOrder) {
+// has taken the result before it (so no more than two full-size results exist at once). Of the
+// renders asked for while one runs, only the latest waits: the ones it overtook end cancelled
+// without running, so the preview never steps through stale positions.
+TEST(BackgroundRenderQueue, RunsOneRenderAtATimeAndOnlyTheLatestWaits) {
     const PixelViewController::RenderQueue queue = PixelViewController::backgroundRenderQueue();
+    QSemaphore firstMayEnd;
+    std::atomic<int> ran = 0;  // one bit per render
     std::atomic<int> startedEarly = 0;
     std::atomic<int> taken = 0;
     std::vector<int> delivered;
     std::vector<std::unique_ptr<QFutureWatcher<QImage>>> watchers;
-    for (int i = 1; i <= 4; ++i) {
+    const auto ask = [&](int i) {
         auto* watcher = watchers.emplace_back(new QFutureWatcher<QImage>).get();
         QObject::connect(watcher, &QFutureWatcherBase::finished, [watcher, &delivered, &taken] {
-            delivered.push_back(watcher->result().width());
+            if (!watcher->isCanceled()) {
+                delivered.push_back(watcher->result().width());
+            }
             ++taken;
         });
         watcher->setFuture(queue([&, i] {
-            startedEarly += taken.load() != i - 1;
-            QThread::msleep(20);  // time for the next one to start too early
+            if (i == 1) {
+                firstMayEnd.acquire();
+            } else {
+                startedEarly += taken.load() == 0;
+                QThread::msleep(20);  // time for another one to start too early
+            }
+            ran |= 1 << i;
             return QImage(i, 1, QImage::Format_RGB32);
         }));
+    };
+    for (int i = 1; i <= 5; ++i) {
+        ask(i);
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 4; }, 5000));
-    EXPECT_EQ(delivered, (std::vector<int>{1, 2, 3, 4}));
+    firstMayEnd.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 5; }, 5000));
+    EXPECT_EQ(delivered, (std::vector<int>{1, 5}));
+    EXPECT_EQ(ran.load(), 1 << 1 | 1 << 5);
+    for (int i = 2; i <= 4; ++i) {
+        EXPECT_TRUE(watchers[i - 1]->isCanceled()) << i;
+    }
+    // An idle queue starts the next render at once.
+    ask(6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.load() == 6; }, 5000));
+    EXPECT_EQ(delivered.back(), 6);
     EXPECT_EQ(startedEarly.load(), 0);
 }

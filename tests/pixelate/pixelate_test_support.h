@@ -86,6 +86,12 @@ public:
             job.promise.finish();
         }
     }
+    // Ends a job without a result, as a queue does with a render that was superseded.
+    void cancel(size_t index) {
+        Job& job = jobs_.at(index);
+        job.promise.future().cancel();
+        job.promise.finish();
+    }
     void finishAll() {
         for (size_t i = 0; i < jobs_.size(); ++i) {
             finish(i);

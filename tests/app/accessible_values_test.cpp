@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QLabel>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/settings_view_controller.h"
+#include "color/brightness_view.h"
+#include "color/color_picker_view_controller.h"
+#include "color/color_wheel.h"
+#include "platform/settings_manager.h"
+#include "platform/user_defaults.h"
+#include "store_test_delegate.h"
+#include "test_support.h"
+
+// A value a screen shows, in text or by position, reaches assistive technology too (as the
+// accessible value, or the description beside the name that says what the control does), and
+// follows every change.
+namespace {
+
+QAccessibleInterface* accessible(QWidget* widget) {
+    QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+    EXPECT_NE(control, nullptr);
+    return control;
+}
+
+QString description(QWidget* widget) {
+    QAccessibleInterface* control = accessible(widget);
+    return control ? control->text(QAccessible::Description) : QString();
+}
+
+struct SettingsScreen : testing::Test {
+    ScopedDataDir dir;
+    std::unique_ptr<SettingsViewController> settings;
+
+    void open() {
+        settings = std::make_unique<SettingsViewController>();
+        settings->resize(390, 844);
+        settings->loadViewIfNeeded();
+    }
+    void TearDown() override { SettingsManager::applyGridSize(20); }
+};
+
+}  // namespace
+
+TEST_F(SettingsScreen, TheGridSizeLabelAndStepperExposeTheSizeAndFollowIt) {
+    UserDefaults::standard().setInteger(1, "stepper");
+    open();
+    QLabel* label = settings->pixelLabel;
+    Stepper* stepper = settings->stepperL;
+    EXPECT_EQ(accessible(label)->text(QAccessible::Name), "Grid size for new drawings");
+    EXPECT_EQ(description(label), "24x24");
+
+    QAccessibleInterface* control = accessible(stepper);
+    EXPECT_EQ(control->role(), QAccessible::SpinBox);
+    EXPECT_EQ(control->text(QAccessible::Name), "Change the grid size");
+    EXPECT_EQ(control->text(QAccessible::Description), "24x24");
+    QAccessibleValueInterface* value = control->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toDouble(), 1);
+    EXPECT_EQ(value->minimumValue().toDouble(), 0);
+    EXPECT_EQ(value->maximumValue().toDouble(), 2);
+    EXPECT_EQ(value->minimumStepSize().toDouble(), 1);
+
+    // A press changes what both say.
+    QTest::mouseClick(stepper->incrementButton(), Qt::LeftButton);
+    EXPECT_EQ(value->currentValue().toDouble(), 2);
+    EXPECT_EQ(control->text(QAccessible::Value), "2");
+    EXPECT_EQ(description(label), "28x28");
+    EXPECT_EQ(description(stepper), "28x28");
+
+    // Assistive technology changes the size as a user does: shown, stored and applied; a value
+    // between steps lands on a step.
+    value->setCurrentValue(0.2);
+    EXPECT_EQ(settings->pixelLabel->text(), "20x20");
+    EXPECT_EQ(description(label), "20x20");
+    EXPECT_EQ(UserDefaults::standard().integerForKey("stepper"), 0);
+    EXPECT_EQ(SettingsManager::gridWidth, 20);
+    control->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+    EXPECT_EQ(description(stepper), "24x24");
+    EXPECT_EQ(SettingsManager::gridWidth, 24);
+    EXPECT_TRUE(control->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::decreaseAction()));
+
+    // A stored position beyond the range shows, and says, the largest size.
+    UserDefaults::standard().setInteger(7, "stepper");
+    open();
+    EXPECT_EQ(description(settings->pixelLabel), "28x28");
+    EXPECT_EQ(accessible(settings->stepperL)->valueInterface()->currentValue().toDouble(), 2);
+}
+
+TEST(ColourPickerValues, TheSwatchTheBarAndTheWheelSayWhatTheyShow) {
+    ScopedDataDir dir;
+    StoreTestDelegate store;
+    ColorPickerViewController picker;
+    picker.setInitialColor(Color::withRGB(1, 0, 0));
+    picker.loadViewIfNeeded();
+    auto* swatch = picker.findChild<QLabel*>("currentColorSwatch");
+    ASSERT_NE(swatch, nullptr);
+    BrightnessView* bar = picker.brightnessView();
+    ColorWheel* wheel = picker.colorPicker();
+    EXPECT_EQ(description(swatch), "#FF0000");
+    EXPECT_TRUE(description(bar).startsWith("100%")) << description(bar).toStdString();
+    EXPECT_TRUE(description(wheel).startsWith("Hue 0°, saturation 100%"))
+        << description(wheel).toStdString();
+
+    picker.showColor(Color::withRGB(0, 0.5, 0.5));
+    EXPECT_EQ(description(swatch), "#008080");
+    EXPECT_TRUE(description(bar).startsWith("50%")) << description(bar).toStdString();
+    EXPECT_TRUE(description(wheel).startsWith("Hue 180°, saturation 100%"))
+        << description(wheel).toStdString();
+
+    // Touches change them too: the wheel's centre is white, the bar's middle half brightness.
+    const QRectF disc = wheel->wheelLayer().frame;
+    wheel->handleTouch({disc.center()});
+    EXPECT_TRUE(description(wheel).startsWith("Hue 0°, saturation 0%"))
+        << description(wheel).toStdString();
+    bar->handleTouch({QPointF(bar->barWidth() / 4, 10)});
+    EXPECT_TRUE(description(bar).startsWith("25%")) << description(bar).toStdString();
+    EXPECT_EQ(description(swatch), "#404040");
+}
