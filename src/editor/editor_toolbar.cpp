@@ -1,0 +1,97 @@
+#include "editor/editor_toolbar.h"
+
+#include <QPalette>
+#include <QWidget>
+
+#include "platform/image_asset.h"
+
+namespace {
+constexpr double kButtonSize = 40;
+constexpr double kIconInset = 10;
+
+QWidget* makeBar(QWidget* view) {
+    auto* bar = new QWidget(view);
+    bar->setObjectName(QStringLiteral("lowerToolbar"));
+    bar->setAutoFillBackground(true);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    bar->setPalette(palette);
+    // Touches on the bar never reach the canvas's gestures.
+    bar->setProperty("blocksGestures", true);
+    bar->setAccessibleName(QStringLiteral("Toolbar"));
+    bar->show();
+    return bar;
+}
+}  // namespace
+
+EditorToolbar::EditorToolbar(QWidget* view, QSizeF screen, QObject* parent)
+    : QObject(parent),
+      view_(view),
+      screen_(screen),
+      bar_(makeBar(view)),
+      shareButton_(
+          makeIconButton("shareButton", QStringLiteral("ic_share"), &EditorToolbar::sharePressed)),
+      colorPickerButton_(new Button(view)),
+      undoButton_(
+          makeIconButton("undoButton", QStringLiteral("ic_undo"), &EditorToolbar::undoPressed)),
+      redoButton_(
+          makeIconButton("redoButton", QStringLiteral("ic_redo"), &EditorToolbar::redoPressed)),
+      fanMenu_(view) {
+    shareButton_->setAccessibleName(QStringLiteral("Share"));
+    shareButton_->setToolTip(QStringLiteral("Share the drawing"));
+    undoButton_->setAccessibleName(QStringLiteral("Undo"));
+    undoButton_->setToolTip(QStringLiteral("Undo (Ctrl+Z)"));
+    redoButton_->setAccessibleName(QStringLiteral("Redo"));
+    redoButton_->setToolTip(QStringLiteral("Redo (Ctrl+Shift+Z)"));
+
+    Button* color = colorPickerButton_;
+    color->setObjectName(QStringLiteral("colorPickerButton"));
+    color->setAccessibleName(QStringLiteral("Choose colour"));
+    color->setToolTip(QStringLiteral("Choose the drawing colour"));
+    color->setCornerRadius(kButtonSize / 2);
+    color->setBorder(0.5, Color::lightGray());
+    connect(color, &Button::clicked, this, &EditorToolbar::colorPickerPressed);
+    color->setFrame(QRectF(0, 0, kButtonSize, kButtonSize));
+    color->setBackgroundColor(Color::systemCyan());
+    color->show();
+}
+
+Button* EditorToolbar::makeIconButton(const char* objectName, const QString& imageName,
+                                      void (EditorToolbar::*signal)()) {
+    auto* button = new Button(view_);
+    button->setObjectName(QLatin1String(objectName));
+    button->setImageEdgeInsets(QMarginsF(kIconInset, kIconInset, kIconInset, kIconInset));
+    button->setImage(ImageAsset::icon(imageName));
+    connect(button, &Button::clicked, this, signal);
+    button->setFrame(QRectF(0, 0, kButtonSize, kButtonSize));
+    button->show();
+    return button;
+}
+
+void EditorToolbar::layout(double viewWidth, bool snapTools) {
+    if (!bar_) {
+        return;
+    }
+    const double w = screen_.width();
+    const double h = screen_.height();
+    const double u = w / 6;
+    const double toolbarTop = h - h / 9;
+    bar_->setGeometry(QRectF(0, toolbarTop, w, h / 9).toRect());
+    const double buttonCentreY = toolbarTop + 10 + 20;
+    const auto place = [&](Button* button, double centreX) {
+        if (button) {
+            button->setCenter(QPointF(centreX, buttonCentreY));
+        }
+    };
+    place(undoButton_, u * 0.5);
+    place(redoButton_, u * 0.5 + 20 + u);
+    place(shareButton_, w - u * 0.5);
+    place(colorPickerButton_, w - u * 0.5 - 20 - u);
+    fanMenu_.placeAt(QPointF(viewWidth / 2.0, toolbarTop + 20), snapTools);
+}
+
+void EditorToolbar::showDrawingColor(const Color& color) {
+    if (colorPickerButton_) {
+        colorPickerButton_->setBackgroundColor(color);
+    }
+}
