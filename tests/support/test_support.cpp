@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <charconv>
+#include <ostream>
 
+#include "platform/color.h"
 #include "platform/user_defaults.h"
 
 ScopedDataDir::ScopedDataDir() : previous_(qgetenv("TILEBLOOM_DATA_DIR")) {
@@ -28,4 +31,25 @@ void processEvents() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+}
+
+void PrintTo(const Color& color, std::ostream* out) {
+    const auto number = [](double value) {
+        char text[32];
+        const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+        return error == std::errc() ? std::string(text, end) : std::string("?");
+    };
+    const auto& c = color.components();
+    switch (color.space()) {
+        case ColorSpace::rgb:
+            *out << "rgb(" << number(c[0]) << ", " << number(c[1]) << ", " << number(c[2]) << ", "
+                 << number(c[3]) << ")";
+            return;
+        case ColorSpace::gray:
+            *out << "grey(" << number(c[0]) << ", " << number(c[1]) << ")";
+            return;
+        case ColorSpace::pattern:
+            break;
+    }
+    *out << "pattern";
 }
