@@ -163,6 +163,8 @@ void DrawingViewController::hideFanMenu() {
 }
 
 void DrawingViewController::selectTool(std::unique_ptr<Tool> tool) {
+    // A stroke under way ends with its tool: the new one knows nothing of its group.
+    strokes_.finishInterruptedStroke();
     currentTool = std::move(tool);
     hideFanMenu();
 }

@@ -34,6 +34,7 @@ void StrokeRouter::draw(const PanGestureRecognizer& recognizer, bool drawingAllo
     if (state == GestureState::began) {
         finishInterruptedStroke();
         strokeOpen_ = true;
+        groupBeforeStroke_ = editor_.groupDrawCommand;
         // The pan begins only once the finger has moved a little: start the stroke where the
         // finger went down, so the first cell is painted too.
         const QPointF start = location - recognizer.translationInView(recognizer.view());
@@ -47,6 +48,7 @@ void StrokeRouter::draw(const PanGestureRecognizer& recognizer, bool drawingAllo
     lastDrawLocation_ = location;
     if (state == GestureState::ended) {
         strokeOpen_ = false;
+        groupBeforeStroke_.reset();
     } else if (state == GestureState::cancelled || state == GestureState::failed) {
         // Cells painted by an interrupted stroke must stay undoable.
         finishInterruptedStroke();
@@ -73,10 +75,12 @@ void StrokeRouter::finishInterruptedStroke() {
         return;
     }
     strokeOpen_ = false;
+    const std::shared_ptr<GroupDrawCommand> group = editor_.groupDrawCommand;
+    const bool madeByStroke = group && group != groupBeforeStroke_;
+    groupBeforeStroke_.reset();
     const auto& history = editor_.commandManager.commandStack();
-    const auto& group = editor_.groupDrawCommand;
     const bool entered = !history.empty() && history.back() == group;
-    if (!entered && group && !group->drawCommands.empty()) {
+    if (madeByStroke && !entered && !group->drawCommands.empty()) {
         editor_.commandManager.execute(group);
     }
 }

@@ -20,7 +20,7 @@ public:
     void tap(const Gesture& gesture);
     // drawingAllowed is false while a two-finger pan runs: a stroke then paints nothing more.
     void draw(const PanGestureRecognizer& recognizer, bool drawingAllowed);
-    // Ends the open stroke, entering what it painted into the history.
+    // Ends the open stroke, entering the group it made into the history unless the tool has.
     void finishInterruptedStroke();
     void undo();
     void redo();
@@ -35,5 +35,8 @@ private:
     const std::unique_ptr<Tool>& tool_;
     // A stroke's began phase reached the tool and its end has not yet.
     bool strokeOpen_ = false;
+    // The editor's group when the open stroke began: a stroke that leaves it in place (the
+    // bucket's) made no group of its own, and an older one must never be entered again.
+    std::shared_ptr<GroupDrawCommand> groupBeforeStroke_;
     QPointF lastDrawLocation_;
 };

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTest>
+#include <functional>
 #include <numbers>
 
 #include "canvas/canvas.h"
@@ -245,6 +246,110 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     pan.now = GestureState::cancelled;
     editor->panCanvas(pan);
     EXPECT_TRUE(editor->canDraw);
+}
+
+// Found in a real window: a bucket drag cut short by undo or a second finger entered the last
+// fill into the history again, though it had been undone or painted over since.
+TEST_F(EditorTest, AnInterruptedBucketDragBringsBackNoOldFill) {
+    const std::pair<const char*, std::function<void()>> interruptions[] = {
+        {"undo button", [&] { press("undoButton"); }},
+        {"Ctrl+Z", [&] { QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier); }},
+        {"second finger",
+         [&] {
+             touch().stationary(0).press(1, at(8, 8), target());
+             touch().stationary(0).release(1, at(8, 8), target());
+         }},
+    };
+    for (const auto& [name, interrupt] : interruptions) {
+        SCOPED_TRACE(name);
+        openEditor(nullptr);
+        const auto choose = [&](Button* tool, const Color& colour) {
+            click(editor->fanMenuButton);
+            click(tool);
+            editor->currentDrawingColor = colour;
+        };
+        const auto bucketDrag = [&] {
+            choose(editor->fillButton, Color::blue());
+            touch().press(0, at(3, 3), target());
+            touch().move(0, at(4, 3), target());
+            touch().move(0, at(5, 3), target());
+            interrupt();
+            touch().release(0, at(5, 3), target());
+        };
+        const bool undoes = std::string(name) != "second finger";
+        choose(editor->fillButton, Color::red());
+        tap(at(5, 5));
+        press("undoButton");
+        choose(editor->paintBrushButton, Color::red());
+        tap(at(1, 1));
+        press("undoButton");
+        bucketDrag();
+        EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+        EXPECT_TRUE(editor->commandManager.commandStack().empty());
+        press("redoButton");  // the tap, still redoable; the fill is gone for good
+        std::vector<Color> tapped = all(Color::white());
+        tapped[1 * 20 + 1] = Color::red();
+        EXPECT_EQ(canvas().getColorArray(), tapped);
+
+        // A fill, a cell painted inside it, and the drag: the fill must not cover the cell.
+        choose(editor->fillButton, Color::blue());
+        tap(at(5, 5));
+        const std::vector<Color> filled = canvas().getColorArray();
+        choose(editor->paintBrushButton, Color::red());
+        tap(at(2, 2));
+        const std::vector<Color> painted = canvas().getColorArray();
+        bucketDrag();
+        EXPECT_EQ(canvas().getColorArray(), undoes ? filled : painted);
+        EXPECT_EQ(editor->commandManager.commandStack().size(), undoes ? 2u : 3u);
+        press("undoButton");
+        press("undoButton");
+        EXPECT_EQ(canvas().getColorArray(), undoes ? all(Color::white()) : tapped);
+    }
+}
+
+// A stroke cut short by choosing another tool (a second finger on the menu) or by a stray
+// touch that lifts without panning is one step of its own, before anything that follows.
+TEST_F(EditorTest, AStrokeCutShortByAToolChoiceOrAStrayTouchIsOneStep) {
+    touch().press(0, at(0, 5), target());
+    touch().move(0, at(1, 5), target());
+    touch().move(0, at(2, 5), target());
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    touch().move(0, at(3, 5), target());
+    touch().release(0, at(3, 5), target());
+    std::vector<Color> stroke = all(Color::white());
+    for (int x = 0; x <= 2; ++x) {
+        stroke[size_t(x * 20 + 5)] = kCyan;
+    }
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    // The bucket's drag goes on with the paintbrush: the rest of it paints nothing.
+    touch().press(0, at(0, 8), target());
+    touch().move(0, at(1, 8), target());
+    click(editor->fanMenuButton);
+    click(editor->paintBrushButton);
+    touch().move(0, at(2, 8), target());
+    touch().release(0, at(2, 8), target());
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+
+    touch().press(0, at(0, 5), target());
+    touch().move(0, at(1, 5), target());
+    touch().move(0, at(2, 5), target());
+    touch().stationary(0).press(1, at(9, 9), target());
+    touch().stationary(0).release(1, at(9, 9), target());
+    touch().release(0, at(2, 5), target());
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    editor->currentDrawingColor = Color::red();
+    tap(at(10, 10));
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
 }
 
 // A diagonal past the limit keeps its free part; the last zoom step may pass a limit.
