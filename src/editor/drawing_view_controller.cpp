@@ -54,14 +54,27 @@ DrawingViewController::DrawingViewController(QWidget* parent)
     palette.setColor(QPalette::Window, CanvasView::sceneBackgroundColor().toQColor());
     setPalette(palette);
 
-    const auto undo = new QShortcut(QKeySequence::Undo, this);
+    // One shortcut per action and each sequence bound once: a sequence bound twice is
+    // ambiguous and fires neither (X11's standard redo keys are Ctrl+Shift+Z alone).
+    QList<QKeySequence> undoKeys{QKeySequence(QStringLiteral("Ctrl+Z"))};
+    QList<QKeySequence> redoKeys{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                 QKeySequence(QStringLiteral("Ctrl+Y"))};
+    const auto addStandard = [](QList<QKeySequence>& keys, QKeySequence::StandardKey standard,
+                                const QList<QKeySequence>& taken) {
+        for (const QKeySequence& platformKeys : QKeySequence::keyBindings(standard)) {
+            if (!keys.contains(platformKeys) && !taken.contains(platformKeys)) {
+                keys.append(platformKeys);
+            }
+        }
+    };
+    addStandard(undoKeys, QKeySequence::Undo, redoKeys);
+    addStandard(redoKeys, QKeySequence::Redo, undoKeys);
+    auto* undo = new QShortcut(this);
+    undo->setKeys(undoKeys);
     connect(undo, &QShortcut::activated, this, &DrawingViewController::undoButtonPressedWithSender);
-    for (const QKeySequence& keys :
-         {QKeySequence(QKeySequence::Redo), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}) {
-        const auto redo = new QShortcut(keys, this);
-        connect(redo, &QShortcut::activated, this,
-                &DrawingViewController::redoButtonPressedWithSender);
-    }
+    auto* redo = new QShortcut(this);
+    redo->setKeys(redoKeys);
+    connect(redo, &QShortcut::activated, this, &DrawingViewController::redoButtonPressedWithSender);
 }
 
 DrawingViewController::~DrawingViewController() {

@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QSqlQuery>
 #include <QTest>
 #include <functional>
+#include <map>
 #include <numbers>
 
 #include "canvas/canvas.h"
@@ -184,6 +186,41 @@ TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
     tap(at(1, 1));  // a new edit leaves nothing to redo
     press("redoButton");
     EXPECT_EQ(cell(4, 7)->fillColor(), Color::white());
+}
+
+// On X11 the standard redo keys are Ctrl+Shift+Z alone: bound a second time beside them, the
+// sequence was ambiguous and neither binding fired, and Ctrl+Y was not bound at all. Each
+// action has one shortcut, and no sequence is bound twice, whatever the platform's keys.
+TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
+    std::map<QString, std::vector<QShortcut*>> bound;
+    for (QShortcut* shortcut : editor->findChildren<QShortcut*>()) {
+        for (const QKeySequence& keys : shortcut->keys()) {
+            bound[keys.toString()].push_back(shortcut);
+        }
+    }
+    for (const auto& [keys, shortcuts] : bound) {
+        EXPECT_EQ(shortcuts.size(), 1u) << keys.toStdString();
+    }
+    for (const char* keys : {"Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Y"}) {
+        EXPECT_TRUE(bound.contains(keys)) << keys;
+    }
+    EXPECT_EQ(bound["Ctrl+Shift+Z"], bound["Ctrl+Y"]) << "two shortcuts redo";
+
+    window.activateWindow();  // shortcuts fire in the active window only (here for X11 runs)
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    tap(at(1, 1));
+    tap(at(2, 2));
+    const std::vector<Color> painted = canvas().getColorArray();
+    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(cell(2, 2)->fillColor(), Color::white());
+    EXPECT_EQ(cell(1, 1)->fillColor(), kCyan);
+    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+    QTest::keySequence(editor, QKeySequence("Ctrl+Shift+Z"));
+    EXPECT_EQ(cell(1, 1)->fillColor(), kCyan);
+    EXPECT_EQ(cell(2, 2)->fillColor(), Color::white());
+    QTest::keySequence(editor, QKeySequence("Ctrl+Y"));
+    EXPECT_EQ(canvas().getColorArray(), painted);
 }
 
 // A second finger landing ends the stroke as one step rather than leaving stray marks.
