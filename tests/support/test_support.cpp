@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointF>
 #include <charconv>
 #include <ostream>
 
@@ -33,12 +34,16 @@ void processEvents() {
     }
 }
 
+namespace {
+// The shortest text that reads back as the same number.
+std::string number(double value) {
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+}  // namespace
+
 void PrintTo(const Color& color, std::ostream* out) {
-    const auto number = [](double value) {
-        char text[32];
-        const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-        return error == std::errc() ? std::string(text, end) : std::string("?");
-    };
     const auto& c = color.components();
     switch (color.space()) {
         case ColorSpace::rgb:
@@ -52,4 +57,8 @@ void PrintTo(const Color& color, std::ostream* out) {
             break;
     }
     *out << "pattern";
+}
+
+void PrintTo(const QPointF& point, std::ostream* out) {
+    *out << "(" << number(point.x()) << ", " << number(point.y()) << ")";
 }
