@@ -122,6 +122,14 @@ void DrawingViewController::setupCanvasView() {
         currentDrawingColor = color;
         showDrawingColor(color);
     };
+    // The canvas shows above the toolbar.
+    pipette_->visibleArea = [this] {
+        QRectF area = mainView ? QRectF(mainView->rect()) : QRectF();
+        if (lowerToolbar) {
+            area.setBottom(std::min(area.bottom(), double(lowerToolbar->geometry().top())));
+        }
+        return area;
+    };
 }
 
 // Toolbar and fan menu.

@@ -462,6 +462,78 @@ TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
     EXPECT_TRUE(editor->commandManager.commandStack().empty());
 }
 
+// Found in a real window: on a turned canvas the bounds came back with top below bottom or left
+// right of right, so the circle stuck far from the finger and a press that slid off the canvas
+// picked the wrong cell. In every orientation the circle follows the finger, stays on the part
+// of the canvas that shows, and off the canvas picks the corner cell on screen.
+TEST_F(EditorTest, ThePipetteFollowsTheFingerWhicheverWayTheCanvasIsTurned) {
+    const Color green = Color::withRGB(0, 1, 0, 1);
+    const Color black = Color::black();
+    cell(0, 0)->setFillColor(Color::red());
+    cell(19, 0)->setFillColor(Color::blue());
+    cell(0, 19)->setFillColor(green);
+    cell(19, 19)->setFillColor(black);
+    double now = 1000;
+    const auto turn = [&](DeviceOrientation orientation) {
+        DeviceOrientationCenter::shared().simulateOrientation(orientation);
+        editor->canvasView->canvasScene()->update(now += 1);
+        editor->canvasView->canvasScene()->update(now += 1);  // the turn has finished
+    };
+    const auto circle = [&] { return qobject_cast<Button*>(editor->pipetteCircle)->center(); };
+    // The grid is 390 points square around (195, 422), however it is turned.
+    const struct {
+        DeviceOrientation orientation;
+        Color topLeft, bottomRight;  // the corner cells on screen
+    } turns[] = {
+        {DeviceOrientation::portrait, green, Color::blue()},
+        {DeviceOrientation::landscapeLeft, Color::red(), black},
+        {DeviceOrientation::landscapeRight, black, Color::red()},
+        {DeviceOrientation::portraitUpsideDown, black, Color::red()},  // stays turned right
+    };
+    for (const auto& t : turns) {
+        SCOPED_TRACE(int(t.orientation));
+        turn(t.orientation);
+        touch().press(0, QPoint(150, 300), target());
+        clock.advance(0.45);
+        ASSERT_TRUE(editor->pipetteCircle);
+        touch().move(0, QPoint(160, 300), target());
+        EXPECT_EQ(circle(), QPointF(160, 290));
+        touch().move(0, QPoint(1, 1), target());
+        EXPECT_EQ(circle(), QPointF(5, 227 + 5 - 10));
+        EXPECT_EQ(editor->currentDrawingColor, t.topLeft);
+        touch().move(0, QPoint(389, 700), target());
+        EXPECT_EQ(circle(), QPointF(385, 617 - 5 - 10));
+        EXPECT_EQ(editor->currentDrawingColor, t.bottomRight);
+        touch().release(0, QPoint(389, 700), target());
+    }
+
+    // Turned, a tall grid is wider than the screen; zoomed in, one runs under the toolbar. The
+    // circle stays where the canvas shows.
+    Drawing* tall = Drawing::create(std::vector<Color>(20 * 28, Color::white()), 20, 28);
+    openEditor(tall);
+    turn(DeviceOrientation::landscapeLeft);
+    touch().press(0, QPoint(150, 300), target());
+    clock.advance(0.45);
+    ASSERT_TRUE(editor->pipetteCircle);
+    touch().move(0, QPoint(-30, 300), target());
+    EXPECT_EQ(circle(), QPointF(5, 290));
+    touch().release(0, QPoint(-30, 300), target());
+    turn(DeviceOrientation::portrait);
+    for (int notch = 0; notch < 3; ++notch) {
+        QWheelEvent event(QPointF(195, 422), target()->mapToGlobal(QPointF(195, 422)), {},
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target(), &event);
+    }
+    clock.advance(0.5);
+    const double toolbarTop = editor->lowerToolbar->geometry().top();
+    ASSERT_GT(editor->canvasView->canvasBoundsInView().bottom, toolbarTop);
+    touch().press(0, QPoint(150, 500), target());
+    clock.advance(0.45);
+    touch().move(0, QPoint(150, 843), target());
+    EXPECT_EQ(circle(), QPointF(150, toolbarTop - 5 - 10));
+    touch().release(0, QPoint(150, 843), target());
+}
+
 TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {
     const std::pair<DeviceOrientation, double> turns[] = {
         {DeviceOrientation::landscapeLeft, -std::numbers::pi / 2},
