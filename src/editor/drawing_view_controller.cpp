@@ -1,11 +1,9 @@
 #include "editor/drawing_view_controller.h"
 
 #include <QDateTime>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QShortcut>
 
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -53,28 +51,6 @@ DrawingViewController::DrawingViewController(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, CanvasView::sceneBackgroundColor().toQColor());
     setPalette(palette);
-
-    // One shortcut per action and each sequence bound once: a sequence bound twice is
-    // ambiguous and fires neither (X11's standard redo keys are Ctrl+Shift+Z alone).
-    QList<QKeySequence> undoKeys{QKeySequence(QStringLiteral("Ctrl+Z"))};
-    QList<QKeySequence> redoKeys{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
-                                 QKeySequence(QStringLiteral("Ctrl+Y"))};
-    const auto addStandard = [](QList<QKeySequence>& keys, QKeySequence::StandardKey standard,
-                                const QList<QKeySequence>& taken) {
-        for (const QKeySequence& platformKeys : QKeySequence::keyBindings(standard)) {
-            if (!keys.contains(platformKeys) && !taken.contains(platformKeys)) {
-                keys.append(platformKeys);
-            }
-        }
-    };
-    addStandard(undoKeys, QKeySequence::Undo, redoKeys);
-    addStandard(redoKeys, QKeySequence::Redo, undoKeys);
-    auto* undo = new QShortcut(this);
-    undo->setKeys(undoKeys);
-    connect(undo, &QShortcut::activated, this, &DrawingViewController::undoButtonPressedWithSender);
-    auto* redo = new QShortcut(this);
-    redo->setKeys(redoKeys);
-    connect(redo, &QShortcut::activated, this, &DrawingViewController::redoButtonPressedWithSender);
 }
 
 DrawingViewController::~DrawingViewController() {

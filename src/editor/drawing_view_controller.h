@@ -26,7 +26,6 @@
 class Drawing;
 class PictureExporter;
 class Pixel;
-class QShortcut;
 
 namespace Ui {
 class DrawingViewController;

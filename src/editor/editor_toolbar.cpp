@@ -1,6 +1,8 @@
 #include "editor/editor_toolbar.h"
 
+#include <QKeySequence>
 #include <QPalette>
+#include <QShortcut>
 #include <QWidget>
 
 #include "platform/image_asset.h"
@@ -54,6 +56,31 @@ EditorToolbar::EditorToolbar(QWidget* view, QSizeF screen, QObject* parent)
     color->setFrame(QRectF(0, 0, kButtonSize, kButtonSize));
     color->setBackgroundColor(Color::systemCyan());
     color->show();
+    addUndoAndRedoKeys();
+}
+
+void EditorToolbar::addUndoAndRedoKeys() {
+    // One shortcut per action and each sequence bound once: a sequence bound twice is
+    // ambiguous and fires neither (X11's standard redo keys are Ctrl+Shift+Z alone).
+    QList<QKeySequence> undoKeys{QKeySequence(QStringLiteral("Ctrl+Z"))};
+    QList<QKeySequence> redoKeys{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                 QKeySequence(QStringLiteral("Ctrl+Y"))};
+    const auto addStandard = [](QList<QKeySequence>& keys, QKeySequence::StandardKey standard,
+                                const QList<QKeySequence>& taken) {
+        for (const QKeySequence& platformKeys : QKeySequence::keyBindings(standard)) {
+            if (!keys.contains(platformKeys) && !taken.contains(platformKeys)) {
+                keys.append(platformKeys);
+            }
+        }
+    };
+    addStandard(undoKeys, QKeySequence::Undo, redoKeys);
+    addStandard(redoKeys, QKeySequence::Redo, undoKeys);
+    auto* undo = new QShortcut(view_);
+    undo->setKeys(undoKeys);
+    connect(undo, &QShortcut::activated, this, &EditorToolbar::undoPressed);
+    auto* redo = new QShortcut(view_);
+    redo->setKeys(redoKeys);
+    connect(redo, &QShortcut::activated, this, &EditorToolbar::redoPressed);
 }
 
 Button* EditorToolbar::makeIconButton(const char* objectName, const QString& imageName,

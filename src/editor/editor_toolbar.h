@@ -10,9 +10,10 @@
 
 class QWidget;
 
-// The white bar along the bottom of the editor: undo and redo on the left, the colour button
-// and share on the right, the fan menu of tools in the middle. Builds its controls in the
-// editor's main view and lays them out for the screen; the editor connects what they do.
+// The white bar along the bottom of the editor: undo and redo on the left (also on the
+// keyboard), the colour button and share on the right, the fan menu of tools in the middle.
+// Builds its controls in the editor's main view and lays them out for the screen; the editor
+// connects what they do.
 class EditorToolbar : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +37,7 @@ signals:
     void colorPickerPressed();
 
 private:
+    void addUndoAndRedoKeys();
     Button* makeIconButton(const char* objectName, const QString& imageName,
                            void (EditorToolbar::*signal)());
 

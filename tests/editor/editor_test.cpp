@@ -50,6 +50,8 @@ struct EditorTest : testing::Test {
                                           [] { return new ColorPickerViewController; });
         window.screenStack()->setRootViewController(home);
         window.show();
+        window.activateWindow();  // keys reach the active window only (on X11 too)
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         openEditor(nullptr);
     }
     void TearDown() override { SettingsManager::applyGridSize(20); }
@@ -206,8 +208,6 @@ TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
     }
     EXPECT_EQ(bound["Ctrl+Shift+Z"], bound["Ctrl+Y"]) << "two shortcuts redo";
 
-    window.activateWindow();  // shortcuts fire in the active window only (here for X11 runs)
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     tap(at(1, 1));
     tap(at(2, 2));
     const std::vector<Color> painted = canvas().getColorArray();

@@ -200,6 +200,8 @@ struct HistoryModelTest : testing::Test {
     void SetUp() override {
         window.screenStack()->setRootViewController(home);
         window.show();
+        window.activateWindow();  // keys reach the active window only (on X11 too)
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     void TearDown() override { SettingsManager::applyGridSize(20); }
 
