@@ -1,13 +1,9 @@
 #include "editor/drawing_view_controller.h"
 
 #include <QDateTime>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QShortcut>
-#include <cmath>
-#include <numbers>
 
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -17,11 +13,11 @@
 #include "editing/paintbrush.h"
 #include "editor/split_presentation_controller.h"
 #include "export/picture_exporter.h"
+#include "imaging/image_asset.h"
+#include "platform/animation.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
-#include "platform/animation.h"
-#include "imaging/image_asset.h"
 #include "platform/impact_feedback_generator.h"
 #include "imaging/png_encoder.h"
 #include "screens/popover_presentation_controller.h"
@@ -36,11 +32,6 @@
 #include "ui_drawing_view_controller.h"
 
 namespace {
-constexpr double kFanSpread = 50;
-constexpr double kFanRise = 70;
-constexpr double kFanSeconds = 0.3;
-constexpr double kRotateSeconds = 0.4;
-
 // The date as a long date and a short time in the user's locale, without the weekday.
 QString savedAtText(const QDateTime& moment) {
     const QLocale locale;
@@ -52,7 +43,9 @@ QString savedAtText(const QDateTime& moment) {
 }  // namespace
 
 DrawingViewController::DrawingViewController(QWidget* parent)
-    : PlatformViewController(parent), ui_(std::make_unique<Ui::DrawingViewController>()) {
+    : PlatformViewController(parent),
+      ui_(std::make_unique<Ui::DrawingViewController>()),
+      strokes_(*this, currentTool) {
     ui_->setupUi(this);
     mainView = ui_->mainView;
     currentTool = std::make_unique<Paintbrush>();
@@ -60,15 +53,6 @@ DrawingViewController::DrawingViewController(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, CanvasView::sceneBackgroundColor().toQColor());
     setPalette(palette);
-
-    const auto undo = new QShortcut(QKeySequence::Undo, this);
-    connect(undo, &QShortcut::activated, this, &DrawingViewController::undoButtonPressedWithSender);
-    for (const QKeySequence& keys :
-         {QKeySequence(QKeySequence::Redo), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}) {
-        const auto redo = new QShortcut(keys, this);
-        connect(redo, &QShortcut::activated, this,
-                &DrawingViewController::redoButtonPressedWithSender);
-    }
 }
 
 DrawingViewController::~DrawingViewController() {
@@ -91,20 +75,11 @@ void DrawingViewController::viewDidLoad() {
         DeviceOrientationCenter::shared().addObserver([this] { rotateCanvasForOrientation(); });
     setupCanvasView();
     setupGestureRecognizers();
-    setupLowerToolbar();
-    setupToolbarButtons();
-    setupFanMenuButton();
-    // The menu button must be in place before the tool buttons fold onto it.
-    layoutToolbar();
-    setupToolButtons();
-    requestStoreReview();
+    setupToolbar();
+    StoreReviewController::requestReview();
     // The layout file's controls stay above everything the code adds.
     ui_->backButton->raise();
     ui_->saveButton->raise();
-}
-
-void DrawingViewController::requestStoreReview() {
-    StoreReviewController::requestReview();
 }
 
 void DrawingViewController::setupCanvasView() {
@@ -119,208 +94,78 @@ void DrawingViewController::setupCanvasView() {
     view->setAccessibleName(QStringLiteral("Canvas"));
     view->show();
     canvasView = view;
-}
-
-// Toolbar, fan menu and tool buttons.
-
-void DrawingViewController::setupLowerToolbar() {
-    auto* toolbar = new QWidget(mainView);
-    toolbar->setObjectName(QStringLiteral("lowerToolbar"));
-    toolbar->setAutoFillBackground(true);
-    QPalette palette = toolbar->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    toolbar->setPalette(palette);
-    // Touches on the bar never reach the canvas's gestures.
-    toolbar->setProperty("blocksGestures", true);
-    toolbar->setAccessibleName(QStringLiteral("Toolbar"));
-    toolbar->show();
-    lowerToolbar = toolbar;
-}
-
-Button* DrawingViewController::makeIconButton(const QString& imageName,
-                                              void (DrawingViewController::*action)(), double width,
-                                              double height, double inset,
-                                              const std::optional<Color>& backgroundColor) {
-    auto* button = new Button(mainView);
-    button->setImageEdgeInsets(QMarginsF(inset, inset, inset, inset));
-    button->setImage(ImageAsset::icon(imageName));
-    connect(button, &Button::clicked, this, action);
-    button->setFrame(QRectF(0, 0, width, height));
-    if (backgroundColor) {
-        button->setBackgroundColor(backgroundColor);
-    }
-    button->show();
-    return button;
-}
-
-Button* DrawingViewController::makeColorButton(void (DrawingViewController::*action)(),
-                                               double width, double height) {
-    auto* button = new Button(mainView);
-    button->setCornerRadius(width * 0.5);
-    button->setBorder(0.5, Color::lightGray());
-    connect(button, &Button::clicked, this, action);
-    button->setFrame(QRectF(0, 0, width, height));
-    button->show();
-    return button;
-}
-
-void DrawingViewController::setupToolbarButtons() {
-    Button* share = makeIconButton(QStringLiteral("ic_share"),
-                                   &DrawingViewController::exportButtonPressedWithSender, 40, 40,
-                                   10, std::nullopt);
-    share->setObjectName(QStringLiteral("shareButton"));
-    share->setAccessibleName(QStringLiteral("Share"));
-    share->setToolTip(QStringLiteral("Share the drawing"));
-
-    colorPickerButton =
-        makeColorButton(&DrawingViewController::colorPickerButtonPressedWithSender, 40, 40);
-    colorPickerButton->setObjectName(QStringLiteral("colorPickerButton"));
-    colorPickerButton->setAccessibleName(QStringLiteral("Choose colour"));
-    colorPickerButton->setToolTip(QStringLiteral("Choose the drawing colour"));
-    colorPickerButton->setBackgroundColor(Color::systemCyan());
-
-    Button* undo = makeIconButton(QStringLiteral("ic_undo"),
-                                  &DrawingViewController::undoButtonPressedWithSender, 40, 40, 10,
-                                  std::nullopt);
-    undo->setObjectName(QStringLiteral("undoButton"));
-    undo->setAccessibleName(QStringLiteral("Undo"));
-    undo->setToolTip(QStringLiteral("Undo (Ctrl+Z)"));
-
-    Button* redo = makeIconButton(QStringLiteral("ic_redo"),
-                                  &DrawingViewController::redoButtonPressedWithSender, 40, 40, 10,
-                                  std::nullopt);
-    redo->setObjectName(QStringLiteral("redoButton"));
-    redo->setAccessibleName(QStringLiteral("Redo"));
-    redo->setToolTip(QStringLiteral("Redo (Ctrl+Shift+Z)"));
-}
-
-void DrawingViewController::setupFanMenuButton() {
-    // No image, title or background: invisible, but it takes the taps that open the menu.
-    auto* button = new Button(mainView);
-    button->setObjectName(QStringLiteral("fanMenuButton"));
-    button->setAccessibleName(QStringLiteral("Tools"));
-    button->setToolTip(QStringLiteral("Choose a tool"));
-    button->setFrame(QRectF(0, 0, 50, 50));
-    connect(button, &Button::clicked, this, &DrawingViewController::showFanMenu);
-    button->show();
-    fanMenuButton = button;
-}
-
-Button* DrawingViewController::makeToolButton(const QString& imageName,
-                                              void (DrawingViewController::*action)()) {
-    auto* button = new Button(mainView);
-    button->setImageEdgeInsets(QMarginsF(13, 13, 13, 13));
-    button->setBackgroundColor(Color::white());
-    button->setImage(ImageAsset::icon(imageName));
-    button->setCornerRadius(25);
-    button->setShadow(Color::black(), 5, 0.5, QPointF(0, 5));
-    button->setFrame(QRectF(0, 0, 50, 50));
-    if (fanMenuButton) {
-        // Start folded, so that nothing flies in from a corner while the editor opens.
-        button->setCenter(fanMenuButton->center());
-    }
-    connect(button, &Button::clicked, this, action);
-    return button;
-}
-
-void DrawingViewController::setupToolButtons() {
-    paintBrushButton = makeToolButton(QStringLiteral("ic_brush"),
-                                      &DrawingViewController::paintBrushButtonPressedWithSender);
-    paintBrushButton->setObjectName(QStringLiteral("paintBrushButton"));
-    paintBrushButton->setAccessibleName(QStringLiteral("Paintbrush"));
-    paintBrushButton->setToolTip(QStringLiteral("Paint cells"));
-    fillButton = makeToolButton(QStringLiteral("ic_paint_bucket"),
-                                &DrawingViewController::fillButtonPressedWithSender);
-    fillButton->setObjectName(QStringLiteral("fillButton"));
-    fillButton->setAccessibleName(QStringLiteral("Paint bucket"));
-    fillButton->setToolTip(QStringLiteral("Fill an area"));
-    // The bucket lies above the paintbrush, both above the fan menu button.
-    paintBrushButton->show();
-    paintBrushButton->raise();
-    fillButton->show();
-    fillButton->raise();
-    paintBrushButton->setUserInteractionEnabled(false);
-    fillButton->setUserInteractionEnabled(false);
-    foldToolButtons();
-}
-
-void DrawingViewController::layoutToolbar() {
-    if (!lowerToolbar) {
-        return;
-    }
-    const double w = screenWidth_;
-    const double h = screenHeight_;
-    const double u = w / 6;
-    const double toolbarTop = h - h / 9;
-    lowerToolbar->setGeometry(QRectF(0, toolbarTop, w, h / 9).toRect());
-    const double buttonCentreY = toolbarTop + 10 + 20;
-    auto place = [&](const char* name, double centreX) {
-        if (auto* button = mainView->findChild<Button*>(QLatin1String(name))) {
-            button->setCenter(QPointF(centreX, buttonCentreY));
-        }
+    navigator_ = std::make_unique<CanvasNavigator>(view, screenWidth_);
+    pipette_ = std::make_unique<Pipette>(mainView, view);
+    pipette_->onPick = [this](const Color& color) {
+        currentDrawingColor = color;
+        showDrawingColor(color);
     };
-    place("undoButton", u * 0.5);
-    place("redoButton", u * 0.5 + 20 + u);
-    place("shareButton", w - u * 0.5);
-    place("colorPickerButton", w - u * 0.5 - 20 - u);
-    if (fanMenuButton) {
-        fanMenuButton->setCenter(QPointF(width() / 2.0, toolbarTop + 20));
-    }
+    // The canvas shows above the toolbar.
+    pipette_->visibleArea = [this] {
+        QRectF area = mainView ? QRectF(mainView->rect()) : QRectF();
+        if (lowerToolbar) {
+            area.setBottom(std::min(area.bottom(), double(lowerToolbar->geometry().top())));
+        }
+        return area;
+    };
+}
+
+// Toolbar and fan menu.
+
+void DrawingViewController::setupToolbar() {
+    toolbar_ = new EditorToolbar(mainView, QSizeF(screenWidth_, screenHeight_), this);
+    connect(toolbar_, &EditorToolbar::undoPressed, this,
+            &DrawingViewController::undoButtonPressedWithSender);
+    connect(toolbar_, &EditorToolbar::redoPressed, this,
+            &DrawingViewController::redoButtonPressedWithSender);
+    connect(toolbar_, &EditorToolbar::sharePressed, this,
+            &DrawingViewController::exportButtonPressedWithSender);
+    connect(toolbar_, &EditorToolbar::colorPickerPressed, this,
+            &DrawingViewController::colorPickerButtonPressedWithSender);
+    lowerToolbar = toolbar_->bar();
+    colorPickerButton = toolbar_->colorPickerButton();
+    FanMenu& menu = toolbar_->fanMenu();
+    fanMenuButton = menu.menuButton();
+    // The menu button must be in place before the tool buttons fold onto it.
+    toolbar_->layout(width(), false);
+    paintBrushButton =
+        menu.addTool({QStringLiteral("paintBrushButton"), QStringLiteral("ic_brush"),
+                      QStringLiteral("Paintbrush"), QStringLiteral("Paint cells"),
+                      typeid(Paintbrush), [] { return std::make_unique<Paintbrush>(); }});
+    fillButton = menu.addTool({QStringLiteral("fillButton"), QStringLiteral("ic_paint_bucket"),
+                               QStringLiteral("Paint bucket"), QStringLiteral("Fill an area"),
+                               typeid(Bucket), [] { return std::make_unique<Bucket>(); }});
+    menu.onToolChosen = [this](std::unique_ptr<Tool> tool) { selectTool(std::move(tool)); };
+    hideFanMenu();
 }
 
 void DrawingViewController::viewDidLayoutSubviews() {
     if (mainView) {
         mainView->setGeometry(rect());
     }
-    layoutToolbar();
-    if (fanMenuButton && paintBrushButton && fillButton) {
-        paintBrushButton->setCenter(fanMenuButton->center());
-        fillButton->setCenter(fanMenuButton->center());
+    if (toolbar_) {
+        toolbar_->layout(width(), true);
     }
 }
 
 void DrawingViewController::showFanMenu() {
-    fanOutToolButtons();
+    if (toolbar_) {
+        toolbar_->fanMenu().unfold();
+    }
 }
 
 void DrawingViewController::hideFanMenu() {
-    foldToolButtons();
-}
-
-void DrawingViewController::fanOutToolButtons() {
-    if (!paintBrushButton || !fillButton || !fanMenuButton) {
-        return;
+    if (toolbar_ && currentTool) {
+        const Tool& active = *currentTool;
+        toolbar_->fanMenu().fold(typeid(active));
     }
-    paintBrushButton->setUserInteractionEnabled(true);
-    fillButton->setUserInteractionEnabled(true);
-    const QPointF c = fanMenuButton->center();
-    Animation::animate(fillButton, "alpha", 1.0, kFanSeconds);
-    Animation::animate(paintBrushButton, "alpha", 1.0, kFanSeconds);
-    Animation::animate(fillButton, "center", QPointF(c.x() + kFanSpread, c.y() - kFanRise),
-                       kFanSeconds);
-    Animation::animate(paintBrushButton, "center", QPointF(c.x() - kFanSpread, c.y() - kFanRise),
-                       kFanSeconds);
-}
-
-void DrawingViewController::foldToolButtons() {
-    if (!paintBrushButton || !fillButton || !fanMenuButton) {
-        return;
-    }
-    paintBrushButton->setUserInteractionEnabled(false);
-    fillButton->setUserInteractionEnabled(false);
-    if (dynamic_cast<Paintbrush*>(currentTool.get())) {
-        Animation::animate(fillButton, "alpha", 0.0, kFanSeconds);
-    } else if (dynamic_cast<Bucket*>(currentTool.get())) {
-        Animation::animate(paintBrushButton, "alpha", 0.0, kFanSeconds);
-    }
-    const QPointF c = fanMenuButton->center();
-    Animation::animate(paintBrushButton, "center", c, kFanSeconds);
-    Animation::animate(fillButton, "center", c, kFanSeconds);
 }
 
 void DrawingViewController::selectTool(std::unique_ptr<Tool> tool) {
+    // A stroke under way ends with its tool: the new one knows nothing of its group.
+    strokes_.finishInterruptedStroke();
     currentTool = std::move(tool);
-    foldToolButtons();
+    hideFanMenu();
 }
 
 void DrawingViewController::paintBrushButtonPressedWithSender() {
@@ -332,14 +177,11 @@ void DrawingViewController::fillButtonPressedWithSender() {
 }
 
 void DrawingViewController::undoButtonPressedWithSender() {
-    // A stroke still open becomes its step first, so that undo takes back what is painted.
-    finishInterruptedStroke();
-    commandManager.undo();
+    strokes_.undo();
 }
 
 void DrawingViewController::redoButtonPressedWithSender() {
-    finishInterruptedStroke();  // painting is a new step: nothing is left to redo after it
-    commandManager.redo();
+    strokes_.redo();
 }
 
 void DrawingViewController::colorPickerButtonPressedWithSender() {
@@ -351,8 +193,8 @@ void DrawingViewController::exportButtonPressedWithSender() {
 }
 
 void DrawingViewController::showDrawingColor(const Color& color) {
-    if (colorPickerButton) {
-        colorPickerButton->setBackgroundColor(color);
+    if (toolbar_) {
+        toolbar_->showDrawingColor(color);
     }
 }
 
@@ -398,73 +240,11 @@ bool DrawingViewController::gestureRecognizerShouldRecognizeSimultaneouslyWith(G
 }
 
 void DrawingViewController::handleTapFrom(TapGestureRecognizer& recognizer) {
-    currentTool->handleTap(recognizer, *this);
+    strokes_.tap(recognizer);
 }
 
 void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
-    const GestureState state = recognizer.state();
-    const bool ending = state == GestureState::ended || state == GestureState::cancelled ||
-                        state == GestureState::failed;
-    if (!canDraw) {
-        // Cells painted before drawing was switched off must stay undoable.
-        if (ending) {
-            finishInterruptedStroke();
-        }
-        return;
-    }
-    if (state != GestureState::began && !strokeOpen_) {
-        // A stroke whose beginning was not drawn (drawing was off then) paints nothing: its
-        // cells would belong to no undo step.
-        return;
-    }
-    const QPointF location = recognizer.locationInView();
-    if (state == GestureState::began) {
-        finishInterruptedStroke();
-        strokeOpen_ = true;
-        // The pan begins only once the finger has moved a little: start the stroke where the
-        // finger went down, so the first cell is painted too.
-        const QPointF start = location - recognizer.translationInView(recognizer.view());
-        currentTool->handleDraw(GestureSnapshot(GestureState::began, start), *this);
-        drawAlong(start, location, true);
-    } else {
-        // Every cell the finger passed, not only those under the sampled positions.
-        drawAlong(lastDrawLocation_, location, false);
-        currentTool->handleDraw(recognizer, *this);
-    }
-    lastDrawLocation_ = location;
-    if (state == GestureState::ended) {
-        strokeOpen_ = false;
-    } else if (state == GestureState::cancelled || state == GestureState::failed) {
-        // Cells painted by an interrupted stroke must stay undoable.
-        finishInterruptedStroke();
-    }
-}
-
-void DrawingViewController::drawAlong(QPointF from, QPointF to, bool includeEnd) {
-    if (!canvasView) {
-        return;
-    }
-    const double cell = canvasView->canvas()->xScale() * Pixel::kSize;
-    const double step = std::max(1.0, cell / 3);
-    const QPointF delta = to - from;
-    const double length = std::hypot(delta.x(), delta.y());
-    const int steps = static_cast<int>(std::ceil(length / step));
-    for (int i = 1; i < steps || (includeEnd && i == steps); ++i) {
-        const QPointF point = from + delta * (static_cast<double>(i) / steps);
-        currentTool->handleDraw(GestureSnapshot(GestureState::changed, point), *this);
-    }
-}
-
-void DrawingViewController::finishInterruptedStroke() {
-    if (!strokeOpen_) {
-        return;
-    }
-    strokeOpen_ = false;
-    const auto& history = commandManager.commandStack();
-    const bool entered = !history.empty() && history.back() == groupDrawCommand;
-    if (!entered && groupDrawCommand && !groupDrawCommand->drawCommands.empty()) {
-        commandManager.execute(groupDrawCommand);
-    }
+    strokes_.draw(recognizer, canDraw);
 }
 
 void DrawingViewController::handlePanFrom(PanGestureRecognizer& recognizer) {
@@ -488,139 +268,38 @@ void DrawingViewController::panCanvas(PanGestureRecognizer& recognizer) {
         return;
     }
     canDraw = false;
-    finishInterruptedStroke();
-    if (!canvasView) {
-        return;
+    strokes_.finishInterruptedStroke();
+    if (navigator_) {
+        navigator_->pan(recognizer);
     }
-    const QPointF translation = recognizer.translationInView(canvasView);
-    Scene* scene = canvasView->canvasScene();
-    const double dx = translation.x() * scene->xScale();
-    const double dy = -translation.y() * scene->yScale();
-    const AllowedMove allowed = allowedCanvasMove(dx, dy);
-    canvasView->canvas()->run(Action::moveBy(allowed.x ? dx : 0, allowed.y ? dy : 0, 0));
-    recognizer.setTranslation(QPointF(0, 0), canvasView);
 }
 
 AllowedMove DrawingViewController::allowedCanvasMove(double dx, double dy) const {
-    if (!canvasView) {
-        return {};
-    }
-    const Canvas* canvas = canvasView->canvas();
-    const QPointF centre(canvasView->width() / 2.0, canvasView->height() / 2.0);
-    const QSizeF size(static_cast<double>(canvas->width) * Pixel::kSize,
-                      static_cast<double>(canvas->height) * Pixel::kSize);
-    return allowedCanvasMoveFor(canvas->position(), centre, size,
-                                QPointF(canvas->xScale(), canvas->yScale()), dx, dy);
+    return navigator_ ? navigator_->allowedMove(dx, dy) : AllowedMove{};
 }
 
 void DrawingViewController::zoomCanvas(PinchGestureRecognizer& recognizer) {
-    const double s = recognizer.scale();
-    recognizer.setScale(1);
-    if (!canvasView) {
-        return;
+    if (navigator_) {
+        navigator_->zoom(recognizer);
     }
-    Canvas* canvas = canvasView->canvas();
-    if (zoomRefused(canvas->xScale(), static_cast<double>(canvas->width) * Pixel::kSize,
-                    Pixel::kSize, screenWidth_, s)) {
-        return;
-    }
-    canvas->run(Action::scaleBy(s, 0));
-}
-
-Pixel* DrawingViewController::pixelAtScenePoint(QPointF scenePoint) const {
-    if (!canvasView) {
-        return nullptr;
-    }
-    const std::vector<Node*> nodes = canvasView->canvasScene()->nodesAt(scenePoint);
-    return nodes.empty() ? nullptr : dynamic_cast<Pixel*>(nodes.front());
-}
-
-void DrawingViewController::pickColorWithPipette(LongPressGestureRecognizer& recognizer) {
-    if (!canvasView) {
-        return;
-    }
-    const QPointF pt = recognizer.locationInView(canvasView);
-    Pixel* cell = pixelAtScenePoint(canvasView->convertPointToScene(pt));
-    const GestureState state = recognizer.state();
-    if (state == GestureState::began) {
-        ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
-        if (!cell) {
-            if (pipetteCircle) {
-                pipetteCircle->deleteLater();
-            }
-            pipetteCircle = nullptr;
-            return;
-        }
-        if (pipetteCircle) {
-            pipetteCircle->deleteLater();
-        }
-        auto* circle = new Button(mainView);
-        circle->setObjectName(QStringLiteral("pipetteCircle"));
-        circle->setAccessibleName(QStringLiteral("Picked colour"));
-        circle->setUserInteractionEnabled(false);
-        circle->setCornerRadius(40);
-        circle->setBackgroundColor(cell->fillColor());
-        circle->setBorder(0.75, Color::darkGray());
-        circle->setShadow(Color::black(), 5, 0.4, QPointF(0, 3));
-        circle->setFrame(QRectF(0, 0, 80, 80));
-        circle->setCenter(QPointF(pt.x(), pt.y() - 10));
-        currentDrawingColor = cell->fillColor();
-        showDrawingColor(currentDrawingColor);
-        circle->show();
-        circle->raise();
-        pipetteCircle = circle;
-        return;
-    }
-    if (state == GestureState::changed) {
-        auto* circle = qobject_cast<Button*>(pipetteCircle.data());
-        if (!circle) {
-            return;
-        }
-        const QPointF q = clampIntoEdges(pt, canvasView->canvasBoundsInView());
-        if (!cell) {
-            const QPointF inCanvasView = canvasView->mapFrom(mainView, q);
-            cell = pixelAtScenePoint(canvasView->convertPointToScene(inCanvasView));
-        }
-        if (!cell) {
-            return;
-        }
-        circle->setCenter(QPointF(q.x(), q.y() - 10));
-        currentDrawingColor = cell->fillColor();
-        circle->setBackgroundColor(currentDrawingColor);
-        showDrawingColor(currentDrawingColor);
-        return;
-    }
-    if (pipetteCircle) {
-        pipetteCircle->hide();
-        pipetteCircle->deleteLater();
-    }
-    pipetteCircle = nullptr;
 }
 
 void DrawingViewController::rotateCanvasForOrientation() {
-    double angle = 0;
-    switch (DeviceOrientationCenter::shared().orientation()) {
-        case DeviceOrientation::portrait:
-            angle = 0;
-            break;
-        case DeviceOrientation::landscapeLeft:
-            angle = -std::numbers::pi / 2;
-            break;
-        case DeviceOrientation::landscapeRight:
-            angle = std::numbers::pi / 2;
-            break;
-        case DeviceOrientation::portraitUpsideDown:
-            return;
-        case DeviceOrientation::faceUp:
-        case DeviceOrientation::faceDown:
-        case DeviceOrientation::unknown:
-            angle = 0;
-            break;
+    if (navigator_) {
+        navigator_->turnFor(DeviceOrientationCenter::shared().orientation());
     }
-    const Action rotation = Action::rotateToAngle(angle, kRotateSeconds, true);
-    if (canvasView) {
-        canvasView->canvas()->run(rotation);
+}
+
+Pixel* DrawingViewController::pixelAtScenePoint(QPointF scenePoint) const {
+    return canvasView ? cellAtScenePoint(*canvasView, scenePoint) : nullptr;
+}
+
+void DrawingViewController::pickColorWithPipette(LongPressGestureRecognizer& recognizer) {
+    if (!pipette_ || !canvasView) {
+        return;
     }
+    pipette_->handle(GestureSnapshot(recognizer.state(), recognizer.locationInView(canvasView)));
+    pipetteCircle = pipette_->circle();
 }
 
 // Colour picker.

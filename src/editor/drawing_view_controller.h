@@ -9,6 +9,10 @@
 #include "editing/editor_fields.h"
 #include "editing/tool.h"
 #include "editor/canvas_limits.h"
+#include "editor/canvas_navigator.h"
+#include "editor/editor_toolbar.h"
+#include "editor/pipette.h"
+#include "editor/stroke_router.h"
 #include "widgets/button.h"
 #include "platform/device_orientation_center.h"
 #include "gestures/gesture_recognizer.h"
@@ -22,7 +26,6 @@
 class Drawing;
 class PictureExporter;
 class Pixel;
-class QShortcut;
 
 namespace Ui {
 class DrawingViewController;
@@ -114,22 +117,7 @@ protected:
 private:
     void setupCanvasView();
     void setupGestureRecognizers();
-    void setupLowerToolbar();
-    void setupToolbarButtons();
-    void setupFanMenuButton();
-    void setupToolButtons();
-    void requestStoreReview();
-    Button* makeIconButton(const QString& imageName, void (DrawingViewController::*action)(),
-                           double width, double height, double inset,
-                           const std::optional<Color>& backgroundColor);
-    Button* makeColorButton(void (DrawingViewController::*action)(), double width, double height);
-    Button* makeToolButton(const QString& imageName, void (DrawingViewController::*action)());
-    void layoutToolbar();
-    void fanOutToolButtons();
-    void foldToolButtons();
-    void finishInterruptedStroke();
-    // Hands the tool the path between two samples of a drag, as changed phases.
-    void drawAlong(QPointF from, QPointF to, bool includeEnd);
+    void setupToolbar();
     void showDrawingColor(const Color& color);
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
@@ -139,9 +127,11 @@ private:
     // Sizes read once at set-up.
     double screenWidth_ = 0;
     double screenHeight_ = 0;
-    // A stroke's began phase reached the tool and its end has not yet.
-    bool strokeOpen_ = false;
-    QPointF lastDrawLocation_;
+    // The parts the screen wires together; the toolbar's widgets live in mainView.
+    StrokeRouter strokes_;
+    QPointer<EditorToolbar> toolbar_;
+    std::unique_ptr<CanvasNavigator> navigator_;
+    std::unique_ptr<Pipette> pipette_;
     // The stored colours of a reopened drawing, kept once sharing has overwritten them in
     // memory, so that leaving without saving can put them back.
     std::optional<std::vector<Color>> originalColors_;

@@ -173,8 +173,11 @@ TEST_F(ToolTest, BucketFillsAsOneStepWithinTheToleranceAndNotAcrossDiagonalGaps)
     }
     canvas().getPixel(5, 5)->setFillColor(Color::withRGB(0.999995, 0, 0, 1));  // within 0.00001
     canvas().getPixel(6, 6)->setFillColor(Color::withRGB(1, 0, 0, 0.9));       // alpha differs
+    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);  // one 8-bit step of green
+    canvas().getPixel(2, 2)->setFillColor(nextShade);
     tap(bucket, 0, 0, Color::blue());
     EXPECT_EQ(colour(5, 5), Color::blue());
     EXPECT_EQ(colour(6, 6), Color::withRGB(1, 0, 0, 0.9));
-    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 63u);
+    EXPECT_EQ(colour(2, 2), nextShade);
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 62u);
 }

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QSqlQuery>
 #include <QTest>
+#include <functional>
+#include <map>
 #include <numbers>
 
 #include "canvas/canvas.h"
@@ -47,6 +50,8 @@ struct EditorTest : testing::Test {
                                           [] { return new ColorPickerViewController; });
         window.screenStack()->setRootViewController(home);
         window.show();
+        window.activateWindow();  // keys reach the active window only (on X11 too)
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         openEditor(nullptr);
     }
     void TearDown() override { SettingsManager::applyGridSize(20); }
@@ -185,6 +190,39 @@ TEST_F(EditorTest, TapsAndStrokesAreOneUndoStepEach) {
     EXPECT_EQ(cell(4, 7)->fillColor(), Color::white());
 }
 
+// On X11 the standard redo keys are Ctrl+Shift+Z alone: bound a second time beside them, the
+// sequence was ambiguous and neither binding fired, and Ctrl+Y was not bound at all. Each
+// action has one shortcut, and no sequence is bound twice, whatever the platform's keys.
+TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
+    std::map<QString, std::vector<QShortcut*>> bound;
+    for (QShortcut* shortcut : editor->findChildren<QShortcut*>()) {
+        for (const QKeySequence& keys : shortcut->keys()) {
+            bound[keys.toString()].push_back(shortcut);
+        }
+    }
+    for (const auto& [keys, shortcuts] : bound) {
+        EXPECT_EQ(shortcuts.size(), 1u) << keys.toStdString();
+    }
+    for (const char* keys : {"Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Y"}) {
+        EXPECT_TRUE(bound.contains(keys)) << keys;
+    }
+    EXPECT_EQ(bound["Ctrl+Shift+Z"], bound["Ctrl+Y"]) << "two shortcuts redo";
+
+    tap(at(1, 1));
+    tap(at(2, 2));
+    const std::vector<Color> painted = canvas().getColorArray();
+    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(cell(2, 2)->fillColor(), Color::white());
+    EXPECT_EQ(cell(1, 1)->fillColor(), kCyan);
+    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+    QTest::keySequence(editor, QKeySequence("Ctrl+Shift+Z"));
+    EXPECT_EQ(cell(1, 1)->fillColor(), kCyan);
+    EXPECT_EQ(cell(2, 2)->fillColor(), Color::white());
+    QTest::keySequence(editor, QKeySequence("Ctrl+Y"));
+    EXPECT_EQ(canvas().getColorArray(), painted);
+}
+
 // A second finger landing ends the stroke as one step rather than leaving stray marks.
 TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     touch().press(0, at(0, 5), target());
@@ -245,6 +283,110 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     pan.now = GestureState::cancelled;
     editor->panCanvas(pan);
     EXPECT_TRUE(editor->canDraw);
+}
+
+// Found in a real window: a bucket drag cut short by undo or a second finger entered the last
+// fill into the history again, though it had been undone or painted over since.
+TEST_F(EditorTest, AnInterruptedBucketDragBringsBackNoOldFill) {
+    const std::pair<const char*, std::function<void()>> interruptions[] = {
+        {"undo button", [&] { press("undoButton"); }},
+        {"Ctrl+Z", [&] { QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier); }},
+        {"second finger",
+         [&] {
+             touch().stationary(0).press(1, at(8, 8), target());
+             touch().stationary(0).release(1, at(8, 8), target());
+         }},
+    };
+    for (const auto& [name, interrupt] : interruptions) {
+        SCOPED_TRACE(name);
+        openEditor(nullptr);
+        const auto choose = [&](Button* tool, const Color& colour) {
+            click(editor->fanMenuButton);
+            click(tool);
+            editor->currentDrawingColor = colour;
+        };
+        const auto bucketDrag = [&] {
+            choose(editor->fillButton, Color::blue());
+            touch().press(0, at(3, 3), target());
+            touch().move(0, at(4, 3), target());
+            touch().move(0, at(5, 3), target());
+            interrupt();
+            touch().release(0, at(5, 3), target());
+        };
+        const bool undoes = std::string(name) != "second finger";
+        choose(editor->fillButton, Color::red());
+        tap(at(5, 5));
+        press("undoButton");
+        choose(editor->paintBrushButton, Color::red());
+        tap(at(1, 1));
+        press("undoButton");
+        bucketDrag();
+        EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+        EXPECT_TRUE(editor->commandManager.commandStack().empty());
+        press("redoButton");  // the tap, still redoable; the fill is gone for good
+        std::vector<Color> tapped = all(Color::white());
+        tapped[1 * 20 + 1] = Color::red();
+        EXPECT_EQ(canvas().getColorArray(), tapped);
+
+        // A fill, a cell painted inside it, and the drag: the fill must not cover the cell.
+        choose(editor->fillButton, Color::blue());
+        tap(at(5, 5));
+        const std::vector<Color> filled = canvas().getColorArray();
+        choose(editor->paintBrushButton, Color::red());
+        tap(at(2, 2));
+        const std::vector<Color> painted = canvas().getColorArray();
+        bucketDrag();
+        EXPECT_EQ(canvas().getColorArray(), undoes ? filled : painted);
+        EXPECT_EQ(editor->commandManager.commandStack().size(), undoes ? 2u : 3u);
+        press("undoButton");
+        press("undoButton");
+        EXPECT_EQ(canvas().getColorArray(), undoes ? all(Color::white()) : tapped);
+    }
+}
+
+// A stroke cut short by choosing another tool (a second finger on the menu) or by a stray
+// touch that lifts without panning is one step of its own, before anything that follows.
+TEST_F(EditorTest, AStrokeCutShortByAToolChoiceOrAStrayTouchIsOneStep) {
+    touch().press(0, at(0, 5), target());
+    touch().move(0, at(1, 5), target());
+    touch().move(0, at(2, 5), target());
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    touch().move(0, at(3, 5), target());
+    touch().release(0, at(3, 5), target());
+    std::vector<Color> stroke = all(Color::white());
+    for (int x = 0; x <= 2; ++x) {
+        stroke[size_t(x * 20 + 5)] = kCyan;
+    }
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    // The bucket's drag goes on with the paintbrush: the rest of it paints nothing.
+    touch().press(0, at(0, 8), target());
+    touch().move(0, at(1, 8), target());
+    click(editor->fanMenuButton);
+    click(editor->paintBrushButton);
+    touch().move(0, at(2, 8), target());
+    touch().release(0, at(2, 8), target());
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
+
+    touch().press(0, at(0, 5), target());
+    touch().move(0, at(1, 5), target());
+    touch().move(0, at(2, 5), target());
+    touch().stationary(0).press(1, at(9, 9), target());
+    touch().stationary(0).release(1, at(9, 9), target());
+    touch().release(0, at(2, 5), target());
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+    click(editor->fanMenuButton);
+    click(editor->fillButton);
+    editor->currentDrawingColor = Color::red();
+    tap(at(10, 10));
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), stroke);
+    press("undoButton");
+    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
 }
 
 // A diagonal past the limit keeps its free part; the last zoom step may pass a limit.
@@ -318,6 +460,78 @@ TEST_F(EditorTest, ThePipettePicksSlidesOffTheEdgeAndKeepsTheLastColour) {
     EXPECT_EQ(editor->currentDrawingColor, Color::blue());
     EXPECT_EQ(editor->colorPickerButton->backgroundColor(), Color::blue());
     EXPECT_TRUE(editor->commandManager.commandStack().empty());
+}
+
+// Found in a real window: on a turned canvas the bounds came back with top below bottom or left
+// right of right, so the circle stuck far from the finger and a press that slid off the canvas
+// picked the wrong cell. In every orientation the circle follows the finger, stays on the part
+// of the canvas that shows, and off the canvas picks the corner cell on screen.
+TEST_F(EditorTest, ThePipetteFollowsTheFingerWhicheverWayTheCanvasIsTurned) {
+    const Color green = Color::withRGB(0, 1, 0, 1);
+    const Color black = Color::black();
+    cell(0, 0)->setFillColor(Color::red());
+    cell(19, 0)->setFillColor(Color::blue());
+    cell(0, 19)->setFillColor(green);
+    cell(19, 19)->setFillColor(black);
+    double now = 1000;
+    const auto turn = [&](DeviceOrientation orientation) {
+        DeviceOrientationCenter::shared().simulateOrientation(orientation);
+        editor->canvasView->canvasScene()->update(now += 1);
+        editor->canvasView->canvasScene()->update(now += 1);  // the turn has finished
+    };
+    const auto circle = [&] { return qobject_cast<Button*>(editor->pipetteCircle)->center(); };
+    // The grid is 390 points square around (195, 422), however it is turned.
+    const struct {
+        DeviceOrientation orientation;
+        Color topLeft, bottomRight;  // the corner cells on screen
+    } turns[] = {
+        {DeviceOrientation::portrait, green, Color::blue()},
+        {DeviceOrientation::landscapeLeft, Color::red(), black},
+        {DeviceOrientation::landscapeRight, black, Color::red()},
+        {DeviceOrientation::portraitUpsideDown, black, Color::red()},  // stays turned right
+    };
+    for (const auto& t : turns) {
+        SCOPED_TRACE(int(t.orientation));
+        turn(t.orientation);
+        touch().press(0, QPoint(150, 300), target());
+        clock.advance(0.45);
+        ASSERT_TRUE(editor->pipetteCircle);
+        touch().move(0, QPoint(160, 300), target());
+        EXPECT_EQ(circle(), QPointF(160, 290));
+        touch().move(0, QPoint(1, 1), target());
+        EXPECT_EQ(circle(), QPointF(5, 227 + 5 - 10));
+        EXPECT_EQ(editor->currentDrawingColor, t.topLeft);
+        touch().move(0, QPoint(389, 700), target());
+        EXPECT_EQ(circle(), QPointF(385, 617 - 5 - 10));
+        EXPECT_EQ(editor->currentDrawingColor, t.bottomRight);
+        touch().release(0, QPoint(389, 700), target());
+    }
+
+    // Turned, a tall grid is wider than the screen; zoomed in, one runs under the toolbar. The
+    // circle stays where the canvas shows.
+    Drawing* tall = Drawing::create(std::vector<Color>(20 * 28, Color::white()), 20, 28);
+    openEditor(tall);
+    turn(DeviceOrientation::landscapeLeft);
+    touch().press(0, QPoint(150, 300), target());
+    clock.advance(0.45);
+    ASSERT_TRUE(editor->pipetteCircle);
+    touch().move(0, QPoint(-30, 300), target());
+    EXPECT_EQ(circle(), QPointF(5, 290));
+    touch().release(0, QPoint(-30, 300), target());
+    turn(DeviceOrientation::portrait);
+    for (int notch = 0; notch < 3; ++notch) {
+        QWheelEvent event(QPointF(195, 422), target()->mapToGlobal(QPointF(195, 422)), {},
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target(), &event);
+    }
+    clock.advance(0.5);
+    const double toolbarTop = editor->lowerToolbar->geometry().top();
+    ASSERT_GT(editor->canvasView->canvasBoundsInView().bottom, toolbarTop);
+    touch().press(0, QPoint(150, 500), target());
+    clock.advance(0.45);
+    touch().move(0, QPoint(150, 843), target());
+    EXPECT_EQ(circle(), QPointF(150, toolbarTop - 5 - 10));
+    touch().release(0, QPoint(150, 843), target());
 }
 
 TEST_F(EditorTest, TheCanvasTurnsWithTheDeviceButNotUpsideDown) {

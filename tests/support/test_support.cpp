@@ -4,7 +4,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointF>
+#include <charconv>
+#include <ostream>
 
+#include "platform/color.h"
 #include "platform/user_defaults.h"
 
 ScopedDataDir::ScopedDataDir() : previous_(qgetenv("TILEBLOOM_DATA_DIR")) {
@@ -28,4 +32,33 @@ void processEvents() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+}
+
+namespace {
+// The shortest text that reads back as the same number.
+std::string number(double value) {
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+}  // namespace
+
+void PrintTo(const Color& color, std::ostream* out) {
+    const auto& c = color.components();
+    switch (color.space()) {
+        case ColorSpace::rgb:
+            *out << "rgb(" << number(c[0]) << ", " << number(c[1]) << ", " << number(c[2]) << ", "
+                 << number(c[3]) << ")";
+            return;
+        case ColorSpace::gray:
+            *out << "grey(" << number(c[0]) << ", " << number(c[1]) << ")";
+            return;
+        case ColorSpace::pattern:
+            break;
+    }
+    *out << "pattern";
+}
+
+void PrintTo(const QPointF& point, std::ostream* out) {
+    *out << "(" << number(point.x()) << ", " << number(point.y()) << ")";
 }

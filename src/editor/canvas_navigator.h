@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QPointer>
+
+#include "canvas/canvas_view.h"
+#include "editor/canvas_limits.h"
+#include "platform/device_orientation.h"
+
+class PanGestureRecognizer;
+class PinchGestureRecognizer;
+
+// Moves the canvas in its view: two-finger pans as far as keeps it within reach, pinches
+// within the zoom limits, and turns with the device.
+class CanvasNavigator {
+public:
+    // screenWidth is the width read once at set-up, which the zoom limits refer to.
+    CanvasNavigator(CanvasView* view, double screenWidth);
+
+    // Moves by the pan's translation since the last call, per axis as far as allowed.
+    void pan(PanGestureRecognizer& recognizer);
+    AllowedMove allowedMove(double dx, double dy) const;
+    void zoom(PinchGestureRecognizer& recognizer);
+    // Turns the canvas upright for the device; upside down leaves it as it is.
+    void turnFor(DeviceOrientation orientation);
+
+private:
+    QPointer<CanvasView> view_;
+    double screenWidth_;
+};
