@@ -234,7 +234,7 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     ASSERT_TRUE(sheet->performActivity(ActivityType::openInImageViewer))
         << sheet->statusText().toStdString();
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(QFileInfo(opened.first()).path(), folder);
+    EXPECT_EQ(QFileInfo(opened.first()).path().toStdString(), folder.toStdString());
     EXPECT_EQ(modeOf(folder), 0700);
     EXPECT_EQ(modeOf(opened.first()), 0600);
     EXPECT_FALSE(QFile::exists(oldCopy));
@@ -246,7 +246,7 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     ASSERT_TRUE(writeFile(target + "/Tilebloom 2020-01-01 at 10.00.00.png", "old"));
     ASSERT_TRUE(makeOld(target + "/Tilebloom 2020-01-01 at 10.00.00.png", twoDays));
     ASSERT_TRUE(makeLink(target, data.path() + "/planted"));
-    const QStringList before = snapshot(target);
+    const std::string before = snapshot(target);
     sheet->setViewerFolder(data.path() + "/planted");
     EXPECT_FALSE(sheet->performActivity(ActivityType::openInImageViewer));
     EXPECT_TRUE(sheet->statusText().contains("symbolic link")) << sheet->statusText().toStdString();

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
 
 // Files other people can leave in a user's folders, and a guard that keeps a test that
@@ -67,9 +68,9 @@ inline mode_t currentUmask() {
     return mask;
 }
 
-// Every name under folder with its size, links as links: what a test compares to show
-// that nothing was written there.
-inline QStringList snapshot(const QString& folder) {
+// Every name under folder with its size, links as links, one a line: what a test compares
+// to show that nothing was written there.
+inline std::string snapshot(const QString& folder) {
     QStringList entries;
     QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
@@ -83,7 +84,7 @@ inline QStringList snapshot(const QString& folder) {
                            info.isSymLink() ? info.symLinkTarget() : QString());
     }
     entries.sort();
-    return entries;
+    return entries.join('\n').toStdString();
 }
 
 // Keeps a test from hanging on FIFOs: once the time is up it opens every FIFO for writing
