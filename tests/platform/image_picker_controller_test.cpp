@@ -202,7 +202,11 @@ TEST_F(PickerTest, AFifoAmongThePicturesStallsNothing) {
     QThread::msleep(200);  // time for any decoder to reach a FIFO
     QImage large(4000, 3000, QImage::Format_RGB32);
     large.fill(Qt::blue);
-    EXPECT_EQ(large.convertToFormat(QImage::Format_ARGB32).pixel(10, 10), QColor(Qt::blue).rgb());
+    // Both split their work over Qt's global pool and wait for it on this thread.
+    EXPECT_EQ(large.convertToFormat(QImage::Format_RGBA64).pixel(10, 10), QColor(Qt::blue).rgb());
+    EXPECT_EQ(large.scaled(2000, 1500, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(9, 9),
+              QColor(Qt::blue).rgb());
+    EXPECT_FALSE(watchdog.fired()) << "the main thread waited for the picker's decoders";
     EXPECT_TRUE(QTest::qWaitFor([&] { return picker->pendingThumbnails() == 0; }, 10000));
 
     picker->pickPhoto(pictures.path() + "/stuck0.jpg");
