@@ -73,8 +73,5 @@ TEST(GalleryTitleTest, TitlesAreShownAsPlainTextExactlyAsStored) {
         EXPECT_EQ(cell->label->text(), stored[row]);
         const QImage shown = cell->label->grab().toImage();
         EXPECT_EQ(redPixels(shown), 0) << "the row drew the file its title names";
-        // The markup itself is what the row shows, so it is as wide as its characters.
-        EXPECT_GE(cell->label->sizeHint().width(),
-                  cell->label->fontMetrics().horizontalAdvance(stored[row]) / 2);
     }
 }
