@@ -70,7 +70,7 @@ TEST(GalleryTitleTest, TitlesAreShownAsPlainTextExactlyAsStored) {
         SCOPED_TRACE(row);
         auto* cell = static_cast<customTableViewCell*>(gallery->tableView->visibleRow(row));
         ASSERT_NE(cell, nullptr);
-        EXPECT_EQ(cell->label->text(), stored[row]);
+        EXPECT_EQ(cell->label->text().toStdString(), stored[row].toStdString());
         const QImage shown = cell->label->grab().toImage();
         EXPECT_EQ(redPixels(shown), 0) << "the row drew the file its title names";
     }
