@@ -80,6 +80,7 @@ QByteArray gifClaiming(quint16 width, quint16 height, quint16 frameWidth = 0,
 // What the probe said about one file.
 struct ProbeReport {
     QString answer;  // "ok <w> <h>" or "refused <message>"
+    qint64 peakKb = -1;
     qint64 readKb = -1;
     qint64 pageFaults = -1;
 };
@@ -89,6 +90,8 @@ ProbeReport parseProbe(const QByteArray& output) {
     for (const QString& line : QString::fromUtf8(output).split('\n')) {
         if (line.startsWith("ok ") || line.startsWith("refused ")) {
             report.answer = line;
+        } else if (line.startsWith("peak-kb ")) {
+            report.peakKb = line.mid(8).toLongLong();
         } else if (line.startsWith("read-kb ")) {
             report.readKb = line.mid(8).toLongLong();
         } else if (line.startsWith("page-faults ")) {
@@ -274,10 +277,12 @@ TEST_F(PhotoLoaderTest, AnEnormousFileCutShortWhileReadIsRefusedWithBoundedWork)
     ASSERT_EQ(probe.exitStatus(), QProcess::NormalExit);
     const ProbeReport whole = parseProbe(probe.readAllStandardOutput());
     EXPECT_TRUE(whole.answer.contains("damaged or incomplete")) << whole.answer.toStdString();
-    // Bytes read plus pages touched: a few megabytes for a 300 x 200 photo, not gigabytes.
+    // Bytes read, pages touched and memory held: a few megabytes for a 300 x 200 photo, not
+    // gigabytes (a mapped file's pages count as the process's memory once touched).
     const qint64 workKb = whole.readKb + whole.pageFaults * 4;
     EXPECT_LT(workKb, 64 * 1024) << "read " << whole.readKb << " KB, " << whole.pageFaults
                                  << " page faults";
+    EXPECT_LT(whole.peakKb, 256 * 1024) << "held " << whole.peakKb << " KB";
 
     // Cut short while the probe is at it.
     probe.start(PHOTO_LOAD_PROBE, {path});
