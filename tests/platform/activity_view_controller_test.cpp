@@ -188,7 +188,7 @@ TEST_F(ShareSheetTest, SaveAsAsksBeforeReplacingTheFileItWouldWrite) {
     EXPECT_FALSE(sheet->performActivity(ActivityType::saveAs));
     ASSERT_EQ(questions.size(), 1);
     EXPECT_TRUE(questions.first().contains("holiday.png")) << questions.first().toStdString();
-    EXPECT_EQ(file_faults::bytesOf(existing), "the user's picture");
+    EXPECT_EQ(file_faults::bytesOf(existing).toStdString(), "the user's picture");
 
     typed = false;
     replace = true;
@@ -239,7 +239,7 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     EXPECT_EQ(modeOf(opened.first()), 0600);
     EXPECT_FALSE(QFile::exists(oldCopy));
     EXPECT_TRUE(QFile::exists(recentCopy) && QFile::exists(usersOwn) && isLink(oldLink));
-    EXPECT_EQ(file_faults::bytesOf(outside), "not the sheet's");
+    EXPECT_EQ(file_faults::bytesOf(outside).toStdString(), "not the sheet's");
 
     const QString target = data.path() + "/target";
     ASSERT_TRUE(QDir().mkpath(target));

@@ -39,6 +39,7 @@ inline bool makeSparse(const QString& path, const QByteArray& head, qint64 size)
 }
 
 // The permission bits of path itself (links are not followed); -1 when nothing is there.
+// Compare with octal literals (0600 prints as 384).
 inline int modeOf(const QString& path) {
     struct stat info {};
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {

@@ -76,7 +76,7 @@ TEST_F(WriterTest, ReplacingAChosenFileNeverWritesThroughALink) {
     ASSERT_TRUE(replaced.ok()) << replaced.error.toStdString();
     EXPECT_FALSE(isLink(chosen));
     EXPECT_EQ(QImage(chosen).size(), QSize(40, 30));
-    EXPECT_EQ(file_faults::bytesOf(outside + "/keep.png"), "keep me");
+    EXPECT_EQ(file_faults::bytesOf(outside + "/keep.png").toStdString(), "keep me");
 
     ASSERT_TRUE(QFile::setPermissions(
         chosen, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));

@@ -78,6 +78,6 @@ TEST(PrivateDataTest, ASettingsFileThatIsNotARegularFileIsRefusedAndLeftAlone) {
     const std::string out = captureStdout([] { UserDefaults::standard().reload(); });
     EXPECT_NE(out.find("is a symbolic link, not a regular file"), std::string::npos) << out;
     UserDefaults::standard().setInteger(2, "stepper");
-    EXPECT_EQ(file_faults::bytesOf(target), "stepper=1\n");
+    EXPECT_EQ(file_faults::bytesOf(target).toStdString(), "stepper=1\n");
     EXPECT_TRUE(isLink(path));
 }
