@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QStyledItemDelegate>
 #include <QThread>
 #include <QThreadPool>
@@ -497,7 +498,8 @@ void ImagePickerController::applyListing(int generation, const std::shared_ptr<L
         const QString name = QFileInfo(entry.path).fileName();
         item->setData(PathRole, entry.path);
         item->setData(StateRole, Loading);
-        item->setToolTip(name);
+        // Tool tips read markup; a file name is shown as the text it is.
+        item->setToolTip(Qt::convertFromPlainText(name));
         item->setData(Qt::AccessibleTextRole,
                       QStringLiteral("Picture %1, %2")
                           .arg(name, locale.toString(entry.modified, QLocale::ShortFormat)));
