@@ -13,8 +13,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextDocument>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QThread>
 #include <QThreadPool>
 #include <QTouchEvent>
