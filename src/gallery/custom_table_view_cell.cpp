@@ -7,6 +7,9 @@ customTableViewCell::customTableViewCell(QWidget* parent)
     ui_->setupUi(contentView());
     imgView = ui_->imgView;
     label = ui_->label;
+    // Titles are whatever the user typed (or whatever the store holds): shown as they are,
+    // never read as markup that could pull in files.
+    label->setTextFormat(Qt::PlainText);
 }
 
 customTableViewCell::~customTableViewCell() = default;

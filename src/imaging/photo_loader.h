@@ -22,6 +22,11 @@ struct PhotoLoadLimits {
 // allocation limit: a photo whose full size would not fit under it is decoded at a reduced
 // size when the format can do that cheaply, and refused otherwise. Safe to call from any
 // thread.
+//
+// Files may be hostile: only regular files are opened (a FIFO or a device is refused
+// without blocking), they are read, never mapped (a file cut short meanwhile is damaged, not
+// a crash), the work done on a file is bounded by the size of the picture it declares, and
+// only raster formats recognised by their first bytes are decoded, whatever the file's name.
 class PhotoLoader {
 public:
     PhotoLoader() = delete;
@@ -43,10 +48,8 @@ public:
     static Result loadThumbnail(const QString& path, const QSize& pixelSize,
                                 const Limits& limits = Limits());
 
-    // Whether bytes hold a baseline or progressive JPEG that runs to its end marker.
-    static bool jpegIsComplete(const uchar* bytes, qint64 size);
-
-private:
-    static Result decode(QIODevice& device, const uchar* bytes, qint64 size, const QString& name,
-                         const QSize& cover, const Limits& limits);
+    // The format of a picture the loader decodes ("png", "jpeg", "gif", ...), told by its
+    // first bytes; empty for anything else (SVG and other formats that can reach for other
+    // files or hide a renderer among them).
+    static QByteArray rasterFormat(const QByteArray& head);
 };

@@ -2,10 +2,14 @@
 
 #include <QSettings>
 #include <QString>
+#include <QVariantMap>
 #include <cstdint>
 #include <memory>
 
-// The app's few persisted settings, in an INI file under AppPaths::settingsFile().
+// The app's few persisted settings, in an INI file under AppPaths::settingsFile(), readable
+// only by the user (0600). Something other than a regular file at that name (a FIFO, a
+// link, a folder) is refused with a console line and left alone: the app then starts with
+// the default settings and keeps changes for the run only.
 class UserDefaults {
 public:
     static UserDefaults& standard();
@@ -20,8 +24,15 @@ public:
 
     // Reopens the file (tests switch TILEBLOOM_DATA_DIR between cases).
     void reload();
+    // Whether the settings file was refused and changes are kept for this run only.
+    bool isTransient() const { return !settings_; }
 
 private:
     UserDefaults();
+    QVariant value(const QString& key) const;
+    void save();
+
+    QString path_;
     std::unique_ptr<QSettings> settings_;
+    QVariantMap transient_;  // the settings while the file is refused
 };

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,15 +13,21 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "screens/activity_type.h"
-#include "widgets/card_widget.h"
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "imaging/picture_file_writer.h"
 #include "imaging/pictures_folder.h"
+#include "platform/app_paths.h"
+#include "platform/private_files.h"
 #include "platform/screen_metrics.h"
+#include "screens/activity_type.h"
 #include "screens/screen_stack.h"
+#include "widgets/card_widget.h"
 #include "widgets/sheet_style.h"
 
 namespace {
@@ -128,22 +133,49 @@ int heightAt(QWidget* widget, int width) {
                                        : widget->sizeHint().height();
 }
 
+// Only files this sheet writes there: finished copies, and parts a crash left behind.
 void removeOldViewerCopies(const QString& folder) {
-    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kViewerCopyLifetimeSeconds);
-    QDirIterator it(folder, {QStringLiteral("*.png")}, QDir::Files);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (QFileInfo(path).lastModified() < cutoff) {
-            QFile::remove(path);
+    static const QRegularExpression ownName(QStringLiteral(
+        "^(Tilebloom \\d{4}-\\d{2}-\\d{2} at \\d{2}\\.\\d{2}\\.\\d{2}( \\(\\d+\\))?\\.png|"
+        "\\.tilebloom-[0-9a-f-]{36}\\.part)$"));
+    const qint64 cutoff = QDateTime::currentSecsSinceEpoch() - kViewerCopyLifetimeSeconds;
+    const QStringList names =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!ownName.match(name).hasMatch()) {
+            continue;
+        }
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_mtime < cutoff) {
+            ::unlink(path.constData());
         }
     }
+}
+
+// Qt's own dialog adds the suffix before it asks whether to replace a file, so the question
+// is about the file that will be written; desktop dialogs ask about the name as typed.
+QString askForSaveFileName(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, QStringLiteral("Save Picture As"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("PNG image (*.png)"));
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.setDirectory(QFileInfo(suggested).absolutePath());
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return QString();
+    }
+    return dialog.selectedFiles().first();
 }
 }  // namespace
 
 ActivityViewController::ActivityViewController(const QList<QImage>& activityItems, QWidget* parent)
     : OverlayScreen(parent),
       picturesFolder_(PicturesFolder::location()),
-      viewerFolder_(QDir::temp().filePath(QStringLiteral("tilebloom-shared"))),
+      viewerFolder_(AppPaths::viewerDirectory()),
       card_(new CardWidget(this)),
       closeCard_(new CardWidget(this)),
       cardLayout_(new QVBoxLayout(card_)),
@@ -158,10 +190,7 @@ ActivityViewController::ActivityViewController(const QList<QImage>& activityItem
         popover_ = std::make_unique<PopoverPresentationController>();
     }
     setAccessibleName(QStringLiteral("Share"));
-    saveFileNameProvider_ = [](QWidget* parent, const QString& suggested) {
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Picture As"), suggested,
-                                            QStringLiteral("PNG image (*.png)"));
-    };
+    saveFileNameProvider_ = askForSaveFileName;
     urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     cardLayout_->setContentsMargins(0, 0, 0, 0);
@@ -438,9 +467,19 @@ ActivityViewController::Outcome ActivityViewController::saveAs() {
 ActivityViewController::Outcome ActivityViewController::openInImageViewer() {
     Outcome outcome;
     lastWritten_.clear();
+    // Other users must not see the copy, nor trick the sheet into writing or deleting
+    // elsewhere: the folder is the user's own, not a link, and closed to others.
+    const QString folderError =
+        PrivateFiles::makeFolder(viewerFolder_, PrivateFiles::Links::refuse);
+    if (!folderError.isEmpty()) {
+        outcome.error = QStringLiteral("Couldn\u2019t open the picture. ") + folderError;
+        return outcome;
+    }
     removeOldViewerCopies(viewerFolder_);
     for (const QImage& image : items_) {
-        const PictureFileWriter::Result written = PictureFileWriter::writeNew(image, viewerFolder_);
+        const PictureFileWriter::Result written =
+            PictureFileWriter::writeNew(image, viewerFolder_, QDateTime::currentDateTime(),
+                                        PictureFileWriter::Access::ownerOnly);
         if (!written.ok()) {
             outcome.error = QStringLiteral("Couldn\u2019t open the picture. ") + written.error;
             return outcome;

@@ -74,11 +74,13 @@ public:
     // PicturesFolder::location() unless set.
     QString picturesFolder() const { return picturesFolder_; }
     void setPicturesFolder(const QString& folder) { picturesFolder_ = folder; }
-    // Where copies for the image viewer go; a folder under the system's temporary folder
-    // unless set.
+    // Where copies for the image viewer go (AppPaths::viewerDirectory() unless set). The
+    // folder is made private to the user (0700) and refused when it is a link or another
+    // user's; the copies are 0600, and copies older than a day are removed on a later open.
     QString viewerFolder() const { return viewerFolder_; }
     void setViewerFolder(const QString& folder) { viewerFolder_ = folder; }
-    // A file dialog and the desktop's URL handler unless set.
+    // A file dialog and the desktop's URL handler unless set. A name the provider returns
+    // without ".png" gets it added.
     void setSaveFileNameProvider(SaveFileNameProvider provider);
     void setUrlOpener(UrlOpener opener);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QThread>
 #include <QThreadPool>
 #include <QTouchEvent>
 #include <QVBoxLayout>
@@ -30,8 +33,6 @@ namespace {
 constexpr int kHeaderHeight = 64;
 constexpr int kMinCellPoints = 120;
 constexpr int kGridInset = 2;
-// Enough for any real Pictures folder, small enough that a huge tree cannot stall the scan.
-constexpr int kMaxFilesScanned = 20000;
 
 enum ItemRole {
     PathRole = Qt::UserRole,
@@ -226,7 +227,18 @@ QImage squareThumbnail(const QImage& image, int side) {
 struct ImagePickerController::Listing {
     QList<PhotoEntry> entries;
     int totalFound = 0;
+    bool cut = false;
 };
+
+QThreadPool& ImagePickerController::workPool() {
+    // Never deleted: quitting must not wait for a decoder that is still busy.
+    static QThreadPool* const pool = [] {
+        auto* created = new QThreadPool;
+        created->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        return created;
+    }();
+    return *pool;
+}
 
 void ImagePickerControllerDelegate::imagePickerControllerDidCancel(ImagePickerController* picker) {
     if (picker) {
@@ -409,6 +421,7 @@ void ImagePickerController::reload() {
     grid_->clear();
     pendingThumbnails_ = 0;
     totalFound_ = 0;
+    listingWasCut_ = false;
     if (sourceType_ == SourceType::camera) {
         listing_ = false;
         updateHeader();
@@ -421,18 +434,31 @@ void ImagePickerController::reload() {
     const int generation = generation_;
     const QString folder = picturesFolder_;
     const QStringList filters = photoNameFilters();
+    const ScanLimits limits = scanLimits_;
     QPointer<ImagePickerController> self = this;
     std::shared_ptr<std::atomic_bool> cancelled = cancelled_;
-    QThreadPool::globalInstance()->start(
-        ThreadHandoff::handedOver([self, cancelled, generation, folder, filters] {
+    workPool().start(
+        ThreadHandoff::handedOver([self, cancelled, generation, folder, filters, limits] {
             auto listing = std::make_shared<Listing>();
-            QDirIterator it(folder, filters, QDir::Files | QDir::Readable,
+            QElapsedTimer clock;
+            clock.start();
+            // Every entry counts towards the limits, whether it is a picture or not. Links
+            // to folders are not entered; a link to a file counts when what it leads to is
+            // a regular file (not a FIFO, a device or nothing at all).
+            QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
                             QDirIterator::Subdirectories);
-            int scanned = 0;
-            while (it.hasNext() && scanned < kMaxFilesScanned && !cancelled->load()) {
+            int visited = 0;
+            while (it.hasNext() && !cancelled->load()) {
+                if (visited >= limits.maxEntries || clock.elapsed() >= limits.maxMilliseconds) {
+                    listing->cut = true;
+                    break;
+                }
                 it.next();
-                ++scanned;
-                listing->entries.append(PhotoEntry{it.filePath(), it.fileInfo().lastModified()});
+                ++visited;
+                const QFileInfo info = it.fileInfo();
+                if (info.isFile() && info.isReadable() && QDir::match(filters, info.fileName())) {
+                    listing->entries.append(PhotoEntry{it.filePath(), info.lastModified()});
+                }
             }
             std::sort(listing->entries.begin(), listing->entries.end(),
                       [](const PhotoEntry& a, const PhotoEntry& b) {
@@ -460,6 +486,7 @@ void ImagePickerController::applyListing(int generation, const std::shared_ptr<L
     }
     listing_ = false;
     totalFound_ = listing->totalFound;
+    listingWasCut_ = listing->cut;
     const QLocale locale;
     const qreal scale = devicePixelRatioF();
     const int side = int(kThumbnailPoints * scale);
@@ -471,14 +498,14 @@ void ImagePickerController::applyListing(int generation, const std::shared_ptr<L
         const QString name = QFileInfo(entry.path).fileName();
         item->setData(PathRole, entry.path);
         item->setData(StateRole, Loading);
-        item->setToolTip(name);
+        // Tool tips read markup; a file name is shown as the text it is.
+        item->setToolTip(Qt::convertFromPlainText(name));
         item->setData(Qt::AccessibleTextRole,
                       QStringLiteral("Picture %1, %2")
                           .arg(name, locale.toString(entry.modified, QLocale::ShortFormat)));
         ++pendingThumbnails_;
         const QString path = entry.path;
-        QThreadPool::globalInstance()->start(ThreadHandoff::handedOver([self, cancelled, generation,
-                                                                        row, path, side] {
+        workPool().start(ThreadHandoff::handedOver([self, cancelled, generation, row, path, side] {
             if (cancelled->load()) {
                 return;
             }
@@ -533,7 +560,7 @@ void ImagePickerController::pickPhoto(const QString& path) {
     busyCard_->show();
     busyCard_->raise();
     QPointer<ImagePickerController> self = this;
-    QThreadPool::globalInstance()->start(ThreadHandoff::handedOver([self, path] {
+    workPool().start(ThreadHandoff::handedOver([self, path] {
         const PhotoLoader::Result loaded = PhotoLoader::load(path);
         QMetaObject::invokeMethod(qApp, ThreadHandoff::handedOver([self, path, loaded] {
                                       if (self) {
@@ -601,6 +628,8 @@ void ImagePickerController::updateHeader() {
     QString subtitle = PicturesFolder::displayPath(picturesFolder_);
     if (sourceType_ == SourceType::camera) {
         subtitle.clear();
+    } else if (listingWasCut_) {
+        subtitle = QStringLiteral("Part of %1: too many files to look through").arg(subtitle);
     } else if (totalFound_ > grid_->count() && grid_->count() > 0) {
         subtitle = QStringLiteral("The newest %1 in %2").arg(grid_->count()).arg(subtitle);
     }

@@ -17,6 +17,7 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QThreadPool;
 
 // Told what the user picked. Held weakly by the picker.
 class ImagePickerControllerDelegate {
@@ -31,8 +32,11 @@ public:
 
 // The photo picker: the user's Pictures folder as a grid of thumbnails, newest first, with
 // "Browse…" for a picture anywhere else and "Cancel". Listing and decoding run off the main
-// thread; a picture that cannot be opened (not a picture, damaged, enormous) is refused
-// with a message on the picker, which stays open.
+// thread, on a pool of the picker's own that nothing on the main thread ever waits for; a
+// picture that cannot be opened (not a picture, damaged, enormous, not a regular file) is
+// refused with a message on the picker, which stays open. Only regular files with a picture's
+// name are listed, and the listing stops after so many entries or so much time, whatever
+// the folder holds.
 class ImagePickerController : public PlatformViewController {
     Q_OBJECT
 public:
@@ -77,6 +81,21 @@ public:
     QStringList photoPaths() const;
     // Thumbnails still being decoded.
     int pendingThumbnails() const { return pendingThumbnails_; }
+    // Whether the last listing stopped at a limit before it had seen the whole folder.
+    bool listingWasCut() const { return listingWasCut_; }
+
+    // How far a listing goes: entries of any kind visited (folders and other files count
+    // too) and time spent.
+    struct ScanLimits {
+        int maxEntries = 20000;
+        int maxMilliseconds = 3000;
+    };
+    void setScanLimits(const ScanLimits& limits) { scanLimits_ = limits; }
+
+    // Where listing and decoding run. Never the global pool: the raster paint engine waits
+    // for that one on the main thread, so a file that stalls a decoder would stall painting;
+    // nor is this one waited for when the app quits.
+    static QThreadPool& workPool();
 
     // What a tap on a picture does: decodes it off the main thread and hands it to the
     // delegate, or shows why it cannot be opened.
@@ -131,6 +150,8 @@ private:
     bool picking_ = false;
     int pendingThumbnails_ = 0;
     int totalFound_ = 0;
+    bool listingWasCut_ = false;
+    ScanLimits scanLimits_;
 
     QWidget* header_;
     QPushButton* cancelButton_;

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <atomic>
 
+#include "platform/private_files.h"
+
 namespace {
 // Each store gets its own connection, so that several can be opened one after the other.
 QString uniqueConnectionName() {
@@ -75,6 +77,12 @@ std::optional<StoreError> SqliteStore::open(const QString& path) {
 }
 
 std::optional<StoreError> SqliteStore::openFile() {
+    // Made 0600 before SQLite opens it, as its log and shared-memory files take the file's
+    // mode; never created through a link, and nothing but a regular file is opened.
+    if (const QString refused = PrivateFiles::makeFile(path_); !refused.isEmpty()) {
+        return error(QStringLiteral("unable to open database file"), QStringLiteral("open"),
+                     {{QStringLiteral("reason"), refused}});
+    }
     database_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     database_.setDatabaseName(path_);
     database_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));

@@ -9,10 +9,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include "hostile_files.h"
 #include "picture_fixtures.h"
 #include "imaging/photo_loader.h"
 
+using namespace hostile_files;
 using namespace picture_fixtures;
 
 namespace {
@@ -72,6 +75,30 @@ QByteArray gifClaiming(quint16 width, quint16 height, quint16 frameWidth = 0,
     gif.append("\x2C\x00\x00\x00\x00", 5).append(frame, 4).append("\x00", 1);
     gif.append("\x02\x02\x44\x01\x00\x3B", 6);
     return gif;
+}
+
+// What the probe said about one file.
+struct ProbeReport {
+    QString answer;  // "ok <w> <h>" or "refused <message>"
+    qint64 peakKb = -1;
+    qint64 readKb = -1;
+    qint64 pageFaults = -1;
+};
+
+ProbeReport parseProbe(const QByteArray& output) {
+    ProbeReport report;
+    for (const QString& line : QString::fromUtf8(output).split('\n')) {
+        if (line.startsWith("ok ") || line.startsWith("refused ")) {
+            report.answer = line;
+        } else if (line.startsWith("peak-kb ")) {
+            report.peakKb = line.mid(8).toLongLong();
+        } else if (line.startsWith("read-kb ")) {
+            report.readKb = line.mid(8).toLongLong();
+        } else if (line.startsWith("page-faults ")) {
+            report.pageFaults = line.mid(12).toLongLong();
+        }
+    }
+    return report;
 }
 
 struct PhotoLoaderTest : testing::Test {
@@ -154,7 +181,7 @@ TEST_F(PhotoLoaderTest, HostileFilesGetAClearAnswerWithinBoundedMemory) {
         {"claims-huge.svg",
          "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
          "height='900000'><rect width='9' height='9'/></svg>",
-         "too large"},
+         "not a picture"},
         // Over the limit on one side, or in area; within them but beyond what may be decoded
         // at once, a format that decodes only whole is refused, and one that decodes smaller
         // is tried and then meets the missing data, which the message cannot tell apart.
@@ -204,4 +231,99 @@ TEST_F(PhotoLoaderTest, APictureLargerThanItsHeaderSaidIsRefused) {
     EXPECT_TRUE(result.image.isNull());
     EXPECT_TRUE(result.error.contains("too large")) << result.error.toStdString();
     EXPECT_TRUE(PhotoLoader::loadData(gifClaiming(300, 20, 10, 10), "small.gif", limits).ok());
+}
+
+// Whatever stands under a picture's name that is not a regular file gets an answer at once:
+// a FIFO is never waited on, a device never read, a dangling link and a folder are named.
+TEST_F(PhotoLoaderTest, WhatIsNotARegularFileIsRefusedWithoutBlocking) {
+    const QString fifo = dir.filePath("pipe.jpg");
+    ASSERT_TRUE(makeFifo(fifo));
+    ASSERT_TRUE(makeLink(fifo, dir.filePath("link-to-pipe.png")));
+    ASSERT_TRUE(makeLink("/dev/zero", dir.filePath("zero.png")));
+    ASSERT_TRUE(makeLink(dir.filePath("nowhere.png"), dir.filePath("gone.jpg")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.png"));
+    ASSERT_TRUE(makeLink(dir.filePath("folder.png"), dir.filePath("link-to-folder.jpg")));
+    const Watchdog watchdog({fifo}, std::chrono::seconds(5));
+    const std::pair<const char*, const char*> cases[] = {
+        {"pipe.jpg", "is a FIFO, not a picture file"},
+        {"link-to-pipe.png", "is a FIFO, not a picture file"},
+        {"zero.png", "is a device, not a picture file"},
+        {"gone.jpg", "is a link to a file that is not there"},
+        {"folder.png", "is a folder, not a picture"},
+        {"link-to-folder.jpg", "is a folder, not a picture"},
+    };
+    for (const auto& [name, says] : cases) {
+        SCOPED_TRACE(name);
+        const PhotoLoader::Result result = PhotoLoader::loadThumbnail(dir.filePath(name), {90, 90});
+        EXPECT_FALSE(result.ok());
+        EXPECT_TRUE(result.error.contains(says) && result.error.contains(name))
+            << result.error.toStdString();
+    }
+    EXPECT_FALSE(watchdog.fired()) << "a load waited on the FIFO";
+}
+
+// A photo is read, never mapped: a file that shrinks while it is looked at is damaged, not a
+// crash, and an enormous file (8 GB of holes after a photo's start) costs no more work than
+// a real photo of the size it declares.
+TEST_F(PhotoLoaderTest, AnEnormousFileCutShortWhileReadIsRefusedWithBoundedWork) {
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg");
+    const qint64 huge = qint64(8) << 30;
+    const QString path = dir.filePath("huge.jpg");
+    ASSERT_TRUE(makeSparse(path, jpeg.left(jpeg.size() / 2), huge));
+
+    QProcess probe;
+    probe.start(PHOTO_LOAD_PROBE, {path});
+    ASSERT_TRUE(probe.waitForFinished(120000));
+    ASSERT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    const ProbeReport whole = parseProbe(probe.readAllStandardOutput());
+    EXPECT_TRUE(whole.answer.contains("damaged or incomplete")) << whole.answer.toStdString();
+    // Bytes read, pages touched and memory held: a few megabytes for a 300 x 200 photo, not
+    // gigabytes (a mapped file's pages count as the process's memory once touched).
+    const qint64 workKb = whole.readKb + whole.pageFaults * 4;
+    EXPECT_LT(workKb, 64 * 1024) << "read " << whole.readKb << " KB, " << whole.pageFaults
+                                 << " page faults";
+    EXPECT_LT(whole.peakKb, 256 * 1024) << "held " << whole.peakKb << " KB";
+
+    // Cut short while the probe is at it.
+    probe.start(PHOTO_LOAD_PROBE, {path});
+    ASSERT_TRUE(probe.waitForStarted());
+    QThread::msleep(300);
+    ASSERT_TRUE(QFile::resize(path, 2000));
+    ASSERT_TRUE(probe.waitForFinished(120000));
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit)
+        << "the probe died: signal " << probe.exitCode();
+    const ProbeReport cut = parseProbe(probe.readAllStandardOutput());
+    EXPECT_TRUE(cut.answer.startsWith("refused")) << cut.answer.toStdString();
+}
+
+// The bytes decide, never the name: only raster formats are decoded. An SVG, which can
+// draw other files into itself, or an XPM is refused under any name; a PNG or a GIF named
+// otherwise still opens.
+TEST_F(PhotoLoaderTest, OnlyRasterFormatsAreDecodedWhateverTheName) {
+    const QString red = file("red.png", encoded(halves(40, 30), "png"));
+    const QByteArray svg =
+        "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='30'>"
+        "<rect width='40' height='30' fill='red'/></svg>";
+    const QByteArray pulling =
+        "<svg xmlns='http://www.w3.org/2000/svg' "
+        "xmlns:xlink='http://www.w3.org/1999/xlink' width='40' height='30'>"
+        "<image width='40' height='30' xlink:href='file://" +
+        red.toUtf8() + "'/></svg>";
+    const QByteArray xpm =
+        "/* XPM */\nstatic char *x[] = {\"2 1 1 1\", \"a c #FF0000\", \"aa\"};\n";
+    for (const auto& [name, bytes] :
+         {std::pair{"drawing.png", svg}, std::pair{"pulls.jpg", pulling},
+          std::pair{"icon.png", xpm}}) {
+        SCOPED_TRACE(name);
+        const PhotoLoader::Result result = PhotoLoader::load(file(name, bytes));
+        EXPECT_TRUE(result.image.isNull());
+        EXPECT_TRUE(result.error.contains("is not a picture Tilebloom can open"))
+            << result.error.toStdString();
+        EXPECT_FALSE(PhotoLoader::loadData(bytes, name).ok());
+    }
+    EXPECT_EQ(
+        PhotoLoader::load(file("really-png.jpg", encoded(halves(40, 30), "png"))).image.size(),
+        QSize(40, 30));
+    EXPECT_EQ(PhotoLoader::load(file("really-gif.png", gifClaiming(20, 10))).image.size(),
+              QSize(20, 10));
 }

@@ -1,16 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "file_faults.h"
+#include "hostile_files.h"
 #include "picture_fixtures.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "imaging/picture_file_writer.h"
 #include "screen_fixture.h"
+#include "test_support.h"
 
+using namespace hostile_files;
 using namespace picture_fixtures;
 
 namespace {
@@ -139,4 +148,108 @@ TEST_F(ShareSheetTest, SaveAsAndTheImageViewerUseTheirInjectedServices) {
     EXPECT_TRUE(sheet->statusText().contains("no image viewer"));
     EXPECT_EQ(QDir(viewerDir.path()).entryList({"*.png"}, QDir::Files).size(), 1);
     EXPECT_TRUE(savedFiles().isEmpty());
+}
+
+// The real dialog: a name typed without ".png" gets it before the dialog asks about replacing
+// a file, so the question is about the file that would be replaced, and "No" keeps it.
+TEST_F(ShareSheetTest, SaveAsAsksBeforeReplacingTheFileItWouldWrite) {
+    const QString existing = pictures.path() + "/holiday.png";
+    ASSERT_TRUE(writeFile(existing, "the user's picture"));
+    auto* sheet = new ActivityViewController({testPicture()});
+    sheet->setExcludedActivityTypes(kExcluded);
+    root->present(sheet, true);
+
+    QStringList questions;
+    bool typed = false;
+    bool replace = false;
+    // Plays the user: types the name, answers the question, and closes the dialog should
+    // it still be open after that. Each step is queued: a step that opens a dialog runs its
+    // event loop, in which this timer must fire again.
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            questions << box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!typed && name) {
+                typed = true;
+                name->setText("holiday");
+                QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
+            } else {
+                dialog->reject();
+            }
+        }
+    });
+    user.start();
+
+    EXPECT_FALSE(sheet->performActivity(ActivityType::saveAs));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions.first().contains("holiday.png")) << questions.first().toStdString();
+    EXPECT_EQ(file_faults::bytesOf(existing).toStdString(), "the user's picture");
+
+    typed = false;
+    replace = true;
+    EXPECT_TRUE(sheet->performActivity(ActivityType::saveAs));
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(QImage(existing).size(), QSize(100, 100));
+    EXPECT_FALSE(QFile::exists(existing + ".png"));
+}
+
+// Copies for the image viewer go to a folder of the user's own, closed to others, inside the
+// data folder of an isolated run. Old copies are cleared away, but only the sheet's own
+// files; a link put where the folder should be is refused, and nothing is written or removed
+// where it leads.
+TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
+    ScopedDataDir data;
+    auto* sheet = new ActivityViewController({testPicture()});
+    const QString folder = sheet->viewerFolder();
+    EXPECT_TRUE(folder.startsWith(data.path() + "/")) << folder.toStdString();
+    QStringList opened;
+    sheet->setUrlOpener([&](const QUrl& url) {
+        opened << url.toLocalFile();
+        return true;
+    });
+    root->present(sheet, true);
+
+    // Left behind by an earlier run, some of it by someone else.
+    const QString outside = data.path() + "/outside.png";
+    ASSERT_TRUE(writeFile(outside, "not the sheet's"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    const QString oldCopy = folder + "/Tilebloom 2020-01-01 at 10.00.00.png";
+    const QString recentCopy = folder + "/Tilebloom 2020-01-02 at 10.00.00 (2).png";
+    const QString usersOwn = folder + "/holiday.png";
+    const QString oldLink = folder + "/Tilebloom 2020-01-03 at 10.00.00.png";
+    ASSERT_TRUE(writeFile(oldCopy, "old") && writeFile(recentCopy, "new") &&
+                writeFile(usersOwn, "mine") && makeLink(outside, oldLink));
+    const qint64 twoDays = 2 * 24 * 3600;
+    ASSERT_TRUE(makeOld(oldCopy, twoDays) && makeOld(usersOwn, twoDays) &&
+                makeOld(oldLink, twoDays) && makeOld(outside, twoDays));
+
+    ASSERT_TRUE(sheet->performActivity(ActivityType::openInImageViewer))
+        << sheet->statusText().toStdString();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QFileInfo(opened.first()).path().toStdString(), folder.toStdString());
+    EXPECT_EQ(modeOf(folder), 0700);
+    EXPECT_EQ(modeOf(opened.first()), 0600);
+    EXPECT_FALSE(QFile::exists(oldCopy));
+    EXPECT_TRUE(QFile::exists(recentCopy) && QFile::exists(usersOwn) && isLink(oldLink));
+    EXPECT_EQ(file_faults::bytesOf(outside).toStdString(), "not the sheet's");
+
+    const QString target = data.path() + "/target";
+    ASSERT_TRUE(QDir().mkpath(target));
+    ASSERT_TRUE(writeFile(target + "/Tilebloom 2020-01-01 at 10.00.00.png", "old"));
+    ASSERT_TRUE(makeOld(target + "/Tilebloom 2020-01-01 at 10.00.00.png", twoDays));
+    ASSERT_TRUE(makeLink(target, data.path() + "/planted"));
+    const std::string before = snapshot(target);
+    sheet->setViewerFolder(data.path() + "/planted");
+    EXPECT_FALSE(sheet->performActivity(ActivityType::openInImageViewer));
+    EXPECT_TRUE(sheet->statusText().contains("symbolic link")) << sheet->statusText().toStdString();
+    EXPECT_EQ(snapshot(target), before);
+    EXPECT_EQ(opened.size(), 1);
 }

@@ -6,14 +6,17 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
 #include <memory>
 
+#include "hostile_files.h"
 #include "picture_fixtures.h"
 #include "screens/image_picker_controller.h"
 #include "imaging/pictures_folder.h"
 #include "screen_fixture.h"
 #include "test_support.h"
 
+using namespace hostile_files;
 using namespace picture_fixtures;
 
 namespace {
@@ -178,4 +181,66 @@ TEST(PicturesFolderTest, IsolatedRunsNeverUseTheUsersPicturesAndOnlyUsableFolder
     qunsetenv("TILEBLOOM_PICTURES_DIR");
     ScopedDataDir data;
     EXPECT_EQ(PicturesFolder::location(), data.path() + "/Pictures");
+}
+
+// Links to FIFOs among the pictures must not stall anything: they are not listed, a pick
+// through "Browse…" is refused at once, and the main thread's own parallel work (Qt converts
+// large images on its global pool) is never held up by the picker's decoders.
+TEST_F(PickerTest, AFifoAmongThePicturesStallsNothing) {
+    QStringList fifos;
+    for (int i = 0; i < 8; ++i) {
+        const QString fifo = pictures.path() + QString("/.pipe%1").arg(i);
+        ASSERT_TRUE(makeFifo(fifo));
+        ASSERT_TRUE(makeLink(fifo, pictures.path() + QString("/stuck%1.jpg").arg(i)));
+        fifos << fifo;
+    }
+    const QString good = add("good.png", encoded(solid(Qt::green), "png"), 1);
+    const Watchdog watchdog(fifos, std::chrono::seconds(5));
+
+    ImagePickerController* picker = open();
+    EXPECT_EQ(picker->photoPaths().join(" ").toStdString(), good.toStdString());
+    QThread::msleep(200);  // time for any decoder to reach a FIFO
+    QImage large(4000, 3000, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    // Both split their work over Qt's global pool and wait for it on this thread.
+    EXPECT_EQ(large.convertToFormat(QImage::Format_RGBA64).pixel(10, 10), QColor(Qt::blue).rgb());
+    EXPECT_EQ(large.scaled(2000, 1500, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(9, 9),
+              QColor(Qt::blue).rgb());
+    EXPECT_FALSE(watchdog.fired()) << "the main thread waited for the picker's decoders";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picker->pendingThumbnails() == 0; }, 10000));
+
+    picker->pickPhoto(pictures.path() + "/stuck0.jpg");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 10000));
+    EXPECT_TRUE(picker->messageText().contains("is a FIFO")) << picker->messageText().toStdString();
+    EXPECT_FALSE(watchdog.fired()) << "something waited on a FIFO";
+}
+
+// The listing is bounded by the entries it visits, pictures or not, and by time: a huge
+// tree of other files cannot keep it going, and what it found so far is shown.
+TEST_F(PickerTest, TheListingStopsAfterSoManyEntriesOfAnyKindOrSoMuchTime) {
+    for (int i = 0; i < 300; ++i) {
+        add(QString("notes/n%1.txt").arg(i), "not a picture", 5);
+    }
+    add("a.png", encoded(solid(Qt::red), "png"), 2);
+    add("b.png", encoded(solid(Qt::red), "png"), 3);
+
+    auto* picker = new ImagePickerController;
+    picker->setDelegate(root);
+    picker->setScanLimits({50, 60000});
+    root->present(picker, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isListing(); }, 5000));
+    EXPECT_TRUE(picker->listingWasCut());
+    EXPECT_LE(picker->photoPaths().size(), 2);
+
+    picker->setScanLimits({50000, 0});
+    picker->reload();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isListing(); }, 5000));
+    EXPECT_TRUE(picker->listingWasCut());
+    EXPECT_TRUE(picker->photoPaths().isEmpty());
+
+    picker->setScanLimits({});
+    picker->reload();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isListing(); }, 5000));
+    EXPECT_FALSE(picker->listingWasCut());
+    EXPECT_EQ(picker->photoPaths().size(), 2);
 }
