@@ -87,7 +87,11 @@ void ResultViewController::viewDidLoad() {
 }
 
 void ResultViewController::loadThumbnails() {
-    thumbnailArray = CoreDataManager::loadThumbnails().value_or(std::vector<Thumbnail*>{});
+    const std::optional<std::vector<Thumbnail*>> thumbnails = CoreDataManager::loadThumbnails();
+    thumbnailArray.clear();
+    if (thumbnails) {
+        thumbnailArray.assign(thumbnails->begin(), thumbnails->end());
+    }
 }
 
 int ResultViewController::indexOf(const Thumbnail* thumbnail) const {
@@ -293,6 +297,7 @@ void ResultViewController::openEditor(Drawing* drawing) {
     }
     editor->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
     editor->previousDrawing = drawing;
+    keepRecordFor(editor, drawing);  // the editor's plain pointer stays good while it is open
     // A save in the editor replaces the drawing's thumbnail with a new one, listed last;
     // without a fresh list this screen would go on showing, and offering to delete, a
     // record that is gone.

@@ -10,6 +10,7 @@
 
 #include "platform/platform_view_controller.h"
 #include "platform/swipe_action_list.h"
+#include "store/managed_object.h"
 
 class AssetImageView;
 class Drawing;
@@ -29,8 +30,8 @@ public:
     explicit ResultViewController(QWidget* parent = nullptr);
     ~ResultViewController() override;
 
-    // The rows, in the order the store lists them. The records belong to the store's context.
-    std::vector<Thumbnail*> thumbnailArray;
+    // The rows, in the order the store lists them, held in memory while listed.
+    std::vector<RecordRef<Thumbnail>> thumbnailArray;
 
     // Outlets from the layout file.
     QPointer<QLabel> emptyLabel;

@@ -155,12 +155,15 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
             EXPECT_EQ(file_faults::bytesOf(storePath()), before);
         }
     }
-    // Once the store takes writes again, the next save writes everything that waited.
+    // Once the store takes writes again, the next save of each kind writes what waited: a
+    // colour save never writes drawings, which may be an open editor's unsaved work.
     sql("PRAGMA query_only = OFF");
     const Color green = Color::withRGB(0.0, 1.0, 0.0);
     EXPECT_EQ(captureStdout([&] { CoreDataManager::saveColor(green); }), "");
+    EXPECT_EQ(sql("SELECT count(*) FROM Thumbnail"), QVariantList{1});
+    EXPECT_EQ(captureStdout([&] { saveDrawing("later", sampleColors(20)); }), "");
     restart();
-    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "pending"}));
+    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "pending", "later"}));
     EXPECT_EQ(CoreDataManager::loadColorHistory(),
               (std::vector<Color>{green, Color::red(), Color::blue()}));
 }
@@ -284,4 +287,19 @@ TEST_F(StoreFailureTest, AnEmptyFileOrDatabaseBecomesTheStore) {
         EXPECT_EQ(titles(), std::vector<QString>{"A"});
         EXPECT_EQ(sql("PRAGMA user_version"), QVariantList{1});
     }
+}
+
+// The file is read first through a URI: characters that mean something in one must not keep
+// a store in an oddly named folder from opening.
+TEST_F(StoreFailureTest, AStoreInAnOddlyNamedFolderOpens) {
+    ScopedDataDir folder;
+    const QString odd = folder.path() + "/my #1 drawings? 100% mine & more";
+    ASSERT_TRUE(QDir().mkpath(odd));
+    qputenv("TILEBLOOM_DATA_DIR", odd.toUtf8());
+    restart();
+    saveDrawing("A", sampleColors(20));
+    restart();  // now the file is there and is read before it is opened
+    const std::string out = captureStdout([] { EXPECT_EQ(titles(), std::vector<QString>{"A"}); });
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(QFile::exists(odd + "/tesselet.sqlite"));
 }
