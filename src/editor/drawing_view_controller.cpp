@@ -732,10 +732,14 @@ void DrawingViewController::saveCurrentDrawing(const QString& title) {
     }
     if (!storeDrawingWithThumbnail(png, title)) {
         // The store said no: closing now would lose the drawing, so the editor stays.
+        // A store that could not be opened is not a full disk: the user's file is kept.
         auto* alert = new AlertController(
             QStringLiteral("Could not save"),
-            QStringLiteral("Your drawing is still open. Check that there is free space and try "
-                           "again."));
+            CoreDataManager::storeIsOpen()
+                ? QStringLiteral("Your drawing is still open. Check that there is free space "
+                                 "and try again.")
+                : QStringLiteral("Your drawings could not be opened. The file was kept as it "
+                                 "is."));
         alert->addAction(AlertAction(QStringLiteral("OK"), AlertActionStyle::cancel));
         present(alert, true);
         return;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QUuid>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/platform_view_controller.h"
@@ -52,6 +53,9 @@ protected:
 
 private:
     void loadThumbnails();
+    // The picture and name of the empty list: no drawings yet, or drawings that could not be
+    // opened.
+    void showEmptyState(bool unreadable);
     void openEditor(Drawing* drawing);
     // Where the record is listed now; -1 once it is gone.
     int indexOf(const Thumbnail* thumbnail) const;
@@ -63,4 +67,5 @@ private:
     AssetImageView* backgroundView_ = nullptr;
     // Decoded thumbnails of rows seen lately, so that scrolling back does not decode again.
     QCache<QUuid, QPixmap> pixmaps_{256};
+    std::optional<bool> emptyStateUnreadable_;  // what the empty picture shows now
 };

@@ -1,8 +1,10 @@
 #include "store/core_data_manager.h"
 
+#include "platform/application.h"
 #include "platform/console.h"
 #include "store/drawing.h"
 #include "store/managed_object_context.h"
+#include "store/persistent_container.h"
 #include "store/persistent_container_provider.h"
 #include "store/thumbnail.h"
 
@@ -180,4 +182,11 @@ void CoreDataManager::recordColor(const Color& color) {
     if (auto error = viewContext->saveColorHistory()) {
         report(QStringLiteral("Could not save. "), *error);
     }
+}
+
+bool CoreDataManager::storeIsOpen() {
+    auto* provider = dynamic_cast<PersistentContainerProvider*>(Application::shared().delegate());
+    PersistentContainer* container =
+        provider != nullptr ? provider->persistentContainer() : nullptr;
+    return container != nullptr && container->isStoreLoaded();
 }

@@ -41,4 +41,8 @@ public:
     // Colours that show the same: equal red, green, blue and alpha, whatever space they are
     // kept in (a grey white and an RGB white); colours without RGB form only when equal.
     static bool showSameColor(const Color& a, const Color& b);
+
+    // False when the store file could not be opened (unreadable, foreign, from a newer
+    // version): the drawings are there but cannot be shown, and nothing can be saved.
+    static bool storeIsOpen();
 };

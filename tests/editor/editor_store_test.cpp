@@ -1,10 +1,11 @@
-// The editor and the store together: what leaving without saving leaves behind, and the
-// memory a long session of saves takes.
+// The editor and the store together: what leaving without saving leaves behind, what the
+// user is told when the store cannot be used, and the memory a long session of saves takes.
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
@@ -245,6 +246,41 @@ TEST_F(EditorStoreTest, AnEditorClosedWithoutExitLeavesNoTraceEither) {
     save("other");
     EXPECT_EQ(storedDrawings(),
               (std::vector<std::pair<std::string, bool>>{{"stored", true}, {"other", true}}));
+}
+
+// Random bytes where the store should be: the save is refused because the drawings could
+// not be opened, not for want of space; the file stays as it was.
+TEST_F(EditorStoreTest, AnUnreadableStoreIsNotTakenForAFullDisk) {
+    QByteArray garbage(16 * 1024, Qt::Uninitialized);
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+    const QString path = dataDir.path() + "/tesselet.sqlite";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    const std::string opening = captureStdout([&] { store.persistentContainer(); });
+    EXPECT_EQ(opening.rfind("Unresolved error file is not a database, {", 0), 0u) << opening;
+    openEditor(nullptr);
+    tap(1, 1);
+    EXPECT_EQ(saveRefused("mine"),
+              "Your drawings could not be opened. The file was kept as it is.");
+    editor->dismiss(false);
+    processEvents();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+
+    // A store that is merely full says so.
+    ScopedDataDir fresh;
+    store.closeContainer();
+    fillStore(true);
+    openEditor(nullptr);
+    tap(1, 1);
+    EXPECT_EQ(saveRefused(QString("long ").repeated(2000)),
+              "Your drawing is still open. Check that there is free space and try again.");
+    editor->dismiss(false);
+    processEvents();
 }
 
 // A long session: every save opens an editor, paints, saves and closes it, the event loop

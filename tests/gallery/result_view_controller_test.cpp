@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -245,4 +247,34 @@ TEST_F(GalleryFixture, OddRowsShowTheirTitleAndAMissingDrawingCanOnlyBeDeleted) 
     gallery->tableView->performSwipeAction(3, 0);
     EXPECT_EQ(shownTitles(), (Titles{"Broken", "Bomb", "Fine"}));
     EXPECT_EQ(storedTitles(), (Titles{"Broken", "Bomb", "Fine"}));
+}
+
+// Random bytes where the store should be: the gallery says the drawings could not be opened,
+// not that there are none; the console says why, and the file stays as it was.
+TEST_F(GalleryFixture, AnUnreadableStoreSaysTheDrawingsCouldNotBeOpened) {
+    open();
+    EXPECT_EQ(gallery->emptyLabel->accessibleName().toStdString(), "No saved drawings yet");
+    const QImage noneYet = gallery->emptyLabel->pixmap().toImage();
+
+    ScopedDataDir elsewhere;
+    QByteArray garbage(16 * 1024, Qt::Uninitialized);
+    QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+    QFile file(elsewhere.path() + "/tesselet.sqlite");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(garbage);
+    file.close();
+    app.closeContainer();
+    const std::string out = captureStdout([&] { open(); });
+    const QStringList lines = QString::fromStdString(out).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << out;
+    EXPECT_TRUE(lines[0].startsWith("Unresolved error file is not a database, {"));
+    EXPECT_TRUE(lines[1].startsWith("Could not load any thumbnails. The store is not open., {"));
+    EXPECT_TRUE(gallery->emptyLabel->isVisible());
+    EXPECT_EQ(gallery->emptyLabel->accessibleName().toStdString(),
+              "Your drawings could not be opened. The file was kept as it is.");
+    EXPECT_TRUE(gallery->emptyLabel->pixmap().toImage() != noneYet) << "the same picture";
+    saveScreenshotIfAsked(stack, "gallery_unreadable");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+    app.closeContainer();
 }
