@@ -319,10 +319,15 @@ void ResultViewController::openEditor(Drawing* drawing) {
     // A save in the editor replaces the drawing's thumbnail with a new one, listed last;
     // without a fresh list this screen would go on showing, and offering to delete, a
     // record that is gone.
-    connect(editor, &QObject::destroyed, this, [this] {
-        loadThumbnails();
-        tableView->reloadData();
-    });
+    // Queued: an editor that goes without Exit throws its unsaved records away as it goes,
+    // and the list must not pick them up before.
+    connect(
+        editor, &QObject::destroyed, this,
+        [this] {
+            loadThumbnails();
+            tableView->reloadData();
+        },
+        Qt::QueuedConnection);
     present(editor, true);
 }
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -277,4 +278,37 @@ TEST_F(GalleryFixture, AnUnreadableStoreSaysTheDrawingsCouldNotBeOpened) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), garbage);
     app.closeContainer();
+}
+
+// An editor closed with a refused save still pending, other than by Exit: the list it goes
+// back to shows what is stored, not the attempt.
+TEST_F(GalleryFixture, AnEditorClosedAfterARefusedSaveLeavesTheListAsStored) {
+    saveNew("A");
+    open();
+    gallery->didSelectRow(gallery->tableView, 0);
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+    ASSERT_NE(editor, nullptr);
+    QSqlQuery query(app.persistentContainer()->database());
+    ASSERT_TRUE(query.exec("PRAGMA page_count") && query.next());
+    ASSERT_TRUE(query.exec("PRAGMA max_page_count = " + query.value(0).toString()));
+    editor->savePressed();
+    auto* alert = qobject_cast<AlertController*>(stack.topViewController());
+    ASSERT_TRUE(alert && !alert->textFields().isEmpty());
+    alert->textFields().first()->setText(QString("attempt ").repeated(2000));
+    captureStdout([&] {
+        alert->triggerAction("Save");
+        processEvents();
+    });
+    auto* notice = qobject_cast<AlertController*>(stack.topViewController());
+    ASSERT_TRUE(notice && notice->title() == "Could not save");
+    notice->triggerAction("OK");
+    processEvents();
+    ASSERT_TRUE(query.exec("PRAGMA max_page_count = 1000000"));
+    QPointer<DrawingViewController> open = editor;
+    editor->dismiss(false);
+    processEvents();
+    ASSERT_FALSE(open);
+    EXPECT_EQ(shownTitles(), Titles{"A"});
+    EXPECT_EQ(storedTitles(), Titles{"A"});
 }
