@@ -170,7 +170,14 @@ void ColorPickerViewController::viewDidLoad() {
     brightView_ = ui_->brightView;
 
     if (auto history = CoreDataManager::loadColorHistory()) {
-        colorHistory_ = std::move(*history);
+        // A colour shows once, where it was chosen last, however many stored entries show it.
+        for (const Color& color : *history) {
+            if (std::none_of(colorHistory_.begin(), colorHistory_.end(), [&](const Color& shown) {
+                    return CoreDataManager::showSameColor(shown, color);
+                })) {
+                colorHistory_.push_back(color);
+            }
+        }
     }
 
     QPalette clear = collectionView_->palette();
@@ -279,10 +286,8 @@ void ColorPickerViewController::showColor(const Color& color) {
 }
 
 void ColorPickerViewController::recordColor(const Color& color) {
-    if (std::find(colorHistory_.begin(), colorHistory_.end(), color) != colorHistory_.end()) {
-        CoreDataManager::deleteColor(color);
-    }
-    CoreDataManager::saveColor(color);
+    // Replaces every entry that shows the same colour, whatever space it was kept in.
+    CoreDataManager::recordColor(color);
 }
 
 void ColorPickerViewController::colorSelected(const Color& color) {

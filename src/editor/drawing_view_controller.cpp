@@ -374,10 +374,6 @@ bool DrawingViewController::updateDrawingRecord() {
     const Canvas* canvas = canvasView->canvas();
     const std::vector<Color> colors = canvas->getColorArray();
     if (previousDrawing) {
-        if (!originalColors_) {
-            originalColors_ = previousDrawing->colorArray();
-            originalSize_ = {previousDrawing->width(), previousDrawing->height()};
-        }
         previousDrawing->setColorArray(colors);
         // A stored size the canvas could not show was replaced by a sound one: the record
         // takes the size of the cells it now holds, so that it can be exported and reopened.
@@ -385,7 +381,16 @@ bool DrawingViewController::updateDrawingRecord() {
         previousDrawing->setHeight(canvas->height);
     } else {
         previousDrawing = Drawing::create(colors, canvas->width, canvas->height);
-        createdHere_ = true;
+    }
+    if (previousDrawing && drawing != previousDrawing) {
+        // Held while the editor lives. An editor that goes without Save or Exit (closed by
+        // anything else) throws away what it left unsaved, so that no later save writes it.
+        connect(this, &QObject::destroyed, [held = RecordRef<Drawing>(previousDrawing)] {
+            ManagedObjectContext* context = held->managedObjectContext();
+            if (context && held->hasChanges()) {
+                context->rollback();
+            }
+        });
     }
     drawing = previousDrawing;
     refreshPictureExporter();
@@ -406,15 +411,18 @@ void DrawingViewController::saveCurrentDrawing(const QString& title) {
     }
     if (!storeDrawingWithThumbnail(png, title)) {
         // The store said no: closing now would lose the drawing, so the editor stays.
+        // A store that could not be opened is not a full disk: the user's file is kept.
         auto* alert = new AlertController(
             QStringLiteral("Could not save"),
-            QStringLiteral("Your drawing is still open. Check that there is free space and try "
-                           "again."));
+            CoreDataManager::storeIsOpen()
+                ? QStringLiteral("Your drawing is still open. Check that there is free space "
+                                 "and try again.")
+                : QStringLiteral("Your drawings could not be opened. The file was kept as it "
+                                 "is."));
         alert->addAction(AlertAction(QStringLiteral("OK"), AlertActionStyle::cancel));
         present(alert, true);
         return;
     }
-    originalColors_.reset();
     dismiss(true);
 }
 
@@ -459,14 +467,13 @@ void DrawingViewController::showExitAlert() {
 }
 
 void DrawingViewController::discardUnsavedRecordChanges() {
-    // Sharing wrote the canvas into the stored drawing's record without saving it; leaving
-    // must not let a later, unrelated save commit what the user chose to throw away.
-    if (previousDrawing && originalColors_ && !createdHere_) {
-        previousDrawing->setColorArray(*originalColors_);
-        previousDrawing->setWidth(originalSize_.first);
-        previousDrawing->setHeight(originalSize_.second);
+    // Sharing and refused saves left the record, and thumbnails, changed in the store's
+    // memory; leaving throws all of it away, so that no later, unrelated save writes it.
+    if (previousDrawing && previousDrawing->hasChanges()) {
+        if (ManagedObjectContext* context = previousDrawing->managedObjectContext()) {
+            context->rollback();
+        }
     }
-    originalColors_.reset();
 }
 
 void DrawingViewController::shareDrawing() {

@@ -23,8 +23,10 @@ namespace {
 // Thumbnails are 300 points at the display's scale; anything far larger is not one of ours.
 constexpr int kMaximumThumbnailSide = 4096;
 
-// The empty state: a blank grid waiting for its first tiles, and what to do about it.
-QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont) {
+// The empty state: a blank grid waiting for its first tiles, and what to do about it; or, for
+// a store that could not be opened, that the drawings are kept.
+QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont,
+                          const QString& titleText, const QString& bodyText) {
     QPixmap pixmap((QSizeF(size) * scale).toSize());
     pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::transparent);
@@ -42,16 +44,16 @@ QPixmap emptyStatePicture(const QSize& size, qreal scale, const QFont& baseFont)
     title.setWeight(QFont::DemiBold);
     painter.setFont(title);
     painter.setPen(Qt::white);
-    const QRectF titleRect(0, artRect.bottom() + 18, size.width(), 30);
-    painter.drawText(titleRect, Qt::AlignHCenter | Qt::AlignTop, QObject::tr("No drawings yet"));
+    const QRectF titleRect(0, artRect.bottom() + 18, size.width(), 60);
+    QRectF titleUsed;
+    painter.drawText(titleRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, titleText,
+                     &titleUsed);
     QFont body = baseFont;
     body.setPixelSize(15);
     painter.setFont(body);
     painter.setPen(QColor(0xcf, 0xcb, 0xf5));
-    painter.drawText(QRectF(10, titleRect.bottom() + 6, size.width() - 20, 80),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     QObject::tr("Start a new drawing on the home screen and save it: it "
-                                 "will show up here."));
+    painter.drawText(QRectF(10, titleUsed.bottom() + 6, size.width() - 20, 80),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bodyText);
     return pixmap;
 }
 }  // namespace
@@ -75,10 +77,8 @@ ResultViewController::~ResultViewController() {
 
 void ResultViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
-    loadThumbnails();
-    const ScreenMetrics& screen = ScreenMetrics::main();
     backgroundView_ = AssetImageView::screenBackground(QStringLiteral("bg_main"), this);
-    emptyLabel->setPixmap(emptyStatePicture(emptyLabel->minimumSize(), screen.scale, font()));
+    loadThumbnails();
     tableView->registerRow(customTableViewCell::kReuseIdentifier,
                            [] { return new customTableViewCell; });
     tableView->setDelegate(this);
@@ -87,7 +87,29 @@ void ResultViewController::viewDidLoad() {
 }
 
 void ResultViewController::loadThumbnails() {
-    thumbnailArray = CoreDataManager::loadThumbnails().value_or(std::vector<Thumbnail*>{});
+    const std::optional<std::vector<Thumbnail*>> thumbnails = CoreDataManager::loadThumbnails();
+    thumbnailArray.clear();
+    if (thumbnails) {
+        thumbnailArray.assign(thumbnails->begin(), thumbnails->end());
+    }
+    // Nothing, rather than no rows: the file is there but could not be read.
+    showEmptyState(!thumbnails.has_value());
+}
+
+void ResultViewController::showEmptyState(bool unreadable) {
+    if (!emptyLabel || emptyStateUnreadable_ == unreadable) {
+        return;
+    }
+    emptyStateUnreadable_ = unreadable;
+    const QString title =
+        unreadable ? tr("Your drawings could not be opened") : tr("No drawings yet");
+    const QString body = unreadable ? tr("The file was kept as it is.")
+                                    : tr("Start a new drawing on the home screen and save it: "
+                                         "it will show up here.");
+    emptyLabel->setPixmap(emptyStatePicture(emptyLabel->minimumSize(), ScreenMetrics::main().scale,
+                                            font(), title, body));
+    emptyLabel->setAccessibleName(unreadable ? title + QStringLiteral(". ") + body
+                                             : tr("No saved drawings yet"));
 }
 
 int ResultViewController::indexOf(const Thumbnail* thumbnail) const {
@@ -293,13 +315,19 @@ void ResultViewController::openEditor(Drawing* drawing) {
     }
     editor->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
     editor->previousDrawing = drawing;
+    keepRecordFor(editor, drawing);  // the editor's plain pointer stays good while it is open
     // A save in the editor replaces the drawing's thumbnail with a new one, listed last;
     // without a fresh list this screen would go on showing, and offering to delete, a
     // record that is gone.
-    connect(editor, &QObject::destroyed, this, [this] {
-        loadThumbnails();
-        tableView->reloadData();
-    });
+    // Queued: an editor that goes without Exit throws its unsaved records away as it goes,
+    // and the list must not pick them up before.
+    connect(
+        editor, &QObject::destroyed, this,
+        [this] {
+            loadThumbnails();
+            tableView->reloadData();
+        },
+        Qt::QueuedConnection);
     present(editor, true);
 }
 

@@ -6,9 +6,11 @@
 #include <QPointer>
 #include <QUuid>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "screens/platform_view_controller.h"
+#include "store/managed_object.h"
 #include "widgets/swipe_action_list.h"
 
 class AssetImageView;
@@ -29,8 +31,8 @@ public:
     explicit ResultViewController(QWidget* parent = nullptr);
     ~ResultViewController() override;
 
-    // The rows, in the order the store lists them. The records belong to the store's context.
-    std::vector<Thumbnail*> thumbnailArray;
+    // The rows, in the order the store lists them, held in memory while listed.
+    std::vector<RecordRef<Thumbnail>> thumbnailArray;
 
     // Outlets from the layout file.
     QPointer<QLabel> emptyLabel;
@@ -51,6 +53,9 @@ protected:
 
 private:
     void loadThumbnails();
+    // The picture and name of the empty list: no drawings yet, or drawings that could not be
+    // opened.
+    void showEmptyState(bool unreadable);
     void openEditor(Drawing* drawing);
     // Where the record is listed now; -1 once it is gone.
     int indexOf(const Thumbnail* thumbnail) const;
@@ -62,4 +67,5 @@ private:
     AssetImageView* backgroundView_ = nullptr;
     // Decoded thumbnails of rows seen lately, so that scrolling back does not decode again.
     QCache<QUuid, QPixmap> pixmaps_{256};
+    std::optional<bool> emptyStateUnreadable_;  // what the empty picture shows now
 };

@@ -2,6 +2,7 @@
 
 void ColorHistoryRecord::setColor(const Color& color) {
     if (color_ != color) {
+        willChange();
         color_ = color;
         markChanged(colorBit);
     }

@@ -18,10 +18,18 @@ public:
     QVariant value(const QString& key) const override;
     bool setValue(const QString& key, const QVariant& value) override;
 
+protected:
+    void keepSavedState() override { savedColor_ = color_; }
+    void restoreSavedState() override { color_ = savedColor_; }
+    void dropSavedState() override { savedColor_.reset(); }
+    void dropLinks() override {}
+    ManagedObject* heldPartner() const override { return nullptr; }
+
 private:
     friend class ManagedObjectContext;
     explicit ColorHistoryRecord(ManagedObjectContext* context)
         : ManagedObject(context, Entity::colorHistory) {}
 
     std::optional<Color> color_;
+    std::optional<Color> savedColor_;
 };

@@ -1,8 +1,10 @@
 #include "store/core_data_manager.h"
 
+#include "platform/application.h"
 #include "platform/console.h"
 #include "store/drawing.h"
 #include "store/managed_object_context.h"
+#include "store/persistent_container.h"
 #include "store/persistent_container_provider.h"
 #include "store/thumbnail.h"
 
@@ -130,7 +132,8 @@ void CoreDataManager::saveColor(const Color& color) {
     }
     ManagedObject* record = viewContext->insertNewObject(QStringLiteral("ColorHistory"));
     record->setValue(QStringLiteral("color"), QVariant::fromValue(color));
-    if (auto error = viewContext->save()) {
+    // The history alone: what an open editor has not saved stays unsaved.
+    if (auto error = viewContext->saveColorHistory()) {
         report(QStringLiteral("Could not save. "), *error);
     }
 }
@@ -143,9 +146,47 @@ void CoreDataManager::deleteColor(const Color& color) {
     auto error = viewContext->executeBatchDelete(
         {QStringLiteral("ColorHistory"), QStringLiteral("color"), QVariant::fromValue(color)});
     if (!error) {
-        error = viewContext->save();
+        error = viewContext->saveColorHistory();
     }
     if (error) {
         report(QStringLiteral("Could not delete. "), *error);
     }
+}
+
+bool CoreDataManager::showSameColor(const Color& a, const Color& b) {
+    const auto first = a.getRGBA();
+    const auto second = b.getRGBA();
+    return first && second ? *first == *second : a == b;
+}
+
+void CoreDataManager::recordColor(const Color& color) {
+    ManagedObjectContext* viewContext = context();
+    if (viewContext == nullptr) {
+        return;
+    }
+    FetchResult stored = viewContext->fetch({QStringLiteral("ColorHistory"), {}, {}});
+    if (stored.error) {
+        report(QStringLiteral("Could not save. "), *stored.error);
+        return;
+    }
+    for (ManagedObject* record : stored.objects) {
+        const QVariant value = record->value(QStringLiteral("color"));
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            showSameColor(value.value<Color>(), color)) {
+            viewContext->deleteObject(record);
+        }
+    }
+    ManagedObject* record = viewContext->insertNewObject(QStringLiteral("ColorHistory"));
+    record->setValue(QStringLiteral("color"), QVariant::fromValue(color));
+    // One transaction: the colour is never missing from the stored history, even for a moment.
+    if (auto error = viewContext->saveColorHistory()) {
+        report(QStringLiteral("Could not save. "), *error);
+    }
+}
+
+bool CoreDataManager::storeIsOpen() {
+    auto* provider = dynamic_cast<PersistentContainerProvider*>(Application::shared().delegate());
+    PersistentContainer* container =
+        provider != nullptr ? provider->persistentContainer() : nullptr;
+    return container != nullptr && container->isStoreLoaded();
 }

@@ -30,7 +30,19 @@ public:
                                 const QString& message = QStringLiteral("Could not delete. "));
     // The history colours, newest first; nothing when the fetch failed.
     static std::optional<std::vector<Color>> loadColorHistory();
+    // The colour history operations write the history alone: drawings and thumbnails that
+    // wait to be saved (an open editor's) stay unsaved.
     static void saveColor(const Color& color);
     // Deletes every history entry equal to the colour (same space, same components).
     static void deleteColor(const Color& color);
+    // Makes the colour the newest history entry, in place of every entry that shows the same
+    // (showSameColor), in one transaction: on failure the history stays as it was.
+    static void recordColor(const Color& color);
+    // Colours that show the same: equal red, green, blue and alpha, whatever space they are
+    // kept in (a grey white and an RGB white); colours without RGB form only when equal.
+    static bool showSameColor(const Color& a, const Color& b);
+
+    // False when the store file could not be opened (unreadable, foreign, from a newer
+    // version): the drawings are there but cannot be shown, and nothing can be saved.
+    static bool storeIsOpen();
 };

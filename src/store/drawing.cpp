@@ -17,8 +17,11 @@ Drawing* Drawing::create(const std::vector<Color>& colorArray, int64_t width, in
     return drawing;  // the context gave it a fresh random id
 }
 
+Drawing::~Drawing() = default;
+
 void Drawing::setWidth(int64_t width) {
     if (width != width_) {
+        willChange();
         width_ = width;
         markChanged(widthBit);
     }
@@ -26,6 +29,7 @@ void Drawing::setWidth(int64_t width) {
 
 void Drawing::setHeight(int64_t height) {
     if (height != height_) {
+        willChange();
         height_ = height;
         markChanged(heightBit);
     }
@@ -33,20 +37,32 @@ void Drawing::setHeight(int64_t height) {
 
 void Drawing::setColorArray(const std::vector<Color>& colorArray) {
     if (colorArray != colorArray_) {
+        willChange();
         colorArray_ = colorArray;
         markChanged(colorArrayBit);
     }
 }
 
+Thumbnail* Drawing::linkedThumbnail() const {
+    return static_cast<Thumbnail*>(thumbnail_.get());
+}
+
+void Drawing::setLinkedThumbnail(Thumbnail* thumbnail) const {
+    thumbnail_ = thumbnail;
+    thumbnailKey_ = 0;
+}
+
 Thumbnail* Drawing::thumbnail() const {
     if (thumbnailKey_ != 0) {
-        managedObjectContext()->resolveThumbnail(this);
+        if (ManagedObjectContext* context = managedObjectContext()) {
+            context->resolveThumbnail(this);
+        }
     }
-    return thumbnail_;
+    return linkedThumbnail();
 }
 
 void Drawing::setThumbnail(Thumbnail* thumbnail) {
-    if (thumbnail != nullptr && thumbnail->managedObjectContext() != managedObjectContext()) {
+    if (thumbnail != nullptr && !canLinkTo(thumbnail)) {
         printLine(QStringLiteral("A drawing cannot be linked to a thumbnail of another store."));
         return;
     }
@@ -54,21 +70,57 @@ void Drawing::setThumbnail(Thumbnail* thumbnail) {
     if (previous == thumbnail) {
         return;
     }
+    Drawing* former = thumbnail != nullptr ? thumbnail->drawing() : nullptr;
+    // Every record whose link changes keeps its stored state first, so that a rollback can
+    // put the links back as the store has them.
+    willChange();
     if (previous != nullptr) {
-        previous->drawing_ = nullptr;
-        previous->drawingKey_ = 0;
+        previous->willChange();
     }
     if (thumbnail != nullptr) {
-        if (Drawing* former = thumbnail->drawing()) {
-            former->thumbnail_ = nullptr;
-            former->thumbnailKey_ = 0;
+        thumbnail->willChange();
+    }
+    if (former != nullptr) {
+        former->willChange();
+    }
+    if (previous != nullptr) {
+        previous->setLinkedDrawing(nullptr);
+    }
+    if (thumbnail != nullptr) {
+        if (former != nullptr) {
+            former->setLinkedThumbnail(nullptr);
             former->markChanged(thumbnailBit);
         }
-        thumbnail->drawing_ = this;
-        thumbnail->drawingKey_ = 0;
+        thumbnail->setLinkedDrawing(this);
     }
-    thumbnail_ = thumbnail;
+    setLinkedThumbnail(thumbnail);
     markChanged(thumbnailBit);
+}
+
+void Drawing::keepSavedState() {
+    saved_ =
+        std::make_unique<State>(State{width_, height_, colorArray_, thumbnail_, thumbnailKey_});
+}
+
+void Drawing::restoreSavedState() {
+    if (!saved_) {
+        return;
+    }
+    width_ = saved_->width;
+    height_ = saved_->height;
+    colorArray_ = std::move(saved_->colorArray);
+    thumbnail_ = std::move(saved_->thumbnail);
+    thumbnailKey_ = saved_->thumbnailKey;
+    saved_.reset();
+}
+
+void Drawing::dropSavedState() {
+    saved_.reset();
+}
+
+void Drawing::dropLinks() {
+    thumbnail_ = nullptr;
+    thumbnailKey_ = 0;
 }
 
 QVariant Drawing::value(const QString& key) const {

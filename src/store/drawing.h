@@ -2,6 +2,7 @@
 
 #include <QUuid>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/color.h"
@@ -38,16 +39,38 @@ public:
     QVariant value(const QString& key) const override;
     bool setValue(const QString& key, const QVariant& value) override;
 
+    ~Drawing() override;
+
+protected:
+    void keepSavedState() override;
+    void restoreSavedState() override;
+    void dropSavedState() override;
+    void dropLinks() override;
+    ManagedObject* heldPartner() const override { return thumbnail_.get(); }
+
 private:
     friend class ManagedObjectContext;
     friend class Thumbnail;
     explicit Drawing(ManagedObjectContext* context) : ManagedObject(context, Entity::drawing) {}
 
+    Thumbnail* linkedThumbnail() const;
+    void setLinkedThumbnail(Thumbnail* thumbnail) const;
+
+    struct State {
+        int64_t width;
+        int64_t height;
+        std::vector<Color> colorArray;
+        RecordRef<ManagedObject> thumbnail;
+        int64_t thumbnailKey;
+    };
+
     int64_t width_ = 0;
     int64_t height_ = 0;
     std::vector<Color> colorArray_;
     QUuid id_;
-    // The link, loaded on first use: thumbnailKey_ names the stored row until then.
-    mutable Thumbnail* thumbnail_ = nullptr;
+    // The link, loaded on first use: thumbnailKey_ names the stored row until then. The
+    // linked thumbnail is held in memory while the link is.
+    mutable RecordRef<ManagedObject> thumbnail_;
     mutable int64_t thumbnailKey_ = 0;
+    std::unique_ptr<State> saved_;
 };

@@ -1,5 +1,7 @@
 #include "store/managed_object.h"
 
+#include <QObject>
+
 #include "store/managed_object_context.h"
 
 QString ManagedObject::nameOf(Entity entity) {
@@ -23,12 +25,46 @@ std::optional<Entity> ManagedObject::entityNamed(const QString& name) {
     return std::nullopt;
 }
 
+void ManagedObject::willChange() {
+    // A new record has no stored state to go back to; a thrown-away one has no store.
+    if (context_ == nullptr || discarded_ || isInserted() || keepsSavedState_) {
+        return;
+    }
+    keepSavedState();
+    keepsSavedState_ = true;
+    context_->objectWillChange(this);
+}
+
 void ManagedObject::markChanged(unsigned attribute) {
-    if (isInserted()) {
-        return;  // the insert writes every attribute anyway
+    if (context_ == nullptr || discarded_ || isInserted()) {
+        return;  // the insert writes every attribute anyway; nothing writes the others
     }
     if (changed_ == 0) {
         context_->objectDidChange(this);
     }
     changed_ |= attribute;
+}
+
+void ManagedObject::release(ManagedObject* record) {
+    --record->refs_;
+    if (record->context_ == nullptr) {
+        // Its context has gone: nothing else can refer to it.
+        if (record->refs_ == 0) {
+            delete record;
+        }
+        return;
+    }
+    // Two linked records that refer only to each other are as unreferenced as one alone.
+    if (record->refs_ <= 1) {
+        record->context_->listForRelease(record);
+    }
+}
+
+void keepRecordFor(QObject* owner, ManagedObject* record) {
+    if (owner == nullptr || record == nullptr) {
+        return;
+    }
+    // The connection, and the reference in it, goes when the owner does.
+    QObject::connect(owner, &QObject::destroyed, owner,
+                     [held = RecordRef<ManagedObject>(record)] {});
 }

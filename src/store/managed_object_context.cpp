@@ -1,9 +1,11 @@
 #include "store/managed_object_context.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QUuid>
+#include <algorithm>
 
 #include "platform/console.h"
 #include "store/color_archive.h"
@@ -60,7 +62,28 @@ QUuid readUuid(const QVariant& text, Entity entity, int64_t key) {
 
 ManagedObjectContext::ManagedObjectContext(SqliteStore* store) : store_(store) {}
 
-ManagedObjectContext::~ManagedObjectContext() = default;
+ManagedObjectContext::~ManagedObjectContext() {
+    QObject::disconnect(releaseConnection_);
+    tearingDown_ = true;
+    inserted_.clear();
+    updated_.clear();
+    deleted_.clear();
+    for (ManagedObject* object : live_) {
+        object->dropSavedState();
+    }
+    touched_.clear();
+    // Cut every link first, so that what is left refers only to what callers hold.
+    for (ManagedObject* object : live_) {
+        object->dropLinks();
+    }
+    for (ManagedObject* object : live_) {
+        if (object->refs_ == 0) {
+            delete object;
+        } else {
+            object->context_ = nullptr;  // goes when its last reference does
+        }
+    }
+}
 
 ManagedObject* ManagedObjectContext::insertNewObject(const QString& entityName) {
     const std::optional<Entity> entity = ManagedObject::entityNamed(entityName);
@@ -86,17 +109,86 @@ ManagedObject* ManagedObjectContext::insertNewObject(Entity entity) {
             object = adopt(std::unique_ptr<ColorHistoryRecord>(new ColorHistoryRecord(this)));
             break;
     }
-    inserted_.push_back(object);
+    inserted_.emplace_back(object);
     return object;
 }
 
 ManagedObject* ManagedObjectContext::adopt(std::unique_ptr<ManagedObject> object) {
-    objects_.push_back(std::move(object));
-    return objects_.back().get();
+    ManagedObject* adopted = object.release();
+    live_.insert(adopted);
+    // Nothing refers to it yet: it stays until the event loop next waits, then goes unless
+    // something took it.
+    listForRelease(adopted);
+    return adopted;
+}
+
+void ManagedObjectContext::objectWillChange(ManagedObject* object) {
+    touched_.emplace_back(object);
 }
 
 void ManagedObjectContext::objectDidChange(ManagedObject* object) {
-    updated_.push_back(object);
+    updated_.emplace_back(object);
+}
+
+void ManagedObjectContext::listForRelease(ManagedObject* object) {
+    if (tearingDown_ || object->listedForRelease_ || object->releasing_) {
+        return;
+    }
+    object->listedForRelease_ = true;
+    releaseList_.push_back(object);
+    if (!releaseConnection_) {
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+            releaseConnection_ =
+                QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                 [this] { releaseUnreferencedObjects(); });
+        }
+    }
+}
+
+void ManagedObjectContext::releaseUnreferencedObjects() {
+    while (!releaseList_.empty()) {
+        std::vector<ManagedObject*> listed;
+        listed.swap(releaseList_);
+        for (ManagedObject* object : listed) {
+            object->listedForRelease_ = false;
+        }
+        std::vector<ManagedObject*> going;
+        auto release = [&going](ManagedObject* object) {
+            object->releasing_ = true;
+            going.push_back(object);
+        };
+        for (ManagedObject* object : listed) {
+            if (object->releasing_) {
+                continue;
+            }
+            if (object->refs_ == 0) {
+                release(object);
+                continue;
+            }
+            // Two linked records that only refer to each other.
+            ManagedObject* partner = object->heldPartner();
+            if (object->refs_ == 1 && partner != nullptr && !partner->releasing_ &&
+                partner->refs_ == 1 && partner->heldPartner() == object) {
+                release(object);
+                release(partner);
+            }
+        }
+        // Letting go of links may leave other records unreferenced: they are listed again.
+        for (ManagedObject* object : going) {
+            object->dropLinks();
+        }
+        for (ManagedObject* object : going) {
+            if (!object->isInserted()) {
+                auto& keys = registry_[slot(object->entity())];
+                const auto found = keys.find(object->rowKey_);
+                if (found != keys.end() && found->second == object) {
+                    keys.erase(found);
+                }
+            }
+            live_.erase(object);
+            delete object;
+        }
+    }
 }
 
 ManagedObject* ManagedObjectContext::registered(Entity entity, int64_t key) const {
@@ -193,7 +285,10 @@ FetchResult ManagedObjectContext::fetch(const FetchRequest& request) {
         return result;
     }
     while (query->next()) {
-        result.objects.push_back(materialize(*entity, *query));
+        ManagedObject* object = materialize(*entity, *query);
+        if (!object->deleting_) {
+            result.objects.push_back(object);
+        }
     }
     if (query->lastError().isValid()) {
         result.error = store_->errorFrom(query->lastError(), operation);
@@ -362,24 +457,36 @@ std::optional<StoreError> ManagedObjectContext::executeBatchDelete(const FetchRe
     if (!store_->isOpen()) {
         return store_->unavailable(operation);
     }
+    if (auto failure = store_->begin()) {
+        return failure;
+    }
+    if (auto failure = deleteRows(*entity, *match, operation)) {
+        store_->rollback();
+        return failure;
+    }
+    return store_->commit();
+}
+
+std::optional<StoreError> ManagedObjectContext::deleteRows(Entity entity, const Match& match,
+                                                           const QString& operation) {
+    const QString table = ManagedObject::nameOf(entity);
+    const QString where = QStringLiteral(" WHERE ") + match.column + QStringLiteral(" = ?");
     // The context is not told, but what the caller holds must stay whole: load the partners
     // of the stored objects about to go before their rows disappear.
     std::vector<ManagedObject*> held;
     {
         std::optional<StoreError> failure;
-        QSqlQuery* query =
-            store_->prepared(QStringLiteral("SELECT seq FROM ") + request.entityName +
-                                 QStringLiteral(" WHERE ") + match->column + QStringLiteral(" = ?"),
-                             operation, failure);
+        QSqlQuery* query = store_->prepared(QStringLiteral("SELECT seq FROM ") + table + where,
+                                            operation, failure);
         if (query == nullptr) {
             return failure;
         }
-        query->bindValue(0, match->value);
+        query->bindValue(0, match.value);
         if ((failure = store_->run(*query, operation))) {
             return failure;
         }
         while (query->next()) {
-            if (ManagedObject* object = registered(*entity, query->value(0).toLongLong())) {
+            if (ManagedObject* object = registered(entity, query->value(0).toLongLong())) {
                 held.push_back(object);
             }
         }
@@ -394,8 +501,7 @@ std::optional<StoreError> ManagedObjectContext::executeBatchDelete(const FetchRe
     }
 
     QStringList statements;
-    const QString where = QStringLiteral(" WHERE ") + match->column + QStringLiteral(" = ?");
-    switch (*entity) {
+    switch (entity) {
         case Entity::thumbnail:
             statements << QStringLiteral(
                               "DELETE FROM Drawing WHERE thumbnail IN (SELECT id FROM Thumbnail") +
@@ -412,27 +518,86 @@ std::optional<StoreError> ManagedObjectContext::executeBatchDelete(const FetchRe
             statements << QStringLiteral("DELETE FROM ColorHistory") + where;
             break;
     }
-    if (auto failure = store_->begin()) {
-        return failure;
-    }
     for (const QString& sql : statements) {
         std::optional<StoreError> failure;
         QSqlQuery* query = store_->prepared(sql, operation, failure);
         if (query != nullptr) {
-            query->bindValue(0, match->value);
+            query->bindValue(0, match.value);
             failure = store_->run(*query, operation);
             query->finish();
         }
         if (failure) {
-            store_->rollback();
             return failure;
         }
     }
-    return store_->commit();
+    return std::nullopt;
+}
+
+void ManagedObjectContext::deleteObject(ManagedObject* object) {
+    if (object == nullptr || object->managedObjectContext() != this || object->deleting_) {
+        return;
+    }
+    if (object->isInserted()) {
+        // Never stored: it only leaves the context, its links cut.
+        RecordRef<ManagedObject> keep(object);
+        std::erase_if(inserted_, [object](const auto& held) { return held.get() == object; });
+        object->discarded_ = true;
+        object->dropLinks();
+        return;
+    }
+    object->deleting_ = true;
+    deleted_.emplace_back(object);
+}
+
+void ManagedObjectContext::rollback() {
+    // Stored records first: they take back their stored links before the inserted records
+    // that took their place let go of theirs.
+    for (ManagedObject* object : touched_) {
+        object->restoreSavedState();
+        object->keepsSavedState_ = false;
+        object->changed_ = 0;
+    }
+    for (ManagedObject* object : updated_) {
+        object->changed_ = 0;
+    }
+    for (ManagedObject* object : deleted_) {
+        object->deleting_ = false;
+    }
+    for (ManagedObject* object : inserted_) {
+        object->discarded_ = true;
+        object->dropLinks();
+    }
+    touched_.clear();
+    updated_.clear();
+    deleted_.clear();
+    inserted_.clear();
 }
 
 std::optional<StoreError> ManagedObjectContext::save() {
-    if (!hasChanges()) {
+    return saveWhere(false);
+}
+
+std::optional<StoreError> ManagedObjectContext::saveColorHistory() {
+    return saveWhere(true);
+}
+
+std::optional<StoreError> ManagedObjectContext::saveWhere(bool colorHistoryOnly) {
+    const auto taken = [colorHistoryOnly](const ManagedObject* object) {
+        return !colorHistoryOnly || object->entity() == Entity::colorHistory;
+    };
+    const auto anyTaken = [&taken](const std::vector<RecordRef<ManagedObject>>& objects) {
+        return std::any_of(objects.begin(), objects.end(),
+                           [&taken](const auto& object) { return taken(object.get()); });
+    };
+    if (!anyTaken(inserted_) && !anyTaken(updated_) && !anyTaken(deleted_)) {
+        // Nothing to write; stored state kept for links that changed back is no longer needed.
+        if (!hasChanges()) {
+            for (ManagedObject* object : touched_) {
+                object->dropSavedState();
+                object->keepsSavedState_ = false;
+            }
+            touched_.clear();
+        }
         return std::nullopt;
     }
     if (!store_->isOpen()) {
@@ -445,6 +610,16 @@ std::optional<StoreError> ManagedObjectContext::save() {
         store_->rollback();
         return std::optional<StoreError>(std::move(failure));
     };
+    for (ManagedObject* object : deleted_) {
+        if (!taken(object)) {
+            continue;
+        }
+        const QVariant seq = QVariant::fromValue<qint64>(object->rowKey_);
+        if (auto failure = deleteRows(object->entity(), {QStringLiteral("seq"), seq},
+                                      QStringLiteral("save"))) {
+            return fail(*failure);
+        }
+    }
     // Keys are handed out only once the commit went through; a failed save leaves every
     // record as it was, still pending.
     std::vector<std::pair<ManagedObject*, int64_t>> keys;
@@ -453,7 +628,7 @@ std::optional<StoreError> ManagedObjectContext::save() {
     // Thumbnails first, so that a new drawing's link finds its new thumbnail's row.
     for (Entity entity : {Entity::thumbnail, Entity::colorHistory, Entity::drawing}) {
         for (ManagedObject* object : inserted_) {
-            if (object->entity() != entity) {
+            if (object->entity() != entity || !taken(object)) {
                 continue;
             }
             int64_t key = 0;
@@ -464,6 +639,9 @@ std::optional<StoreError> ManagedObjectContext::save() {
         }
     }
     for (ManagedObject* object : updated_) {
+        if (!taken(object)) {
+            continue;
+        }
         if (auto failure = updateRow(object, released)) {
             return fail(*failure);
         }
@@ -492,10 +670,33 @@ std::optional<StoreError> ManagedObjectContext::save() {
         registry_[slot(object->entity())].emplace(key, object);
     }
     for (ManagedObject* object : updated_) {
-        object->changed_ = 0;
+        if (taken(object)) {
+            object->changed_ = 0;
+        }
     }
-    inserted_.clear();
-    updated_.clear();
+    for (ManagedObject* object : deleted_) {
+        if (!taken(object)) {
+            continue;
+        }
+        object->deleting_ = false;
+        object->discarded_ = true;
+        registry_[slot(object->entity())].erase(object->rowKey_);
+    }
+    for (ManagedObject* object : touched_) {
+        if (taken(object)) {
+            object->dropSavedState();
+            object->keepsSavedState_ = false;
+        }
+    }
+    // Linked records were written together or not at all: a whole save leaves no stored
+    // state behind, and a colour history save touches no links.
+    const auto written = [&taken](const RecordRef<ManagedObject>& object) {
+        return taken(object.get());
+    };
+    std::erase_if(inserted_, written);
+    std::erase_if(updated_, written);
+    std::erase_if(deleted_, written);
+    std::erase_if(touched_, written);
     return std::nullopt;
 }
 

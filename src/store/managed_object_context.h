@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QMetaObject>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "store/fetch_request.h"
@@ -17,15 +19,17 @@ class SqliteStore;
 class QSqlQuery;
 class Thumbnail;
 
-// The one main-thread context of a store. It owns every record inserted into it or fetched
-// through it, keeps new records and changed attributes until save(), and hands out one
-// object per stored row, so a record fetched twice is the same object with its unsaved
-// changes. Without an open store it still holds records in memory, and every fetch, batch
-// delete and save that needs the file reports that the store is not open.
+// The one main-thread context of a store. It hands out one object per stored row, so a
+// record fetched twice is the same object with its unsaved changes, and keeps new records,
+// changed attributes and deletions until save(). Records that nothing refers to any more are
+// released whenever the thread's event loop waits for events (see ManagedObject). Without an
+// open store it still holds records in memory, and every fetch, batch delete and save that
+// needs the file reports that the store is not open.
 class ManagedObjectContext {
 public:
     // The store is not owned and must outlive the context.
     explicit ManagedObjectContext(SqliteStore* store);
+    // Records still referred to outlive it, readable, without a context.
     ~ManagedObjectContext();
     ManagedObjectContext(const ManagedObjectContext&) = delete;
     ManagedObjectContext& operator=(const ManagedObjectContext&) = delete;
@@ -35,7 +39,8 @@ public:
     ManagedObject* insertNewObject(const QString& entityName);
     ManagedObject* insertNewObject(Entity entity);
 
-    // The stored records in insertion order, then those inserted since the last save.
+    // The stored records in insertion order, then those inserted since the last save; records
+    // whose deletion waits for the next save are left out.
     FetchResult fetch(const FetchRequest& request);
 
     // Deletes the matching rows straight in the file, in one transaction, without telling the
@@ -44,11 +49,30 @@ public:
     // no row is left that nothing reaches.
     std::optional<StoreError> executeBatchDelete(const FetchRequest& request);
 
-    // Writes every pending insertion and change in one transaction. On failure nothing is
-    // written and everything stays pending for the next save. A thumbnail that a drawing
-    // let go of in this save is deleted with it unless another drawing took it.
+    // Deletes the record with the next save, with the same rule for linked rows as batch
+    // deletes; a record inserted since the last save is simply thrown away.
+    void deleteObject(ManagedObject* object);
+
+    // Writes every pending insertion, change and deletion in one transaction. On failure
+    // nothing is written and everything stays pending for the next save. A thumbnail that a
+    // drawing let go of in this save is deleted with it unless another drawing took it.
     std::optional<StoreError> save();
-    bool hasChanges() const { return !inserted_.empty() || !updated_.empty(); }
+    // The same for the colour history alone: pending drawings and thumbnails stay as they are,
+    // so that choosing a colour never writes what an open editor has not saved.
+    std::optional<StoreError> saveColorHistory();
+
+    // Throws away every pending insertion, change and deletion: changed records read again as
+    // the store holds them, links included, and inserted ones leave the context (a caller's
+    // pointer stays readable until the record is released).
+    void rollback();
+
+    bool hasChanges() const { return !inserted_.empty() || !updated_.empty() || !deleted_.empty(); }
+
+    // How many records are in memory.
+    size_t registeredObjectCount() const { return live_.size(); }
+    // Releases the records that nothing refers to. Runs by itself whenever the event loop of
+    // the context's thread waits for events.
+    void releaseUnreferencedObjects();
 
 private:
     friend class ManagedObject;
@@ -60,7 +84,9 @@ private:
         QVariant value;
     };
 
+    void objectWillChange(ManagedObject* object);
     void objectDidChange(ManagedObject* object);
+    void listForRelease(ManagedObject* object);
     void resolveThumbnail(const Drawing* drawing);
     void resolveDrawing(const Thumbnail* thumbnail);
 
@@ -71,13 +97,25 @@ private:
     ManagedObject* materialize(Entity entity, const QSqlQuery& row);
     ManagedObject* adopt(std::unique_ptr<ManagedObject> object);
 
+    // Which pending work a save takes: all of it, or the colour history's alone.
+    std::optional<StoreError> saveWhere(bool colorHistoryOnly);
+    // Runs the statements that delete the matching rows, inside the caller's transaction.
+    std::optional<StoreError> deleteRows(Entity entity, const Match& match,
+                                         const QString& operation);
     std::optional<StoreError> insertRow(ManagedObject* object, int64_t& key);
     // Adds to released the thumbnail a drawing lets go of.
     std::optional<StoreError> updateRow(ManagedObject* object, QStringList& released);
 
     SqliteStore* store_;
-    std::vector<std::unique_ptr<ManagedObject>> objects_;
+    // Every record in memory; the context owns those that nothing else refers to.
+    std::unordered_set<ManagedObject*> live_;
     std::array<std::unordered_map<int64_t, ManagedObject*>, 3> registry_;
-    std::vector<ManagedObject*> inserted_;
-    std::vector<ManagedObject*> updated_;
+    std::vector<RecordRef<ManagedObject>> inserted_;
+    std::vector<RecordRef<ManagedObject>> updated_;
+    std::vector<RecordRef<ManagedObject>> deleted_;
+    // Stored records that keep their stored state for a rollback.
+    std::vector<RecordRef<ManagedObject>> touched_;
+    std::vector<ManagedObject*> releaseList_;
+    QMetaObject::Connection releaseConnection_;
+    bool tearingDown_ = false;
 };

@@ -21,6 +21,10 @@ std::optional<StoreError> PersistentContainer::loadPersistentStores() {
                         QStringLiteral(".sqlite"));
 }
 
+bool PersistentContainer::isStoreLoaded() const {
+    return store_->isOpen();
+}
+
 QString PersistentContainer::storeFilePath() const {
     return store_->path();
 }

@@ -28,6 +28,8 @@ public:
     std::optional<StoreError> loadPersistentStores();
 
     ManagedObjectContext* viewContext() const { return viewContext_.get(); }
+    // True once the store file has been opened.
+    bool isStoreLoaded() const;
 
     // Empty until loadPersistentStores() has run.
     QString storeFilePath() const;

@@ -1,7 +1,9 @@
 #include "store/sqlite_store.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QStringList>
+#include <QUrl>
 #include <atomic>
 
 #include "platform/private_files.h"
@@ -39,11 +41,29 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS ColorHistoryByColor ON ColorHistory (color)",
 };
 
-const char* const expectedColumns[] = {
-    "SELECT seq, id, width, height, colorArray, thumbnail FROM Drawing LIMIT 0",
-    "SELECT seq, id, date, fileName, imageData FROM Thumbnail LIMIT 0",
-    "SELECT seq, color FROM ColorHistory LIMIT 0",
+// The tables of a store and their columns, in order.
+const struct {
+    const char* table;
+    QStringList columns;
+} expectedTables[] = {
+    {"Drawing", {"seq", "id", "width", "height", "colorArray", "thumbnail"}},
+    {"Thumbnail", {"seq", "id", "date", "fileName", "imageData"}},
+    {"ColorHistory", {"seq", "color"}},
 };
+
+bool isOwnName(const QString& name) {
+    // Names starting "sqlite_" are SQLite's own (sequences, automatic indexes); nobody else
+    // can create them.
+    if (name.startsWith(QLatin1String("sqlite_")) || name == u"ColorHistoryByColor") {
+        return true;
+    }
+    for (const auto& expected : expectedTables) {
+        if (name == QLatin1String(expected.table)) {
+            return true;
+        }
+    }
+    return false;
+}
 }  // namespace
 
 SqliteStore::SqliteStore() : connectionName_(uniqueConnectionName()) {}
@@ -83,34 +103,22 @@ std::optional<StoreError> SqliteStore::openFile() {
         return error(QStringLiteral("unable to open database file"), QStringLiteral("open"),
                      {{QStringLiteral("reason"), refused}});
     }
+    // Opening for writing may already change a file (a log folded in, a journal rolled back),
+    // so a file that is there is first read without writing.
+    if (auto refusal = inspectFile()) {
+        return refusal;
+    }
     database_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     database_.setDatabaseName(path_);
     database_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!database_.open()) {
         return errorFrom(database_.lastError(), QStringLiteral("open"));
     }
-    // Reading the schema and the version first makes SQLite check the file's header before
-    // anything is written to it.
-    int version = 0;
-    {
-        QSqlQuery query(database_);
-        query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            return errorFrom(query.lastError(), QStringLiteral("open"));
-        }
-        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-            return errorFrom(query.lastError(), QStringLiteral("open"));
-        }
-        version = query.value(0).toInt();
-    }
-    if (version > schemaVersion) {
-        return error(QStringLiteral("The store was written by a newer version of the app."),
-                     QStringLiteral("open"), {{QStringLiteral("storeVersion"), version}});
-    }
-    if (version == schemaVersion) {
-        if (auto failure = recognise(version)) {
-            return failure;
-        }
+    // Checked again on this connection, before anything is written: switching the journal
+    // mode is a write too.
+    bool empty = false;
+    if (auto refusal = recognise(database_, empty)) {
+        return refusal;
     }
     if (auto failure = run(QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("open"))) {
         return failure;
@@ -118,27 +126,93 @@ std::optional<StoreError> SqliteStore::openFile() {
     if (auto failure = run(QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("open"))) {
         return failure;
     }
-    if (version == 0) {
+    if (empty) {
         if (auto failure = createTables()) {
             return failure;
         }
-        if (auto failure = recognise(schemaVersion)) {
+        if (auto failure = recognise(database_, empty)) {
             return failure;
         }
     }
     return std::nullopt;
 }
 
-std::optional<StoreError> SqliteStore::recognise(int version) {
-    QSqlQuery query(database_);
-    for (const char* sql : expectedColumns) {
-        if (!query.exec(QString::fromLatin1(sql))) {
-            const QSqlError failure = query.lastError();
-            return error(QStringLiteral("The store file does not hold the expected tables."),
-                         QStringLiteral("open"),
-                         {{QStringLiteral("storeVersion"), version},
-                          {QStringLiteral("sqliteMessage"), failure.databaseText()}});
+std::optional<StoreError> SqliteStore::inspectFile() {
+    const QFileInfo file(path_);
+    if (!file.isFile() || file.size() == 0) {
+        return std::nullopt;  // made here, or refused by the open itself
+    }
+    const QString name = connectionName_ + QStringLiteral("-inspect");
+    std::optional<StoreError> refusal;
+    {
+        QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        QUrl uri = QUrl::fromLocalFile(file.absoluteFilePath());
+        // Immutable: no locks and no log files, so even a database in another app's use is
+        // read without a trace. A log that is there may hold what the file does not show yet;
+        // then the file is read as any reader would.
+        const bool pendingLog = QFileInfo(path_ + QStringLiteral("-wal")).size() > 0;
+        uri.setQuery(pendingLog ? QStringLiteral("mode=ro")
+                                : QStringLiteral("mode=ro&immutable=1"));
+        reader.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        reader.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        if (!reader.open()) {
+            refusal = errorFrom(reader.lastError(), QStringLiteral("open"));
+        } else {
+            bool empty = false;
+            refusal = recognise(reader, empty);
         }
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return refusal;
+}
+
+std::optional<StoreError> SqliteStore::recognise(const QSqlDatabase& database, bool& empty) {
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        return errorFrom(query.lastError(), QStringLiteral("open"));
+    }
+    const int version = query.value(0).toInt();
+    if (!query.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
+        return errorFrom(query.lastError(), QStringLiteral("open"));
+    }
+    QStringList names;
+    bool foreign = false;
+    while (query.next()) {
+        const QString type = query.value(0).toString();
+        const QString name = query.value(1).toString();
+        names << name;
+        foreign = foreign || (type != u"table" && type != u"index") || !isOwnName(name);
+    }
+    if (query.lastError().isValid()) {
+        return errorFrom(query.lastError(), QStringLiteral("open"));
+    }
+    empty = names.isEmpty();
+    if (empty) {
+        return std::nullopt;
+    }
+    bool tablesMatch = true;
+    for (const auto& expected : expectedTables) {
+        QStringList columns;
+        if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(expected.table))) {
+            return errorFrom(query.lastError(), QStringLiteral("open"));
+        }
+        while (query.next()) {
+            columns << query.value(1).toString();
+        }
+        tablesMatch = tablesMatch && columns == expected.columns;
+    }
+    const QVariantMap details{{QStringLiteral("storeVersion"), version},
+                              {QStringLiteral("contents"), names.join(QStringLiteral(", "))}};
+    if (version > schemaVersion && !foreign) {
+        return error(QStringLiteral("The store was written by a newer version of the app."),
+                     QStringLiteral("open"), details);
+    }
+    if (version != schemaVersion || foreign || !tablesMatch) {
+        return error(QStringLiteral("The file is a database that is not a store of this app; it "
+                                    "is left as it is."),
+                     QStringLiteral("open"), details);
     }
     return std::nullopt;
 }

@@ -22,9 +22,11 @@ public:
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
-    // Opens the file, creating the tables in a new or empty one. A file that is not a store
-    // this version can use is left untouched: nothing is written before it has been read
-    // and recognised. A store is opened once; later calls give the first outcome.
+    // Opens the file, creating the tables in a new or empty one (no tables at all). Any other
+    // file that is not a store this version can use (another app's database, a store from a
+    // newer version, bytes that are no database) is refused and left byte for byte as it
+    // was: nothing is written before it has been read and recognised. A store is opened
+    // once; later calls give the first outcome.
     std::optional<StoreError> open(const QString& path);
     bool isOpen() const { return open_; }
     const QString& path() const { return path_; }
@@ -52,7 +54,11 @@ public:
 
 private:
     std::optional<StoreError> openFile();
-    std::optional<StoreError> recognise(int version);
+    // Reads a file that is there through a connection that cannot write.
+    std::optional<StoreError> inspectFile();
+    // Nothing when the database holds a store of this version or no tables at all (empty);
+    // otherwise why it cannot be used.
+    std::optional<StoreError> recognise(const QSqlDatabase& database, bool& empty);
     std::optional<StoreError> createTables();
 
     QString path_;

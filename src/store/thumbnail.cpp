@@ -17,8 +17,11 @@ Thumbnail* Thumbnail::create(const QString& fileName, const QString& date,
     return thumbnail;
 }
 
+Thumbnail::~Thumbnail() = default;
+
 void Thumbnail::setDate(const QString& date) {
     if (date != date_) {
+        willChange();
         date_ = date.isNull() ? QStringLiteral("") : date;
         markChanged(dateBit);
     }
@@ -26,6 +29,7 @@ void Thumbnail::setDate(const QString& date) {
 
 void Thumbnail::setFileName(const QString& fileName) {
     if (fileName != fileName_) {
+        willChange();
         fileName_ = fileName.isNull() ? QStringLiteral("") : fileName;
         markChanged(fileNameBit);
     }
@@ -33,16 +37,28 @@ void Thumbnail::setFileName(const QString& fileName) {
 
 void Thumbnail::setImageData(const QByteArray& imageData) {
     if (imageData != imageData_) {
+        willChange();
         imageData_ = imageData;
         markChanged(imageDataBit);
     }
 }
 
+Drawing* Thumbnail::linkedDrawing() const {
+    return static_cast<Drawing*>(drawing_.get());
+}
+
+void Thumbnail::setLinkedDrawing(Drawing* drawing) const {
+    drawing_ = drawing;
+    drawingKey_ = 0;
+}
+
 Drawing* Thumbnail::drawing() const {
     if (drawingKey_ != 0) {
-        managedObjectContext()->resolveDrawing(this);
+        if (ManagedObjectContext* context = managedObjectContext()) {
+            context->resolveDrawing(this);
+        }
     }
-    return drawing_;
+    return linkedDrawing();
 }
 
 void Thumbnail::setDrawing(Drawing* drawing) {
@@ -52,6 +68,31 @@ void Thumbnail::setDrawing(Drawing* drawing) {
     } else if (Drawing* current = this->drawing()) {
         current->setThumbnail(nullptr);
     }
+}
+
+void Thumbnail::keepSavedState() {
+    saved_ = std::make_unique<State>(State{date_, fileName_, imageData_, drawing_, drawingKey_});
+}
+
+void Thumbnail::restoreSavedState() {
+    if (!saved_) {
+        return;
+    }
+    date_ = std::move(saved_->date);
+    fileName_ = std::move(saved_->fileName);
+    imageData_ = std::move(saved_->imageData);
+    drawing_ = std::move(saved_->drawing);
+    drawingKey_ = saved_->drawingKey;
+    saved_.reset();
+}
+
+void Thumbnail::dropSavedState() {
+    saved_.reset();
+}
+
+void Thumbnail::dropLinks() {
+    drawing_ = nullptr;
+    drawingKey_ = 0;
 }
 
 QVariant Thumbnail::value(const QString& key) const {

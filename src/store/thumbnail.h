@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUuid>
+#include <memory>
 
 #include "store/managed_object.h"
 
@@ -37,16 +38,37 @@ public:
     QVariant value(const QString& key) const override;
     bool setValue(const QString& key, const QVariant& value) override;
 
+    ~Thumbnail() override;
+
+protected:
+    void keepSavedState() override;
+    void restoreSavedState() override;
+    void dropSavedState() override;
+    void dropLinks() override;
+    ManagedObject* heldPartner() const override { return drawing_.get(); }
+
 private:
     friend class ManagedObjectContext;
     friend class Drawing;
     explicit Thumbnail(ManagedObjectContext* context) : ManagedObject(context, Entity::thumbnail) {}
+
+    Drawing* linkedDrawing() const;
+    void setLinkedDrawing(Drawing* drawing) const;
+
+    struct State {
+        QString date;
+        QString fileName;
+        QByteArray imageData;
+        RecordRef<ManagedObject> drawing;
+        int64_t drawingKey;
+    };
 
     // Never null: a null string would be stored as SQL NULL, not as empty text.
     QString date_ = QStringLiteral("");
     QString fileName_ = QStringLiteral("");
     QByteArray imageData_;
     QUuid id_;
-    mutable Drawing* drawing_ = nullptr;
+    mutable RecordRef<ManagedObject> drawing_;
     mutable int64_t drawingKey_ = 0;
+    std::unique_ptr<State> saved_;
 };

@@ -521,3 +521,30 @@ TEST_F(PickerTest, ScreenshotShowsWheelBarAndHistory) {
         EXPECT_EQ(in(cells, cellCentre(picker, i)), QColor(128, 128, 128)) << i;
     }
 }
+
+// The pipette on a blank cell gives a grey white, the wheel's centre an RGB white: they show
+// the same, so the history holds and shows one of them, the one chosen last.
+TEST_F(PickerTest, ColoursThatShowTheSameAreOneHistoryEntry) {
+    const Color rgbWhite = Color::withRGB(1, 1, 1);
+    ColorPickerViewController* picker = open(Color::white());
+    picker->donePressed();
+    processEvents();
+    picker = open(Color::red());
+    stroke(picker->colorPicker(), {{100, 100}});
+    ASSERT_EQ(picker->currentColor(), rgbWhite);
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(storedHistory(), std::vector<Color>{rgbWhite});
+    EXPECT_EQ(editor->chosen, (std::vector<Color>{Color::white(), rgbWhite}));
+
+    // A history stored before holds both; it shows white once, where it was chosen last.
+    seed({Color::red(), Color::white(), kGreen});
+    picker = open();
+    std::vector<Color> expected(31, Color::gray());
+    expected[0] = Color::red();
+    expected[1] = Color::white();
+    expected[2] = kGreen;
+    EXPECT_EQ(cellColors(picker), expected);
+    tapCell(picker, 1);
+    EXPECT_EQ(storedHistory(), (std::vector<Color>{Color::white(), Color::red(), kGreen}));
+}

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -38,6 +43,13 @@ Drawing* saveNew(const QString& title, const Color& color = Color::red(), int64_
     thumbnail->setDrawing(drawing);
     CoreDataManager::saveDrawing(drawing, nullptr);
     return drawing;
+}
+
+// One turn of a real event loop: records that nothing holds are released when it waits.
+void waitForEvents() {
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 std::vector<QString> storedTitles() {
@@ -169,13 +181,21 @@ TEST_F(GalleryFixture, RowsInStoreOrderDuplicateAndDeleteDownToTheEmptyState) {
 
 TEST_F(GalleryFixture, AReopenedAndSavedDrawingMovesLast) {
     Drawing* a = saveNew("A", Color::blue(), 24);
+    const QUuid id = a->id();
     saveNew("B");
     saveNew("C");
+    // The rows and the drawing the editor opens stay in memory while they are shown, however
+    // often the event loop waits in between.
+    waitForEvents();
     open();
+    waitForEvents();
     drag(0, 200, 200);  // a tap
     auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->previousDrawing, a);
+    waitForEvents();
+    a = editor->previousDrawing;
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->id(), id);
     EXPECT_EQ(editor->modalPresentationStyle(), ModalPresentationStyle::fullScreen);
     EXPECT_EQ(editor->presentingViewController(), gallery);
     ASSERT_NE(editor->canvasView, nullptr);
@@ -189,10 +209,11 @@ TEST_F(GalleryFixture, AReopenedAndSavedDrawingMovesLast) {
     alert->textFields().first()->setText("A again");
     ASSERT_TRUE(alert->triggerAction("Save"));
     processEvents();
+    waitForEvents();
     ASSERT_EQ(stack.topViewController(), gallery);
     EXPECT_EQ(shownTitles(), (Titles{"B", "C", "A again"}));
     EXPECT_EQ(storedTitles(), (Titles{"B", "C", "A again"}));
-    EXPECT_EQ(gallery->thumbnailArray.back()->drawing()->id(), a->id());
+    EXPECT_EQ(gallery->thumbnailArray.back()->drawing()->id(), id);
     gallery->tableView->performSwipeAction(2, 0);
     EXPECT_EQ(storedTitles(), (Titles{"B", "C"}));
 }
@@ -227,4 +248,67 @@ TEST_F(GalleryFixture, OddRowsShowTheirTitleAndAMissingDrawingCanOnlyBeDeleted) 
     gallery->tableView->performSwipeAction(3, 0);
     EXPECT_EQ(shownTitles(), (Titles{"Broken", "Bomb", "Fine"}));
     EXPECT_EQ(storedTitles(), (Titles{"Broken", "Bomb", "Fine"}));
+}
+
+// Random bytes where the store should be: the gallery says the drawings could not be opened,
+// not that there are none; the console says why, and the file stays as it was.
+TEST_F(GalleryFixture, AnUnreadableStoreSaysTheDrawingsCouldNotBeOpened) {
+    open();
+    EXPECT_EQ(gallery->emptyLabel->accessibleName().toStdString(), "No saved drawings yet");
+    const QImage noneYet = gallery->emptyLabel->pixmap().toImage();
+
+    ScopedDataDir elsewhere;
+    QByteArray garbage(16 * 1024, Qt::Uninitialized);
+    QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+    QFile file(elsewhere.path() + "/tesselet.sqlite");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(garbage);
+    file.close();
+    app.closeContainer();
+    const std::string out = captureStdout([&] { open(); });
+    const QStringList lines = QString::fromStdString(out).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << out;
+    EXPECT_TRUE(lines[0].startsWith("Unresolved error file is not a database, {"));
+    EXPECT_TRUE(lines[1].startsWith("Could not load any thumbnails. The store is not open., {"));
+    EXPECT_TRUE(gallery->emptyLabel->isVisible());
+    EXPECT_EQ(gallery->emptyLabel->accessibleName().toStdString(),
+              "Your drawings could not be opened. The file was kept as it is.");
+    EXPECT_TRUE(gallery->emptyLabel->pixmap().toImage() != noneYet) << "the same picture";
+    saveScreenshotIfAsked(stack, "gallery_unreadable");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+    app.closeContainer();
+}
+
+// An editor closed with a refused save still pending, other than by Exit: the list it goes
+// back to shows what is stored, not the attempt.
+TEST_F(GalleryFixture, AnEditorClosedAfterARefusedSaveLeavesTheListAsStored) {
+    saveNew("A");
+    open();
+    gallery->didSelectRow(gallery->tableView, 0);
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+    ASSERT_NE(editor, nullptr);
+    QSqlQuery query(app.persistentContainer()->database());
+    ASSERT_TRUE(query.exec("PRAGMA page_count") && query.next());
+    ASSERT_TRUE(query.exec("PRAGMA max_page_count = " + query.value(0).toString()));
+    editor->savePressed();
+    auto* alert = qobject_cast<AlertController*>(stack.topViewController());
+    ASSERT_TRUE(alert && !alert->textFields().isEmpty());
+    alert->textFields().first()->setText(QString("attempt ").repeated(2000));
+    captureStdout([&] {
+        alert->triggerAction("Save");
+        processEvents();
+    });
+    auto* notice = qobject_cast<AlertController*>(stack.topViewController());
+    ASSERT_TRUE(notice && notice->title() == "Could not save");
+    notice->triggerAction("OK");
+    processEvents();
+    ASSERT_TRUE(query.exec("PRAGMA max_page_count = 1000000"));
+    QPointer<DrawingViewController> open = editor;
+    editor->dismiss(false);
+    processEvents();
+    ASSERT_FALSE(open);
+    EXPECT_EQ(shownTitles(), Titles{"A"});
+    EXPECT_EQ(storedTitles(), Titles{"A"});
 }

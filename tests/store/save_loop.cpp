@@ -17,7 +17,8 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     StoreTestDelegate delegate;
-    std::vector<Drawing*> saved;
+    // Held, so that they stay in memory should anything ever let the event loop run.
+    std::vector<RecordRef<Drawing>> saved;
     QRandomGenerator* random = QRandomGenerator::global();
     for (;;) {
         const uint64_t seed = random->generate64() >> 1;

@@ -1,6 +1,8 @@
 // Store faults: every operation prints its line, the app goes on, the user's file is kept.
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <functional>
 
@@ -153,12 +155,15 @@ TEST_F(StoreFailureTest, AStoreThatRefusesWritesStillReadsAndKeepsUnsavedWorkPen
             EXPECT_EQ(file_faults::bytesOf(storePath()), before);
         }
     }
-    // Once the store takes writes again, the next save writes everything that waited.
+    // Once the store takes writes again, the next save of each kind writes what waited: a
+    // colour save never writes drawings, which may be an open editor's unsaved work.
     sql("PRAGMA query_only = OFF");
     const Color green = Color::withRGB(0.0, 1.0, 0.0);
     EXPECT_EQ(captureStdout([&] { CoreDataManager::saveColor(green); }), "");
+    EXPECT_EQ(sql("SELECT count(*) FROM Thumbnail"), QVariantList{1});
+    EXPECT_EQ(captureStdout([&] { saveDrawing("later", sampleColors(20)); }), "");
     restart();
-    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "pending"}));
+    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "pending", "later"}));
     EXPECT_EQ(CoreDataManager::loadColorHistory(),
               (std::vector<Color>{green, Color::red(), Color::blue()}));
 }
@@ -197,4 +202,104 @@ TEST_F(StoreFailureTest, MalformedStoredColorsAreReportedAndReadSafely) {
     EXPECT_TRUE(lines[0].startsWith("Malformed color archive in Drawing " + id + ": "));
     EXPECT_EQ(lines[1], "Drawing " + id + " is 20 x 20 but holds 10 colors.");
     EXPECT_TRUE(lines[2].startsWith("Malformed color archive in ColorHistory entry 1: "));
+}
+
+// Another app's database where the store should be: nothing is written to it, not even a
+// journal mode, unless it holds no tables at all.
+TEST_F(StoreFailureTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
+    // Builds a database at the store's place through a connection of its own.
+    const auto build = [](const QString& dir, const QStringList& statements) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            db.setDatabaseName(dir + "/tesselet.sqlite");
+            ASSERT_TRUE(db.open());
+            QSqlQuery query(db);
+            for (const QString& statement : statements) {
+                ASSERT_TRUE(query.exec(statement)) << statement.toStdString();
+            }
+        }
+        QSqlDatabase::removeDatabase("foreign");
+    };
+    const QStringList notes = {"CREATE TABLE notes (id INTEGER PRIMARY KEY, text TEXT)",
+                               "INSERT INTO notes (text) VALUES ('mine')"};
+    const struct {
+        const char* name;
+        QStringList statements;
+        bool fromStore;  // made from a real store first
+    } cases[] = {
+        {"another app's database", notes, false},
+        {"another app's database in WAL mode", QStringList{"PRAGMA journal_mode = WAL"} + notes,
+         false},
+        {"a clashing Drawing table",
+         {"CREATE TABLE Drawing (name TEXT, pixels BLOB)", "INSERT INTO Drawing VALUES ('x', 'y')"},
+         false},
+        {"a clashing Drawing table at the store's version",
+         {"CREATE TABLE Drawing (name TEXT, pixels BLOB)", "PRAGMA user_version = 1"},
+         false},
+        {"the store's tables and one more", {"CREATE TABLE notes (text TEXT)"}, true},
+        {"the store's tables and a trigger",
+         {"CREATE TRIGGER t AFTER INSERT ON ColorHistory BEGIN DELETE FROM Drawing; END"},
+         true},
+        {"the store's tables at version 0", {"PRAGMA user_version = 0"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedDataDir folder;
+        restart();
+        if (c.fromStore) {
+            saveDrawing("A", sampleColors(20));
+            restart();  // the last connection folds the log into the file and removes it
+        }
+        build(folder.path(), c.statements);
+        restart();
+        const auto before = contents(folder.path());
+        const QByteArray md5 = QCryptographicHash::hash(before.second, QCryptographicHash::Md5);
+        const std::string opening = captureStdout([&] { app().persistentContainer(); });
+        expectFailureLines(opening, {"Unresolved error "});
+        EXPECT_NE(opening.find("not a store of this app"), std::string::npos) << opening;
+        expectFailureLines(runEveryOperation(), everyOperationsLines);
+        restart();
+        EXPECT_EQ(contents(folder.path()), before);
+        EXPECT_EQ(QCryptographicHash::hash(file_faults::bytesOf(folder.path() + "/tesselet.sqlite"),
+                                           QCryptographicHash::Md5),
+                  md5);
+    }
+}
+
+// A file with no tables is the store's to fill: an empty file, or an empty database.
+TEST_F(StoreFailureTest, AnEmptyFileOrDatabaseBecomesTheStore) {
+    for (const bool database : {false, true}) {
+        SCOPED_TRACE(database ? "empty database" : "empty file");
+        ScopedDataDir folder;
+        restart();
+        writeFile(folder.path() + "/tesselet.sqlite", {});
+        if (database) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "empty");
+            db.setDatabaseName(folder.path() + "/tesselet.sqlite");
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(QSqlQuery(db).exec("PRAGMA user_version = 7"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("empty");
+        ASSERT_EQ(QFileInfo(folder.path() + "/tesselet.sqlite").size() > 0, database);
+        EXPECT_EQ(captureStdout([] { saveDrawing("A", sampleColors(20)); }), "");
+        restart();
+        EXPECT_EQ(titles(), std::vector<QString>{"A"});
+        EXPECT_EQ(sql("PRAGMA user_version"), QVariantList{1});
+    }
+}
+
+// The file is read first through a URI: characters that mean something in one must not keep
+// a store in an oddly named folder from opening.
+TEST_F(StoreFailureTest, AStoreInAnOddlyNamedFolderOpens) {
+    ScopedDataDir folder;
+    const QString odd = folder.path() + "/my #1 drawings? 100% mine & more";
+    ASSERT_TRUE(QDir().mkpath(odd));
+    qputenv("TILEBLOOM_DATA_DIR", odd.toUtf8());
+    restart();
+    saveDrawing("A", sampleColors(20));
+    restart();  // now the file is there and is read before it is opened
+    const std::string out = captureStdout([] { EXPECT_EQ(titles(), std::vector<QString>{"A"}); });
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(QFile::exists(odd + "/tesselet.sqlite"));
 }

@@ -5,18 +5,10 @@
 #include "store_test_util.h"
 
 namespace {
-ManagedObjectContext* context() {
-    return PersistentContainerProvider::applicationViewContext();
-}
-
 std::vector<ManagedObject*> fetched(const FetchRequest& request) {
     FetchResult result = context()->fetch(request);
     EXPECT_FALSE(result.error.has_value());
     return result.objects;
-}
-
-std::vector<Color> history() {
-    return CoreDataManager::loadColorHistory().value_or(std::vector<Color>{Color::clear()});
 }
 
 }  // namespace

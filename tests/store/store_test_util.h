@@ -10,6 +10,7 @@
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
 #include "store/managed_object_context.h"
+#include "store/persistent_container_provider.h"
 #include "store/thumbnail.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
@@ -45,6 +46,15 @@ private:
     ScopedDataDir dir_;
     std::unique_ptr<StoreTestDelegate> delegate_ = std::make_unique<StoreTestDelegate>();
 };
+
+inline ManagedObjectContext* context() {
+    return PersistentContainerProvider::applicationViewContext();
+}
+
+// The stored colour history, newest first; clear when it could not be loaded.
+inline std::vector<Color> history() {
+    return CoreDataManager::loadColorHistory().value_or(std::vector<Color>{Color::clear()});
+}
 
 // Colours that differ from cell to cell, in both colour spaces.
 inline std::vector<Color> sampleColors(int64_t side, double shift = 0.0) {

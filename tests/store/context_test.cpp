@@ -1,0 +1,193 @@
+// What the main context keeps in memory, what it throws away on a rollback, and which saves
+// write what.
+#include <QEventLoop>
+#include <QTimer>
+
+#include "store/persistent_container_provider.h"
+#include "store_test_util.h"
+
+namespace {
+// The titles as the gallery would list them, readable in a failure.
+std::vector<std::string> listedTitles() {
+    std::vector<std::string> out;
+    for (const QString& title : titles()) {
+        out.push_back(title.toStdString());
+    }
+    return out;
+}
+
+// One turn of a real event loop, which waits for events as the app's loop does between them.
+void waitForEvents() {
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+}  // namespace
+
+using ContextTest = StoreTest;
+
+// What an editor leaves after a refused save: a changed drawing, a new thumbnail linked in
+// place of the stored one, a new drawing. A rollback puts back the store's state, links
+// included, and no later save writes any of it.
+TEST_F(ContextTest, RollbackPutsBackWhatTheStoreHoldsAndLaterSavesWriteNoneOfIt) {
+    saveDrawing("stored", sampleColors(20));
+    restart();
+    Thumbnail* listed = CoreDataManager::loadThumbnails()->front();
+    Drawing* drawing = listed->drawing();
+    drawing->setColorArray(sampleColors(20, 0.5));
+    Thumbnail* attempt = Thumbnail::create("attempt", "d", "png");
+    drawing->setThumbnail(attempt);
+    Drawing* fresh = Drawing::create(sampleColors(24), 24, 24);
+    Thumbnail* freshThumbnail = Thumbnail::create("fresh", "d", "png");
+    fresh->setThumbnail(freshThumbnail);
+    sql("PRAGMA query_only = ON");
+    ASSERT_TRUE(context()->save().has_value());
+    sql("PRAGMA query_only = OFF");
+    EXPECT_EQ(listedTitles(),
+              (std::vector<std::string>{"stored", "attempt", "fresh"}));  // pending ones too
+
+    context()->rollback();
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_FALSE(drawing->hasChanges());
+    EXPECT_EQ(drawing->colorArray(), sampleColors(20));
+    EXPECT_EQ(drawing->thumbnail(), listed);
+    EXPECT_EQ(listed->drawing(), drawing);
+    // The thrown-away records stay readable to whoever holds them, outside the context.
+    for (ManagedObject* gone : std::initializer_list<ManagedObject*>{attempt, fresh}) {
+        EXPECT_EQ(gone->managedObjectContext(), nullptr);
+    }
+    EXPECT_EQ(attempt->fileName(), "attempt");
+    EXPECT_EQ(attempt->drawing(), nullptr);
+    EXPECT_EQ(fresh->thumbnail(), nullptr);
+    EXPECT_EQ(listedTitles(), std::vector<std::string>{"stored"});
+    EXPECT_FALSE(CoreDataManager::updateDrawing(fresh));
+
+    EXPECT_EQ(captureStdout([] { saveDrawing("other", sampleColors(20, 1)); }), "");
+    restart();
+    EXPECT_EQ(listedTitles(), (std::vector<std::string>{"stored", "other"}));
+    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 2);
+    EXPECT_EQ(CoreDataManager::loadThumbnails()->front()->drawing()->colorArray(),
+              sampleColors(20));
+}
+
+TEST_F(ContextTest, ADeletionWaitsForTheSaveAndARollbackTakesItBack) {
+    saveDrawing("A", sampleColors(20));
+    saveDrawing("B", sampleColors(20, 1));
+    restart();
+    Thumbnail* a = CoreDataManager::loadThumbnails()->front();
+    context()->deleteObject(a);
+    EXPECT_TRUE(context()->hasChanges());
+    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
+    EXPECT_EQ(sql("SELECT count(*) FROM Thumbnail").value(0).toInt(), 2);
+    context()->rollback();
+    EXPECT_EQ(listedTitles(), (std::vector<std::string>{"A", "B"}));
+
+    context()->deleteObject(a);
+    ASSERT_FALSE(context()->save().has_value());
+    // As a batch delete does, the drawing goes with its thumbnail; the held record stays whole.
+    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 1);
+    EXPECT_EQ(a->managedObjectContext(), nullptr);
+    ASSERT_NE(a->drawing(), nullptr);
+    EXPECT_EQ(a->drawing()->colorArray(), sampleColors(20));
+    restart();
+    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
+}
+
+// Saves as the editor makes them, the event loop waiting between them as it does in the app:
+// what nothing refers to any more leaves memory, the rest stays as long as it is referred to.
+TEST_F(ContextTest, RecordsNothingRefersToAreReleasedWhenTheEventLoopWaits) {
+    for (int i = 0; i < 300; ++i) {
+        saveDrawing(QString::number(i), sampleColors(20));
+        waitForEvents();
+    }
+    EXPECT_EQ(context()->registeredObjectCount(), 0u);
+
+    RecordRef<Thumbnail> held = CoreDataManager::loadThumbnails()->front();
+    Thumbnail* borrowed = CoreDataManager::loadThumbnails()->back();
+    Drawing* linked = held->drawing();
+    EXPECT_EQ(context()->registeredObjectCount(), 301u);
+    EXPECT_EQ(borrowed->fileName(), "299");  // good until the loop waits
+    waitForEvents();
+    EXPECT_EQ(context()->registeredObjectCount(), 2u);  // the held thumbnail and its drawing
+    EXPECT_EQ(held->drawing(), linked);
+    EXPECT_EQ(linked->colorArray(), sampleColors(20));
+    EXPECT_EQ(CoreDataManager::loadThumbnails()->front(), held.get());  // one object per row
+
+    // A pending change holds its record; the link holds the other side of a pair.
+    linked->setColorArray(sampleColors(20, 0.5));
+    held = nullptr;
+    Drawing* pending = Drawing::create(sampleColors(24), 24, 24);
+    waitForEvents();
+    EXPECT_EQ(context()->registeredObjectCount(), 3u);
+    EXPECT_EQ(linked->thumbnail()->fileName(), "0");
+    EXPECT_EQ(pending->width(), 24);
+    ASSERT_FALSE(context()->save().has_value());
+    waitForEvents();
+    EXPECT_EQ(context()->registeredObjectCount(), 0u);
+    restart();
+    EXPECT_EQ(CoreDataManager::loadThumbnails()->front()->drawing()->colorArray(),
+              sampleColors(20, 0.5));
+    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 301);
+}
+
+// A record held past its context stays readable and goes with its last reference.
+TEST_F(ContextTest, ARecordHeldPastItsContextStaysReadable) {
+    saveDrawing("kept", sampleColors(20));
+    RecordRef<Thumbnail> kept = CoreDataManager::loadThumbnails()->front();
+    restart();
+    EXPECT_EQ(kept->managedObjectContext(), nullptr);
+    EXPECT_EQ(kept->fileName(), "kept");
+    EXPECT_EQ(kept->drawing(), nullptr);
+    kept->setFileName("renamed");  // nothing to write it to, and nothing fails
+    kept = nullptr;
+    EXPECT_EQ(listedTitles(), std::vector<std::string>{"kept"});
+}
+
+// Colours that show the same are one entry, whatever space they were kept in; recording one
+// deletes and adds in a single transaction.
+TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTransaction) {
+    const Color rgbWhite = Color::withRGB(1, 1, 1);
+    const Color green = Color::withRGB(0, 1, 0);
+    for (const Color& color : {Color::white(), Color::red(), rgbWhite, Color::blue()}) {
+        CoreDataManager::saveColor(color);
+    }
+    EXPECT_TRUE(CoreDataManager::showSameColor(Color::white(), rgbWhite));
+    EXPECT_FALSE(CoreDataManager::showSameColor(Color::white(), Color::withWhite(1, 0.5)));
+    std::string out = captureStdout([&] { CoreDataManager::recordColor(rgbWhite); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(history(), (std::vector<Color>{rgbWhite, Color::blue(), Color::red()}));
+    CoreDataManager::recordColor(Color::white());
+    EXPECT_EQ(history(), (std::vector<Color>{Color::white(), Color::blue(), Color::red()}));
+
+    // Refused between its deletion and its insertion, the colour is still there.
+    sql("CREATE TEMP TRIGGER refuse BEFORE INSERT ON ColorHistory "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    out = captureStdout([] { CoreDataManager::recordColor(Color::red()); });
+    expectFailureLines(out, {"Could not save. "});
+    EXPECT_NE(out.find("refused"), std::string::npos) << out;
+    EXPECT_EQ(sql("SELECT count(*) FROM ColorHistory").value(0).toInt(), 3);
+    sql("DROP TRIGGER temp.refuse");
+    // The refused change waits for the next colour save.
+    CoreDataManager::saveColor(green);
+    restart();
+    EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white(), Color::blue()}));
+}
+
+// A colour chosen while an editor has unsaved work must not write that work.
+TEST_F(ContextTest, ColourSavesWriteTheColourHistoryAlone) {
+    Drawing* unsaved = Drawing::create(sampleColors(20), 20, 20);
+    Thumbnail* thumbnail = Thumbnail::create("unsaved", "d", "png");
+    unsaved->setThumbnail(thumbnail);
+    const std::string out = captureStdout([] {
+        CoreDataManager::saveColor(Color::red());
+        CoreDataManager::recordColor(Color::blue());
+        CoreDataManager::deleteColor(Color::red());
+    });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(
+        sql("SELECT (SELECT count(*) FROM Drawing) + count(*) FROM Thumbnail").value(0).toInt(), 0);
+    EXPECT_TRUE(context()->hasChanges());
+    restart();
+    EXPECT_EQ(history(), std::vector<Color>{Color::blue()});
+    EXPECT_EQ(listedTitles(), std::vector<std::string>{});
+}
