@@ -1,5 +1,6 @@
 #include "canvas/canvas_view.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "canvas/canvas.h"
@@ -68,18 +69,29 @@ void CanvasView::setupScene() {
 
 void CanvasView::fitCanvasToScreen() {
     const ScreenMetrics& screen = ScreenMetrics::main();
-    canvas_->setScale(screen.width /
-                      (canvas_->xScale() * static_cast<double>(canvas_->width) * Pixel::kSize));
+    canvas_->setScale(fittingScale() / canvas_->xScale());
     if (scene() == canvasScene_.get()) {
         canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
     }
+}
+
+double CanvasView::fittingScale() const {
+    const ScreenMetrics& screen = ScreenMetrics::main();
+    // The grid spans the screen's width; in a window wider than it is tall it fits the height
+    // between the editor's top buttons and its toolbar (a ninth of the height each) instead.
+    const double across = screen.width / (static_cast<double>(canvas_->width) * Pixel::kSize);
+    const double down =
+        screen.height * 7 / 9 / (static_cast<double>(canvas_->height) * Pixel::kSize);
+    return std::min(across, down);
 }
 
 void CanvasView::resizeToScreen() {
     const ScreenMetrics& screen = ScreenMetrics::main();
     canvasScene_->setSize(QSizeF(screen.width, screen.height));
     setGeometry(0, 0, static_cast<int>(screen.width), static_cast<int>(screen.height));
-    fitCanvasToScreen();
+    // Any zoom and pan are undone: the canvas fits and is centred as at start.
+    canvas_->setScale(fittingScale());
+    canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
     update();
 }
 

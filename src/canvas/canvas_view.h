@@ -42,6 +42,8 @@ public:
 
 private:
     void createScene();
+    // The scale at which the whole grid fits the screen.
+    double fittingScale() const;
 
     std::unique_ptr<Scene> canvasScene_;
     Canvas* canvas_ = nullptr;

@@ -12,8 +12,8 @@ namespace {
 constexpr double kRotateSeconds = 0.4;
 }
 
-CanvasNavigator::CanvasNavigator(CanvasView* view, double screenWidth)
-    : view_(view), screenWidth_(screenWidth) {}
+CanvasNavigator::CanvasNavigator(CanvasView* view, QSizeF screen)
+    : view_(view), screenWidth_(screen.width()), screenHeight_(screen.height()) {}
 
 void CanvasNavigator::pan(PanGestureRecognizer& recognizer) {
     if (!view_) {
@@ -77,4 +77,14 @@ void CanvasNavigator::turnFor(DeviceOrientation orientation) {
     if (view_) {
         view_->canvas()->run(Action::rotateToAngle(angle, kRotateSeconds, true));
     }
+}
+
+bool CanvasNavigator::fitScreen(QSizeF screen) {
+    if (!view_ || (screen.width() == screenWidth_ && screen.height() == screenHeight_)) {
+        return false;
+    }
+    screenWidth_ = screen.width();
+    screenHeight_ = screen.height();
+    view_->resizeToScreen();
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSizeF>
 
 #include "canvas/canvas_view.h"
 #include "editor/canvas_limits.h"
@@ -14,7 +15,10 @@ class PinchGestureRecognizer;
 class CanvasNavigator {
 public:
     // screenWidth is the width read once at set-up, which the zoom limits refer to.
-    CanvasNavigator(CanvasView* view, double screenWidth);
+    CanvasNavigator(CanvasView* view, QSizeF screen);
+    // Fits the canvas to a new screen size (the window was resized), as at start, and keeps
+    // the zoom limits to the new width; false when the size is the one it has.
+    bool fitScreen(QSizeF screen);
 
     // Moves by the pan's translation since the last call, per axis as far as allowed.
     void pan(PanGestureRecognizer& recognizer);
@@ -26,4 +30,5 @@ public:
 private:
     QPointer<CanvasView> view_;
     double screenWidth_;
+    double screenHeight_;
 };

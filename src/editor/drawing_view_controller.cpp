@@ -32,6 +32,8 @@
 #include "ui_drawing_view_controller.h"
 
 namespace {
+// The layout file places Save 12 points from the right edge of a 390-point screen.
+constexpr int kSaveButtonRightMargin = 12;
 // The date as a long date and a short time in the user's locale, without the weekday.
 QString savedAtText(const QDateTime& moment) {
     const QLocale locale;
@@ -94,7 +96,7 @@ void DrawingViewController::setupCanvasView() {
     view->setAccessibleName(QStringLiteral("Canvas"));
     view->show();
     canvasView = view;
-    navigator_ = std::make_unique<CanvasNavigator>(view, screenWidth_);
+    navigator_ = std::make_unique<CanvasNavigator>(view, QSizeF(screenWidth_, screenHeight_));
     pipette_ = std::make_unique<Pipette>(mainView, view);
     pipette_->onPick = [this](const Color& color) {
         currentDrawingColor = color;
@@ -142,6 +144,14 @@ void DrawingViewController::setupToolbar() {
 void DrawingViewController::viewDidLayoutSubviews() {
     if (mainView) {
         mainView->setGeometry(rect());
+    }
+    // Save keeps its margin to the right edge, whatever the width.
+    ui_->saveButton->move(width() - kSaveButtonRightMargin - ui_->saveButton->width(),
+                          ui_->saveButton->y());
+    // A resized window: the canvas fits the new size as at start; cells and history stay.
+    const QSizeF screen(ScreenMetrics::main().width, ScreenMetrics::main().height);
+    if (navigator_ && toolbar_ && navigator_->fitScreen(screen)) {
+        toolbar_->setScreen(screen);
     }
     if (toolbar_) {
         toolbar_->layout(width(), true);

@@ -27,6 +27,8 @@ public:
     // Places the bar and its buttons; the menu button is centred on viewWidth, and its tool
     // buttons jump onto it when snapTools is set.
     void layout(double viewWidth, bool snapTools);
+    // The window was resized; the next layout spans the new size.
+    void setScreen(QSizeF screen) { screen_ = screen; }
     // The colour the tools paint with, on the colour button.
     void showDrawingColor(const Color& color);
 

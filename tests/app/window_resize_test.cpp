@@ -7,6 +7,11 @@
 #include <QTest>
 
 #include "app/app_delegate.h"
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "editor/drawing_view_controller.h"
+#include "widgets/button.h"
 #include "app/scene_delegate.h"
 #include "platform/application.h"
 #include "platform/screen_metrics.h"
@@ -53,6 +58,12 @@ struct ResizeTest : testing::Test {
         }
         FAIL() << "no button named " << name.toStdString();
     }
+    void tap(QWidget* target, QPoint point) {
+        static QPointingDevice* device = QTest::createTouchDevice();
+        QTest::touchEvent(scene.window.get(), device).press(0, point, target);
+        QTest::touchEvent(scene.window.get(), device).release(0, point, target);
+        processEvents();
+    }
     // The screen covers the window and its background (when it has one) covers the screen.
     void expectFills(PlatformViewController* screen, QSize size) {
         ASSERT_NE(screen, nullptr);
@@ -94,4 +105,51 @@ TEST_F(ResizeTest, TheWindowKeepsAMinimumSizeThatLaysOutEveryScreen) {
     EXPECT_GE(scene.window->width(), AppWindow::kMinimumWidth);
     EXPECT_GE(scene.window->height(), AppWindow::kMinimumHeight);
     expectFills(top(), scene.window->size());
+}
+
+TEST_F(ResizeTest, TheEditorRefitsItsCanvasAndKeepsTheDrawingAndItsHistory) {
+    press(QStringLiteral("New drawing"));
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_NE(editor, nullptr);
+    Canvas& canvas = *editor->canvasView->canvas();
+    const auto at = [&](int64_t x, int64_t y) {
+        const QPointF centre = canvas.getPixel(x, y)->position() + QPointF(150, 150);
+        return editor->canvasView->convertPointFromScene(canvas.convertPointToScene(centre))
+            .toPoint();
+    };
+    const QPoint startCorner = at(0, 0);
+    tap(editor->canvasView, at(10, 10));
+    const Color painted = canvas.getPixel(10, 10)->fillColor();
+    ASSERT_FALSE(painted == Color::white());
+    ASSERT_EQ(editor->commandManager.commandStack().size(), 1u);
+
+    resize(1000, 800);
+    expectFills(editor, QSize(1000, 800));
+    EXPECT_EQ(editor->canvasView->geometry(), QRect(0, 0, 1000, 800));
+    EXPECT_EQ(editor->lowerToolbar->geometry().width(), 1000);
+    EXPECT_EQ(editor->lowerToolbar->geometry().bottom(), 799);
+    EXPECT_EQ(editor->fanMenuButton->center().x(), 500);
+    auto* save = editor->findChild<QWidget*>(QStringLiteral("saveButton"));
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->geometry().right(), 1000 - 12 - 1);
+    // The whole grid shows between the top and the toolbar, centred.
+    const QPoint corner = at(0, 0);
+    const QPoint opposite = at(19, 19);
+    EXPECT_GT(corner.x(), 0);
+    EXPECT_LT(opposite.x(), 1000);
+    EXPECT_GT(opposite.y(), 0);
+    EXPECT_LT(corner.y(), editor->lowerToolbar->geometry().top());
+    EXPECT_NEAR((corner.x() + opposite.x()) / 2.0, 500, 2);
+    EXPECT_TRUE(canvas.getPixel(10, 10)->fillColor() == painted);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 1u);
+
+    // Cells beyond the old width take touches.
+    ASSERT_GT(at(19, 10).x(), 390);
+    tap(editor->canvasView, at(19, 10));
+    EXPECT_TRUE(canvas.getPixel(19, 10)->fillColor() == painted);
+    EXPECT_EQ(editor->commandManager.commandStack().size(), 2u);
+
+    resize(390, 844);
+    EXPECT_EQ(at(0, 0), startCorner);
+    EXPECT_EQ(editor->lowerToolbar->geometry().width(), 390);
 }

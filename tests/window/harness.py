@@ -132,8 +132,9 @@ class Node:
 class Session:
     """One app in its own X server, accessibility bus and data folder."""
 
-    def __init__(self, name, artifacts=None, env=None, pictures=None):
+    def __init__(self, name, artifacts=None, env=None, pictures=None, screen=SCREEN_SIZE):
         self.name = name
+        self.screen_size = screen
         binary = os.environ.get("TILEBLOOM_BINARY")
         if not binary:
             raise Failure("TILEBLOOM_BINARY must name the built tilebloom program")
@@ -181,7 +182,7 @@ class Session:
 
     def _start_x(self):
         read_end, write_end = os.pipe()
-        width, height = SCREEN_SIZE
+        width, height = self.screen_size
         self.xserver = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
              "-nolisten", "tcp", "-noreset"],
@@ -406,6 +407,16 @@ class Session:
             x, y, w, h = rect
             image = image.crop((x, y, x + w, y + h))
         return image
+
+    def resize_window(self, width, height):
+        """Resizes the app's window from outside, as a desktop does, and waits until it has
+        that size; returns its new rectangle."""
+        listed = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Tilebloom$"],
+                                env=self.env, check=True, capture_output=True, text=True)
+        for window in listed.stdout.split():
+            self.xdotool("windowsize", window, width, height)
+        return wait_for(f"the window to be {width} x {height}",
+                        lambda: (rect := self.window_rect())[2:] == (width, height) and rect)
 
     def window_rect(self):
         """The app's main window on the screen."""

@@ -270,6 +270,74 @@ def reopen_from_gallery(name):
                 raise Failure(f"reopened cell {cell} shows {color}, painted {expected}")
 
 
+def grid_bounds(image, rect):
+    """(left, top, right, bottom) of the grid in a window: what differs from the canvas's
+    background along the middle row and column, between the top buttons and the toolbar."""
+    x, y, w, h = rect
+    background = image.getpixel((x + w // 2, y + h // 9 - 4))
+    row = [image.getpixel((x + i, y + h // 2)) != background for i in range(w)]
+    top, bottom = y + h // 9, y + h - h // 9
+    column = [image.getpixel((x + w // 2, j)) != background for j in range(top, bottom)]
+    if True not in row or True not in column:
+        raise Failure("no grid on the canvas")
+    left = x + row.index(True)
+    right = x + w - 1 - row[::-1].index(True)
+    return left, top + column.index(True), right, bottom - 1 - column[::-1].index(True)
+
+
+def window_resize(name):
+    """A maximised or split-screen window: the screens follow its size."""
+    with Session(name, screen=(1280, 1000)) as session:
+        x, y, w, h = session.resize_window(1200, 900)
+
+        # Home: the dark background covers the window (it stopped at 390 points, with a light
+        # grey area beyond).
+        def dark_everywhere(image):
+            samples = [sum(image.getpixel((x + w * i // 8, y + h * j // 8)))
+                       for i in range(1, 8) for j in range(1, 8)]
+            return sorted(samples)[len(samples) // 2] < 400
+        session.wait_pixels("the home screen's background to fill the window", dark_everywhere)
+
+        session.press("New drawing")
+        session.wait_still("Undo")
+        x, y, w, h = session.resize_window(1000, 800)
+        canvas = session.find("Canvas")
+        if canvas.rect != (x, y, w, h):
+            raise Failure(f"the canvas covers {canvas.rect}, the window {(x, y, w, h)}")
+        image = session.wait_screen_still(canvas.rect)
+        left, top, right, bottom = grid_bounds(image, canvas.rect)
+        side = min(w, h * 7 // 9)
+        if abs((right - left + 1) - side) > 3 or abs((left + right) / 2 - (x + w / 2)) > 3:
+            raise Failure(f"the grid spans {left}..{right}, expected {side} wide, centred")
+        toolbar = session.find("Toolbar")
+        if toolbar.rect[2] != w:
+            raise Failure(f"the toolbar is {toolbar.rect[2]} wide in a {w} wide window")
+
+        # A stroke across the whole grid, most of it beyond the old width, paints every cell.
+        cell = (right - left + 1) / 20
+        middle = round(top + 9.5 * cell)
+        centres = [(round(left + (column + 0.5) * cell), middle) for column in range(20)]
+        session.drag([centres[0], centres[-1]])
+
+        def row_painted(shot):
+            return all(not close_to(shot.getpixel(point), (255, 255, 255)) for point in centres)
+        session.wait_pixels("the stroke across the resized grid", row_painted)
+
+        # Back to the phone's size: the grid spans the width again, the stroke still there.
+        x, y, w, h = session.resize_window(390, 844)
+        image = session.wait_screen_still(session.find("Canvas").rect)
+        left, top, right, bottom = grid_bounds(image, (x, y, w, h))
+        if abs((right - left + 1) - w) > 3:
+            raise Failure(f"back at {w} wide, the grid spans {left}..{right}")
+        cell = w / 20
+        row = round(top + 9.5 * cell)
+        unpainted = [column for column in range(20)
+                     if close_to(image.getpixel((round(left + (column + 0.5) * cell), row)),
+                                 (255, 255, 255))]
+        if unpainted:
+            raise Failure(f"cells {unpainted} of the stroke lost after resizing back")
+
+
 SCENARIOS = {
     "every_control_named": every_control_named,
     "stroke": stroke,
@@ -278,6 +346,7 @@ SCENARIOS = {
     "interrupted_bucket_drag": interrupted_bucket_drag,
     "save_with_title": save_with_title,
     "reopen_from_gallery": reopen_from_gallery,
+    "window_resize": window_resize,
 }
 
 if __name__ == "__main__":
