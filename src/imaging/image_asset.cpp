@@ -1,6 +1,7 @@
 #include "imaging/image_asset.h"
 
 #include <QFile>
+#include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -27,7 +28,14 @@ QIcon ImageAsset::icon(const QString& name) {
     if (!exists(name)) {
         return {};
     }
-    return QIcon(resourcePath(name));
+    // One icon per asset for the run: the pixmaps an icon renders are cached under that icon,
+    // so a new icon for every editor opened would fill the pixmap cache with copies.
+    static QHash<QString, QIcon> icons;
+    auto found = icons.find(name);
+    if (found == icons.end()) {
+        found = icons.insert(name, QIcon(resourcePath(name)));
+    }
+    return *found;
 }
 
 QImage ImageAsset::image(const QString& name, const QSize& pixelSize) {
