@@ -67,7 +67,9 @@ public:
 
     void run(const Action& action);
     bool hasActions() const { return !actions_.empty(); }
-    void removeAllActions() { actions_.clear(); }
+    void removeAllActions();
+    // Whether this node or one below it has actions under way.
+    bool hasActionsInTree() const { return actingInTree_ > 0; }
     // Advances this node's actions and its children's to time (scene clock, seconds).
     void updateActions(double time);
 
@@ -75,11 +77,13 @@ public:
     // are the painter's coordinates on entry (combine further transforms with it); clip is in
     // device pixels.
     virtual void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
-    // Draws this node and its subtree in order.
-    void drawTree(QPainter& painter, const QTransform& parentToDevice, const QRectF& clip) const;
+    // Draws this node and its subtree in order. A node with very many children that it can
+    // draw more cheaply itself (the canvas's cells) takes this over.
+    virtual void drawTree(QPainter& painter, const QTransform& parentToDevice,
+                          const QRectF& clip) const;
     // Collects every node under a point given in the parent's coordinates: topmost first,
-    // children before their parent.
-    void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found);
+    // children before their parent. Overridable for the same reason as drawTree.
+    virtual void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found);
 
 protected:
     // Asks the scene to redraw what this node covers.
@@ -95,6 +99,10 @@ private:
     void adopt(std::unique_ptr<Node> child);
     void joinScene(Scene* scene);
     void transformChanged();
+    // Keeps actingInTree_ of this node and those above it right after actions_ changed.
+    void actionsChanged(bool hadActions);
+    void addActing(size_t count);
+    void removeActing(size_t count);
 
     QPointF position_{0, 0};
     double xScale_ = 1;
@@ -111,4 +119,7 @@ private:
     quint64 sceneBoundsGeneration_ = 0;
     std::vector<std::unique_ptr<Node>> children_;
     std::vector<RunningAction> actions_;
+    // Nodes with actions in this subtree, this one included: the frame clock and the view's
+    // question whether anything moves skip the canvas's tens of thousands of still cells.
+    size_t actingInTree_ = 0;
 };

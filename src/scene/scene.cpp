@@ -26,27 +26,11 @@ std::vector<Node*> Scene::nodesAt(QPointF scenePoint) {
 }
 
 void Scene::update(double time) {
-    for (const auto& child : children()) {
-        child->updateActions(time);
-    }
+    updateActions(time);
 }
-
-namespace {
-bool anyActions(const Node& node) {
-    if (node.hasActions()) {
-        return true;
-    }
-    for (const auto& child : node.children()) {
-        if (anyActions(*child)) {
-            return true;
-        }
-    }
-    return false;
-}
-}  // namespace
 
 bool Scene::hasRunningActions() const {
-    return anyActions(*this);
+    return hasActionsInTree();
 }
 
 void Scene::invalidate(const QRectF& sceneRect) {

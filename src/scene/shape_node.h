@@ -29,18 +29,26 @@ public:
     // opaque colour (and its stroke, if any, too).
     bool drawsOpaqueSnappedPath(const QTransform& toDevice) const;
 
+protected:
+    // The fill colour has changed: redraws what the node covers. A node drawn by its parent
+    // tells the parent instead.
+    virtual void fillColorChanged() { setNeedsDisplay(); }
+
 private:
     void drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const;
     const QColor& fillPaint() const;
+    const QColor& strokePaint() const;
 
     QRectF pathRect_;
     Color fillColor_ = Color::clear();
     Color strokeColor_ = Color::white();
     double lineWidth_ = 1;
     bool antialiased_ = true;
-    // Painting colours, converted at most once per change and frame. The fill converts when
-    // it is next drawn: a fill or an undo recolours hundreds of cells at a time.
+    // Painting colours, converted at most once per change and frame, when next drawn: a fill
+    // or an undo recolours thousands of cells at a time, and a canvas's cells are never
+    // drawn one by one.
     mutable QColor fillPaint_;
-    mutable bool fillPaintStale_ = false;
-    QColor strokePaint_;
+    mutable bool fillPaintStale_ = true;
+    mutable bool strokePaintStale_ = true;
+    mutable QColor strokePaint_;
 };
