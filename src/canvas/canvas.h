@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QRgb>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -11,12 +13,25 @@ class Pixel;
 
 // The picture being edited: a sprite carrying one Pixel per grid position. Cells are kept
 // column-major: the cell in column x and row y (from the bottom) is pixelArray[x * height + y].
+//
+// The cells are the model the tools and the history work on; the canvas draws them itself,
+// from one colour per cell kept up to date as cells change, with the lines between them on
+// top: drawing 65,536 cells one node at a time would take many frames' worth of time.
 class Canvas : public SpriteNode {
 public:
+    // How the lines between cells are drawn, by how many device pixels a cell spans: as each
+    // cell's outline (10 of its 300 units, at least a pixel on each side of an edge), one
+    // pixel wide, or not at all once they would cover much of a cell.
+    enum class GridLines { outline, thin, hidden };
+    static constexpr double kThinLinesBelowPixels = 12;
+    static constexpr double kNoLinesBelowPixels = 5;
+    static GridLines gridLinesFor(double cellDevicePixels);
+
     // A blank canvas: every cell white.
     Canvas(int64_t width, int64_t height);
     // A canvas showing a colour list in cell order.
     Canvas(const std::vector<Color>& colors, int64_t width, int64_t height);
+    ~Canvas() override;
 
     const int64_t width;
     const int64_t height;
@@ -41,11 +56,36 @@ public:
     // Index of a cell in pixelArray, by identity; nothing for a foreign cell.
     std::optional<int64_t> indexOf(const Pixel* pixel) const;
 
-    // Leaves the sprite out when the cells hide it.
-    void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
+    // The sprite, the cells and the grid lines; the cells are not visited one by one.
+    void drawTree(QPainter& painter, const QTransform& parentToDevice,
+                  const QRectF& clip) const override;
+    // The cells under the point from the grid, then the canvas itself.
+    void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) override;
 
 private:
-    bool cellsHideSprite(const QTransform& toDevice, const QRectF& clip) const;
+    friend class Pixel;
+    // A cell's colour changed: what it shows, and the scene's record of what to redraw.
+    void cellColorChanged(const Pixel& cell);
+    QRgb shownColor(const Color& color);
+    QRectF cellBounds(size_t index) const;
+    void drawAxisAligned(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
+    void drawTransformed(QPainter& painter, const QTransform& toDevice) const;
+    void fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
+                       const std::vector<int>& yEdges, double cellPixels, const QRect& clip) const;
 
     std::vector<Pixel*> pixelArray_;
+    // Where the first cell stands; the others follow at 300-unit steps.
+    QPointF origin_;
+    // What each cell shows, in pixelArray order: its colour premultiplied, as ARGB32.
+    std::vector<QRgb> shown_;
+    // How many of them are not opaque: the sprite shows through those.
+    int64_t seeThrough_ = 0;
+    // The last colour converted: fills and undos give hundreds of cells the same colour.
+    Color lastColor_;  // opaque black
+    QRgb lastShown_ = qRgb(0, 0, 0);
+    // The canvas's transform into the scene, while the scene's layout generation is this one.
+    QTransform toScene_;
+    quint64 toSceneGeneration_ = 0;
+    // A band of device rows being put together before it is drawn.
+    mutable QImage band_;
 };

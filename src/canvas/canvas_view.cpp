@@ -68,8 +68,9 @@ void CanvasView::setupScene() {
 
 void CanvasView::fitCanvasToScreen() {
     const ScreenMetrics& screen = ScreenMetrics::main();
-    canvas_->setScale(screen.width /
-                      (canvas_->xScale() * static_cast<double>(canvas_->width) * Pixel::kSize));
+    // The grid across the screen's width; a tall grid is panned to, as the zoom limits
+    // measure the grid by its width.
+    canvas_->setScale(screen.width / (static_cast<double>(canvas_->width) * Pixel::kSize));
     if (scene() == canvasScene_.get()) {
         canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
     }
