@@ -8,9 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "screens/photo_library.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
-#include "screens/photo_library.h"
 #include "ui_settings_view_controller.h"
 
 namespace {

@@ -18,15 +18,15 @@
 #include "gallery/result_view_controller.h"
 #include "pixelate/pixel_view_controller.h"
 #include "platform/app_paths.h"
-#include "platform/settings_manager.h"
-#include "platform/user_defaults.h"
+#include "widgets/asset_image_view.h"
 #include "screens/screen_stack.h"
+#include "platform/settings_manager.h"
 #include "screens/storyboard.h"
+#include "platform/user_defaults.h"
 #include "screenshot.h"
 #include "store/persistent_container.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
-#include "widgets/asset_image_view.h"
 
 namespace {
 QAbstractButton* buttonNamed(QWidget* screen, const QString& name) {
