@@ -126,6 +126,20 @@ TEST(CanvasViewTest, TheGridFillsThePhoneWidthCentred) {
     }
 }
 
+// Fitting again (the window was resized) puts the grid back across the screen's width,
+// however far it was zoomed.
+TEST(CanvasViewTest, FittingAgainUndoesTheZoom) {
+    GridSize size(256);
+    CanvasView view;
+    const double fitted = view.canvas()->xScale();
+    EXPECT_DOUBLE_EQ(fitted * 256 * Pixel::kSize, 390);
+    view.canvas()->setScale(fitted * 7);
+    view.resizeToScreen();
+    EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
+    view.resizeToScreen();
+    EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
+}
+
 // The cells under a point are found from the grid, by the scene's hit test too (the canvas
 // answers it for its cells); they must be the ones a walk over every cell finds, in its order,
 // on the edges between cells too, however the canvas is moved, at the smallest grid, the
