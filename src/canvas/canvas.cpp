@@ -81,9 +81,12 @@ Canvas::Canvas(const std::vector<Color>& colors, int64_t width, int64_t height)
 }
 
 Canvas::~Canvas() {
+    if (Scene* owner = scene()) {
+        owner->withdrawInvalidation(this);
+    }
     // The cells go with the children after this; none may call back into a canvas half gone.
     for (Pixel* cell : pixelArray_) {
-        cell->canvas_ = nullptr;
+        cell->setFillObserver(nullptr, 0);
     }
 }
 
@@ -115,8 +118,7 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
             if (colors && index < colors->size()) {
                 pixel->setFillColor((*colors)[index]);
             }
-            pixel->canvas_ = this;
-            pixel->index_ = pixelArray_.size();
+            pixel->setFillObserver(this, static_cast<uint32_t>(pixelArray_.size()));
             const QRgb shown = shownColor(pixel->fillColor());
             seeThrough_ += qAlpha(shown) < 255;
             shown_.push_back(shown);
@@ -165,10 +167,10 @@ std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
 }
 
 std::optional<int64_t> Canvas::indexOf(const Pixel* pixel) const {
-    if (!pixel || pixel->canvas_ != this || pixel->index_ >= pixelArray_.size()) {
+    if (!pixel || pixel->fillObserver() != this || pixel->fillObserverTag() >= pixelArray_.size()) {
         return std::nullopt;
     }
-    return static_cast<int64_t>(pixel->index_);
+    return static_cast<int64_t>(pixel->fillObserverTag());
 }
 
 void Canvas::collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) {
@@ -194,21 +196,8 @@ QRgb Canvas::shownColor(const Color& color) {
     return lastShown_;
 }
 
-QRectF Canvas::cellBounds(size_t index) const {
-    // From the grid, as the cells were placed: reading each cell's own geometry would cost a
-    // trip to memory per cell of a fill.
-    // A second set-up stacks its cells on the first.
-    const auto place = static_cast<int64_t>(index) % (width * height);
-    const auto column = static_cast<double>(place / height);
-    const auto row = static_cast<double>(place % height);
-    const double half = Pixel::kLineWidth / 2;
-    return QRectF(origin_.x() + Pixel::kSize * column - half,
-                  origin_.y() + Pixel::kSize * row - half, Pixel::kSize + Pixel::kLineWidth,
-                  Pixel::kSize + Pixel::kLineWidth);
-}
-
-void Canvas::cellColorChanged(const Pixel& cell) {
-    const size_t index = cell.index_;
+void Canvas::fillColorChanged(const ShapeNode& cell, uint32_t tag) {
+    const size_t index = tag;
     if (index >= shown_.size()) {
         return;
     }
@@ -219,23 +208,34 @@ void Canvas::cellColorChanged(const Pixel& cell) {
     if (!owner) {
         return;
     }
-    // Nothing moves while a fill recolours hundreds of cells: one transform serves them all.
-    if (toSceneGeneration_ != owner->layoutGeneration()) {
-        toScene_ = transformToScene();
-        toSceneGeneration_ = owner->layoutGeneration();
+    // A second set-up stacks its cells on the first.
+    const auto place = static_cast<int64_t>(index) % (width * height);
+    const int64_t column = place / height;
+    const int64_t row = place % height;
+    if (!changed_) {
+        changed_ = CellRange{column, column, row, row};
+        owner->invalidateLater(this);
+        return;
     }
-    const QRectF bounds = cellBounds(index);
-    if (toScene_.type() <= QTransform::TxScale) {
-        // Scaled and moved only, as the canvas stands unless the device turns.
-        const double x1 = toScene_.m11() * bounds.left() + toScene_.dx();
-        const double x2 = toScene_.m11() * bounds.right() + toScene_.dx();
-        const double y1 = toScene_.m22() * bounds.top() + toScene_.dy();
-        const double y2 = toScene_.m22() * bounds.bottom() + toScene_.dy();
-        owner->invalidate(QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)),
-                                 QPointF(std::max(x1, x2), std::max(y1, y2))));
-    } else {
-        owner->invalidate(toScene_.mapRect(bounds));
+    changed_->left = std::min(changed_->left, column);
+    changed_->right = std::max(changed_->right, column);
+    changed_->bottom = std::min(changed_->bottom, row);
+    changed_->top = std::max(changed_->top, row);
+}
+
+QRectF Canvas::takeChangedSceneRect() {
+    if (!changed_) {
+        return {};
     }
+    // The cells' squares with their outlines, which reach half a line past them.
+    const double half = Pixel::kLineWidth / 2;
+    const CellRange cells = *changed_;
+    changed_.reset();
+    const QRectF area(origin_.x() + Pixel::kSize * double(cells.left) - half,
+                      origin_.y() + Pixel::kSize * double(cells.bottom) - half,
+                      Pixel::kSize * double(cells.right - cells.left + 1) + Pixel::kLineWidth,
+                      Pixel::kSize * double(cells.top - cells.bottom + 1) + Pixel::kLineWidth);
+    return transformToScene().mapRect(area);
 }
 
 void Canvas::drawTree(QPainter& painter, const QTransform& parentToDevice,

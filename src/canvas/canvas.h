@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/color.h"
+#include "scene/shape_node.h"
 #include "scene/sprite_node.h"
 
 class Pixel;
@@ -17,7 +18,7 @@ class Pixel;
 // The cells are the model the tools and the history work on; the canvas draws them itself,
 // from one colour per cell kept up to date as cells change, with the lines between them on
 // top: drawing 65,536 cells one node at a time would take many frames' worth of time.
-class Canvas : public SpriteNode {
+class Canvas : public SpriteNode, private FillObserver {
 public:
     // How the lines between cells are drawn, by how many device pixels a cell spans: as each
     // cell's outline (10 of its 300 units, at least a pixel on each side of an edge), one
@@ -61,13 +62,13 @@ public:
                   const QRectF& clip) const override;
     // The cells under the point from the grid, then the canvas itself.
     void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) override;
+    // The cells recoloured since the scene last asked, as one rectangle.
+    QRectF takeChangedSceneRect() override;
 
 private:
-    friend class Pixel;
-    // A cell's colour changed: what it shows, and the scene's record of what to redraw.
-    void cellColorChanged(const Pixel& cell);
+    // A cell's colour changed: what it shows, and the record of what to redraw.
+    void fillColorChanged(const ShapeNode& cell, uint32_t index) override;
     QRgb shownColor(const Color& color);
-    QRectF cellBounds(size_t index) const;
     void drawAxisAligned(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
     void drawTransformed(QPainter& painter, const QTransform& toDevice) const;
     void fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
@@ -83,9 +84,15 @@ private:
     // The last colour converted: fills and undos give hundreds of cells the same colour.
     Color lastColor_;  // opaque black
     QRgb lastShown_ = qRgb(0, 0, 0);
-    // The canvas's transform into the scene, while the scene's layout generation is this one.
-    QTransform toScene_;
-    quint64 toSceneGeneration_ = 0;
+    // The columns and rows of the cells recoloured since the scene last asked, inclusive: a
+    // fill recolours thousands, and the scene hears of them once.
+    struct CellRange {
+        int64_t left = 0;
+        int64_t right = 0;
+        int64_t bottom = 0;
+        int64_t top = 0;
+    };
+    std::optional<CellRange> changed_;
     // A band of device rows being put together before it is drawn.
     mutable QImage band_;
 };

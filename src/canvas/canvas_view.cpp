@@ -10,7 +10,8 @@
 #include "scene/scene.h"
 
 namespace {
-// Far beyond any grid the app makes, and small enough that a hostile size cannot exhaust memory.
+// The largest grid the app makes; a stored size beyond it is not one of its drawings, and
+// refusing it keeps a hostile size from exhausting memory.
 constexpr double kLargestSide = 256;
 
 int64_t cellsAcross(double value, int64_t fallback, const char* what) {

@@ -1,7 +1,5 @@
 #include "canvas/pixel.h"
 
-#include "canvas/canvas.h"
-
 Pixel::Pixel() {
     setFillColor(Color::white());
     setStrokeColor(Color::gray());
@@ -9,12 +7,4 @@ Pixel::Pixel() {
     setPathRect(QRectF(0, 0, kSize, kSize));
     setUserInteractionEnabled(true);
     setAntialiased(false);
-}
-
-void Pixel::fillColorChanged() {
-    if (canvas_) {
-        canvas_->cellColorChanged(*this);
-    } else {
-        ShapeNode::fillColorChanged();
-    }
 }

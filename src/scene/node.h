@@ -52,6 +52,9 @@ public:
     virtual bool containsLocalPoint(QPointF point) const;
     // What this node's drawing covers in its own coordinates (bounds plus any stroke).
     virtual QRectF drawnBounds() const { return localBounds(); }
+    // For a node that invalidates later (Scene::invalidateLater): what changed since, in
+    // scene points, clearing its record.
+    virtual QRectF takeChangedSceneRect() { return {}; }
     // What this node's drawing covers with opaque colour, in its own coordinates (nothing by
     // default); the view leaves the background out there.
     virtual QRectF opaqueBounds() const { return {}; }
@@ -94,6 +97,8 @@ protected:
 
     // For the scene itself, which is the root of its own tree.
     void setSceneRoot(Scene* scene) { scene_ = scene; }
+    // For the scene too: its nodes go while it is still whole, as they may call on it.
+    void removeAllChildren() { children_.clear(); }
 
 private:
     void adopt(std::unique_ptr<Node> child);

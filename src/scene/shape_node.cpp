@@ -27,7 +27,11 @@ void ShapeNode::setFillColor(const Color& color) {
     }
     fillColor_ = color;
     fillPaintStale_ = true;
-    fillColorChanged();
+    if (fillObserver_) {
+        fillObserver_->fillColorChanged(*this, fillObserverTag_);
+    } else {
+        setNeedsDisplay();
+    }
 }
 
 const QColor& ShapeNode::fillPaint() const {

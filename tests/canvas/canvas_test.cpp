@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <limits>
 #include <numbers>
 
@@ -105,6 +106,21 @@ TEST(CanvasTest, CellsAreWhiteInColumnMajorOrderEdgesFindNothingAndColourListsRo
         EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(400, Color::blue()));
     });
     EXPECT_NE(out.find("holds 500 colours"), std::string::npos) << out;
+}
+
+// The canvas tells its scene of changed cells only when the frame is taken; a scene that goes
+// first must not be told anything by the canvas going with it.
+TEST(CanvasTest, ASceneGoesWithACanvasThatHasChangesToReport) {
+    auto scene = std::make_unique<Scene>(QSizeF(390, 844));
+    Canvas* canvas = scene->addChild(std::make_unique<Canvas>(4, 4));
+    scene->takeDirtyRect();
+    canvas->getPixel(1, 2)->setFillColor(Color::red());
+    canvas->getPixel(3, 0)->setFillColor(Color::red());
+    EXPECT_TRUE(scene->needsDisplay());
+    const QRectF local(-600 + 300 - 5, -600 - 5, 900 + 10, 900 + 10);  // columns 1-3, rows 0-2
+    EXPECT_EQ(scene->takeDirtyRect(), canvas->transformToScene().mapRect(local));
+    canvas->getPixel(0, 0)->setFillColor(Color::blue());
+    scene.reset();
 }
 
 // On a 390 x 844 screen the grid is exactly as wide as the screen and centred, whatever its
@@ -354,18 +370,21 @@ TEST(CanvasPaintingTest, TheCanvasDrawsWhatItsCellsDrewOneByOne) {
         {0.8, std::numbers::pi / 2, QPointF(180.5137, 430.2571)},
         {1.7, -std::numbers::pi / 2, QPointF(201.1371, 411.6173)},
         {1, std::numbers::pi, QPointF(195.5213, 422.3317)}};
-    for (const int64_t side : {8, 20, 28, 64}) {
-        GridSize size(side);
+    for (const auto& [columns, rows] :
+         {std::pair<int64_t, int64_t>{8, 8}, {20, 20}, {28, 28}, {64, 64}, {12, 30}, {30, 12}}) {
+        SettingsManager::applyGridSize({columns, rows});
+        const auto restore = qScopeGuard([] { SettingsManager::applyGridSize(20); });
         CanvasView view;
         Canvas& canvas = *view.canvas();
-        for (int64_t i = 0; i < side; ++i) {
-            canvas.getPixel(i, (i * 7) % side)->setFillColor(Color::red());
-            canvas.getPixel((i * 3) % side, i)->setFillColor(Color::withRGB(0.2, 0.6, 0.3));
+        for (int64_t i = 0; i < std::max(columns, rows); ++i) {
+            canvas.getPixel(i % columns, (i * 7) % rows)->setFillColor(Color::red());
+            canvas.getPixel((i * 3) % columns, i % rows)
+                ->setFillColor(Color::withRGB(0.2, 0.6, 0.3));
         }
         const double fitted = canvas.xScale();
         for (const auto& [factor, rotation, position] : squareOn) {
-            SCOPED_TRACE(testing::Message()
-                         << side << " cells, zoom " << factor << ", turned " << rotation);
+            SCOPED_TRACE(testing::Message() << columns << " x " << rows << " cells, zoom " << factor
+                                            << ", turned " << rotation);
             canvas.setScale(fitted * factor);
             canvas.setZRotation(rotation);
             canvas.setPosition(position);

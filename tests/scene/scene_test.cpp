@@ -110,3 +110,37 @@ TEST(ActionTest, TheSceneKnowsOfActionsAnywhereBelowIt) {
     child->removeAllActions();
     EXPECT_FALSE(scene.hasRunningActions());
 }
+
+namespace {
+// Keeps its own record of what changed, as the canvas does for its cells.
+struct Recording : Node {
+    QRectF changed;
+    int asked = 0;
+    QRectF takeChangedSceneRect() override {
+        ++asked;
+        return std::exchange(changed, QRectF());
+    }
+};
+}  // namespace
+
+TEST(SceneTest, ANodeThatRecordsItsOwnChangesIsAskedOnceWhenTheFrameIsTaken) {
+    Scene scene(QSizeF(390, 844));
+    auto* node = scene.addChild(std::make_unique<Recording>());
+    scene.takeDirtyRect();
+    EXPECT_FALSE(scene.needsDisplay());
+
+    node->changed = QRectF(10, 10, 5, 5);
+    scene.invalidateLater(node);
+    scene.invalidateLater(node);
+    EXPECT_TRUE(scene.needsDisplay());
+    scene.invalidate(QRectF(40, 40, 1, 1));
+    EXPECT_EQ(scene.takeDirtyRect(), QRectF(10, 10, 31, 31));
+    EXPECT_EQ(node->asked, 1);
+    EXPECT_EQ(scene.takeDirtyRect(), QRectF());
+    EXPECT_EQ(node->asked, 1);
+
+    scene.invalidateLater(node);
+    scene.withdrawInvalidation(node);
+    scene.takeDirtyRect();
+    EXPECT_EQ(node->asked, 1);
+}
