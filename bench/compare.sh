@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks, runs them with the comparisons (Pillow, ImageMagick, Qt's own scaling
 # and PNG save, plain QPainter and QGraphicsScene) in one go, measures the app's start and
-# memory, and prints one table of figures, comparisons and ratios.
+# memory, and prints one table of figures, comparisons and ratios; then the table of the
+# larger grids (28, 64 and 256 cells a side).
 # Usage (from anywhere): bash bench/compare.sh [repetitions]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,6 +36,14 @@ for program in editor export pixelate store gallery; do
     echo "running bench_$program ..."
     "$build/bench/bench_$program" --benchmark_repetitions="$repetitions" \
         --benchmark_out="$out/$program.json" --benchmark_out_format=json >/dev/null 2>&1
+done
+# The editor's rows again on the larger grids (the plain QPainter and QGraphicsScene drawings,
+# a rectangle per cell, are left out there: tens of milliseconds a frame tell nothing new).
+for cells in 64 256; do
+    echo "running bench_editor at $cells x $cells ..."
+    "$build/bench/bench_editor" --cells="$cells" --benchmark_repetitions="$repetitions" \
+        --benchmark_filter='Bucket|UndoRedo|FullRepaint|CanvasViewUpdate|OneCell|InputTo|Open|FrameFill' \
+        --benchmark_out="$out/editor_$cells.json" --benchmark_out_format=json >/dev/null 2>&1
 done
 
 echo "running Pillow and ImageMagick ..."

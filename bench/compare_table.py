@@ -159,6 +159,51 @@ def main():
             target, show(mine, unit), show(other, unit), other_name, ratio, goal,
             "" if met is None else ("yes" if met else "NO")))
     print("\nratio = comparison / ours (above 1: ours is faster or smaller)")
+    larger_grids(folder, bench, start, show)
+
+
+def larger_grids(folder, bench28, start, show):
+    """The jobs of the larger-grid table at 28, 64 and 256 cells a side, with their goals."""
+    sizes = {28: bench28, 64: load_bench(folder, "editor_64"), 256: load_bench(folder, "editor_256")}
+
+    def figure(source, name):
+        entry = source.get(name)
+        return (entry["min"], entry["median"]) if entry else None
+
+    floor = figure(bench28, "BM_MemcpyShare")
+    rows = []
+    for cells, editor in sizes.items():
+        label = "%dx%d" % (cells, cells)
+        for name, job, goal_ms in (
+                ("BM_EditorFullRepaint", "full repaint, whole editor", 2),
+                ("BM_CanvasViewFullRepaint", "full repaint, canvas view", 2),
+                ("BM_InputToPaintedCellDrag", "input to painted cell, drag", 0.1),
+                ("BM_OneCellRepaint", "dirty-rect repaint, one cell", 0.1),
+                ("BM_BucketFillGrid", "bucket fill of the whole grid", 2),
+                ("BM_UndoRedoFill/0", "undo of that fill", 2),
+                ("BM_OpenEditorOnStoredDrawing", "open the editor on a stored drawing", 30)):
+            mine = figure(editor, name)
+            rows.append((label, job, mine, "<= %g ms" % goal_ms if goal_ms >= 2 else
+                         "< %g ms" % goal_ms,
+                         None if mine is None else mine[1] <= goal_ms, "ms"))
+        share = figure(bench28, "BM_ExportShare" if cells == 28 else
+                       "BM_ExportShareCells/%d" % cells)
+        rows.append((label, "export 1000 pt @3x", share,
+                     "<= 1.5x memcpy (%s)" % (show(floor, "ms") if floor else "-"),
+                     None if not (share and floor) else share[1] <= 1.5 * floor[1], "ms"))
+        save = figure(bench28, "BM_SaveNewDrawing" if cells == 28 else
+                      "BM_SaveNewDrawingCells/%d" % cells)
+        rows.append((label, "save with thumbnail, durable", save, "< 3 ms",
+                     None if save is None else save[1] < 3, "ms"))
+        key = "memory_editor_scale3" if cells == 28 else "memory_editor_scale3_%d" % cells
+        memory = start.get(key)
+        rows.append((label if cells != 28 else "default grid", "resident, editor open @3x",
+                     memory[0] if memory else None, "< 150 MB",
+                     None if memory is None else memory[0] < 150, "MB"))
+    print("\n%-14s %-38s %-24s %-26s %s" % ("grid", "job", "ours min/median", "goal", "met"))
+    for label, job, mine, goal, met, unit in rows:
+        print("%-14s %-38s %-24s %-26s %s" % (label, job, show(mine, unit), goal,
+                                              "" if met is None else ("yes" if met else "NO")))
 
 
 if __name__ == "__main__":

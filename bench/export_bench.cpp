@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "export/picture_exporter.h"
-#include "platform/color.h"
 #include "imaging/png_encoder.h"
+#include "platform/color.h"
 #include "platform/screen_metrics.h"
 
 namespace {
@@ -22,7 +22,7 @@ constexpr int64_t kCells = 28;
 constexpr double kScale = 3;
 
 // A drawing as people make them: a white ground, a few colours in shapes and strokes.
-std::vector<Color> drawing() {
+std::vector<Color> drawing(int64_t cells = kCells) {
     const std::vector<Color> palette = {
         Color::white(),
         Color::black(),
@@ -34,13 +34,16 @@ std::vector<Color> drawing() {
         Color::gray(),
     };
     std::vector<Color> colors;
-    for (int64_t x = 0; x < kCells; ++x) {
-        for (int64_t y = 0; y < kCells; ++y) {
-            const int64_t dx = x - 13;
-            const int64_t dy = y - 14;
+    // The same picture at any size: distances in 28ths of the grid.
+    const int64_t unit = cells * cells;
+    for (int64_t x = 0; x < cells; ++x) {
+        for (int64_t y = 0; y < cells; ++y) {
+            const int64_t dx = x - cells * 13 / 28;
+            const int64_t dy = y - cells / 2;
+            const int64_t d = (dx * dx + dy * dy) * 784 / unit;
             size_t pick = 0;
-            if (dx * dx + dy * dy < 60) {
-                pick = size_t((dx * dx + dy * dy) / 12 + 1);
+            if (d < 60) {
+                pick = size_t(d / 12 + 1);
             } else if ((x + y) % 9 == 0) {
                 pick = 7;
             }
@@ -76,6 +79,28 @@ void exportAt(benchmark::State& state, int64_t points) {
 
 void BM_ExportShare(benchmark::State& state) {
     exportAt(state, 1000);
+}
+
+// The share of larger grids: the picture is the same size, the cells smaller.
+void BM_ExportShareCells(benchmark::State& state) {
+    const int64_t cells = state.range(0);
+    const PictureExporter exporter(drawing(cells), cells, cells);
+    for (auto _ : state) {
+        auto image = exporter.exportImage(1000, 1000);
+        benchmark::DoNotOptimize(image);
+    }
+}
+
+// The memory-bandwidth floor for the shared picture: one memcpy of its 36 MB, between
+// buffers that are already mapped.
+void BM_MemcpyShare(benchmark::State& state) {
+    const size_t bytes = size_t(3000) * 3000 * 4;
+    std::vector<char> source(bytes, 1);
+    std::vector<char> target(bytes, 0);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::DoNotOptimize(target.data());
+    }
 }
 void BM_ExportThumbnail(benchmark::State& state) {
     exportAt(state, 300);
@@ -176,6 +201,8 @@ void registerEncoding(const char* name, const QImage& image) {
 
 BENCHMARK(BM_ExportShare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportThumbnail)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExportShareCells)->Arg(64)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyShare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtScaledShare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FreshBufferFill)->Unit(benchmark::kMillisecond);
 

@@ -1,9 +1,12 @@
 #include "app/settings_view_controller.h"
 
 #include <QDesktopServices>
+#include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "screens/photo_library.h"
 #include "platform/settings_manager.h"
@@ -11,8 +14,6 @@
 #include "ui_settings_view_controller.h"
 
 namespace {
-const QString kStepperKey = QStringLiteral("stepper");
-
 // Flathub is the app store of the Linux desktop; each page installs the app.
 const char* const kLinks[SettingsViewController::kLinkCount] = {
     "https://flathub.org/apps/org.kde.krita",
@@ -33,6 +34,20 @@ SettingsViewController::SettingsViewController(QWidget* parent)
     ui_->setupUi(this);
     pixelLabel = ui_->pixelLabel;
     stepperL = ui_->stepperL;
+    customSizeCheck = ui_->customSizeCheck;
+    customWidthSpin = ui_->customWidthSpin;
+    customHeightSpin = ui_->customHeightSpin;
+    customWidthSpin->setRange(int(SettingsManager::kSmallestSide),
+                              int(SettingsManager::kLargestSide));
+    customHeightSpin->setRange(int(SettingsManager::kSmallestSide),
+                               int(SettingsManager::kLargestSide));
+    stepperL->setMaximumValue(double(SettingsManager::kSquareSides.size() - 1));
+    // The boxes' own text fields are controls too, and say what the boxes say.
+    for (QSpinBox* box : {customWidthSpin.data(), customHeightSpin.data()}) {
+        if (auto* field = box->findChild<QLineEdit*>()) {
+            field->setAccessibleName(box->accessibleName());
+        }
+    }
 }
 
 SettingsViewController::~SettingsViewController() = default;
@@ -40,6 +55,22 @@ SettingsViewController::~SettingsViewController() = default;
 QString SettingsViewController::labelTextForPosition(int64_t position) {
     const int64_t size = SettingsManager::gridSizeForPosition(position);
     return QStringLiteral("%1x%1").arg(size);
+}
+
+QString SettingsViewController::labelTextForSize(SettingsManager::GridSize size) {
+    return QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+}
+
+int SettingsViewController::stepperIndexForSize(SettingsManager::GridSize size) {
+    const int64_t side = std::max(size.width, size.height);
+    const auto& sides = SettingsManager::kSquareSides;
+    int best = 0;
+    for (int i = 1; i < int(sides.size()); ++i) {
+        if (std::llabs(sides[size_t(i)] - side) <= std::llabs(sides[size_t(best)] - side)) {
+            best = i;
+        }
+    }
+    return best;
 }
 
 QString SettingsViewController::linkForRow(int row) {
@@ -60,12 +91,14 @@ bool SettingsViewController::prefersStatusBarHidden() const {
 void SettingsViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
     stepperL->setEnabled(true);
-    const int64_t position = UserDefaults::standard().integerForKey(kStepperKey);
-    showGridSize(labelTextForPosition(position));
-    // Every position other than 0 and 1 means 28 x 28; the stepper shows such a stored value
-    // at its 28 x 28 end, so that label, stepper and grid size agree.
-    const int64_t shown = position == 0 || position == 1 ? position : 2;
-    stepperL->setValue(static_cast<double>(shown));
+    // Every stored position other than 0 and 1 means 28 x 28 unless a newer size is stored
+    // with it; the stepper shows the size the label does, so that they and the grid agree.
+    const SettingsManager::GridSize size =
+        SettingsManager::storedGridSize(UserDefaults::standard(), true);
+    const bool listed =
+        size.width == size.height &&
+        SettingsManager::kSquareSides[size_t(stepperIndexForSize(size))] == size.width;
+    showGridSize(size, !listed);
     updatePhotoAccess();
 }
 
@@ -75,14 +108,6 @@ void SettingsViewController::showEvent(QShowEvent* event) {
     updatePhotoAccess();
 }
 
-void SettingsViewController::showGridSize(const QString& text) {
-    pixelLabel->setText(text);
-    // Both controls are named for what they do; the size itself reaches assistive technology
-    // as their description.
-    pixelLabel->setAccessibleDescription(text);
-    if (stepperL) {
-        stepperL->setAccessibleDescription(text);
-    }
 }
 
 void SettingsViewController::updatePhotoAccess() {
@@ -132,15 +157,52 @@ void SettingsViewController::stepperAction() {
         return;
     }
     const double v = stepper->value();
-    showGridSize(v == 0   ? QStringLiteral("20x20")
-                 : v == 1 ? QStringLiteral("24x24")
-                          : QStringLiteral("28x28"));
-    // The stepper keeps v within 0 to 2; the guard keeps a stray value from overflowing.
-    const double truncated = std::isfinite(v) ? std::trunc(std::clamp(v, -1e15, 1e15)) : 2;
-    UserDefaults::standard().setInteger(static_cast<int64_t>(truncated), kStepperKey);
-    const int64_t size = v == 0 ? 20 : v == 1 ? 24 : 28;
-    SettingsManager::gridWidth = size;
-    SettingsManager::gridHeight = size;
+    // The stepper keeps v within the list; the guard keeps a stray value inside it too.
+    const auto last = double(SettingsManager::kSquareSides.size() - 1);
+    const auto index = static_cast<size_t>(std::isfinite(v) ? std::clamp(v, 0.0, last) : last);
+    const int64_t side = SettingsManager::kSquareSides[index];
+    chooseGridSize({side, side}, false);
+}
+
+void SettingsViewController::customSizeToggled(bool on) {
+    if (on) {
+        chooseGridSize({customWidthSpin->value(), customHeightSpin->value()}, true);
+        return;
+    }
+    const int64_t side = SettingsManager::kSquareSides[size_t(stepperL->value())];
+    chooseGridSize({side, side}, false);
+}
+
+void SettingsViewController::customSizeChanged() {
+    // The boxes are off while the stepper's size applies; a value set on them then anyway
+    // (through accessibility) waits until they are switched on.
+    if (customSizeCheck->isChecked()) {
+        chooseGridSize({customWidthSpin->value(), customHeightSpin->value()}, true);
+    }
+}
+
+void SettingsViewController::chooseGridSize(SettingsManager::GridSize size, bool custom) {
+    SettingsManager::storeGridSize(UserDefaults::standard(), size);
+    SettingsManager::applyGridSize(size);
+    showGridSize(size, custom);
+}
+
+void SettingsViewController::showGridSize(SettingsManager::GridSize size, bool custom) {
+    const QString text = labelTextForSize(size);
+    pixelLabel->setText(text);
+    // Both controls are named for what they do; the size itself reaches assistive technology
+    // as their description.
+    pixelLabel->setAccessibleDescription(text);
+    stepperL->setAccessibleDescription(text);
+    stepperL->setValue(double(stepperIndexForSize(size)));
+    const QSignalBlocker blockCheck(customSizeCheck.data());
+    const QSignalBlocker blockWidth(customWidthSpin.data());
+    const QSignalBlocker blockHeight(customHeightSpin.data());
+    customSizeCheck->setChecked(custom);
+    customWidthSpin->setValue(int(size.width));
+    customHeightSpin->setValue(int(size.height));
+    customWidthSpin->setEnabled(custom);
+    customHeightSpin->setEnabled(custom);
 }
 
 void SettingsViewController::back() {

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPointer>
+#include <QSpinBox>
 #include <QString>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "platform/settings_manager.h"
 #include "screens/platform_view_controller.h"
 #include "widgets/stepper.h"
 
@@ -15,8 +18,9 @@ namespace Ui {
 class SettingsViewController;
 }
 
-// Chooses the grid size of new drawings (kept under "stepper") and links to other creative
-// apps. Section 0 holds the grid-size row; section 1 the seven links.
+// Chooses the grid size of new drawings (kept as SettingsManager describes) and links to other
+// creative apps. Section 0 holds the grid-size row, where the stepper walks the square sizes,
+// and the custom-size row; section 1 the seven links.
 class SettingsViewController : public PlatformViewController {
     Q_OBJECT
 public:
@@ -31,9 +35,17 @@ public:
     // Outlets from the layout file.
     QPointer<QLabel> pixelLabel;
     QPointer<Stepper> stepperL;
+    QPointer<QCheckBox> customSizeCheck;
+    QPointer<QSpinBox> customWidthSpin;
+    QPointer<QSpinBox> customHeightSpin;
 
     // "20x20", "24x24" or "28x28".
     static QString labelTextForPosition(int64_t position);
+    // Width by height, as "30x18".
+    static QString labelTextForSize(SettingsManager::GridSize size);
+    // The stepper's place for a size: its own square's, or that of the square nearest to the
+    // longer side.
+    static int stepperIndexForSize(SettingsManager::GridSize size);
     // The link of a section-1 row as text; empty for any other row.
     static QString linkForRow(int row);
 
@@ -48,6 +60,9 @@ public:
 
 public slots:
     void stepperAction();
+    // The custom size switched on (the spin boxes' size applies) or off (the stepper's).
+    void customSizeToggled(bool on);
+    void customSizeChanged();
     void back();
     // A row of the layout file was pressed; its "section" and "row" properties say which.
     void rowPressed();
@@ -60,8 +75,10 @@ protected:
 
 private:
     // Shows the grid size on the label and tells assistive technology on label and stepper.
-    void showGridSize(const QString& text);
     void updatePhotoAccess();
+    // Applies and stores a size, and shows it; custom says which of the two rows chose it.
+    void chooseGridSize(SettingsManager::GridSize size, bool custom);
+    void showGridSize(SettingsManager::GridSize size, bool custom);
 
     std::unique_ptr<Ui::SettingsViewController> ui_;
     UrlOpener urlOpener_;

@@ -1,10 +1,13 @@
 #include "canvas/canvas.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "canvas/pixel.h"
 #include "platform/console.h"
+#include "scene/scene.h"
 
 namespace {
 // The sprite's own colour; the cells cover it completely.
@@ -16,7 +19,56 @@ QSizeF spriteSize(int64_t width, int64_t height) {
     return QSizeF(static_cast<double>(width) * Pixel::kSize,
                   static_cast<double>(height) * Pixel::kSize);
 }
+
+// Device rows put together at a time: a band of a phone-wide canvas stays in the caches.
+constexpr int kBandRows = 48;
+
+bool axisAligned(const QTransform& t) {
+    constexpr double kEpsilon = 1e-9;
+    return (std::abs(t.m12()) < kEpsilon && std::abs(t.m21()) < kEpsilon) ||
+           (std::abs(t.m11()) < kEpsilon && std::abs(t.m22()) < kEpsilon);
+}
+
+// Where the edges between cells fall along one device axis, snapped to whole pixels as every
+// cell's own square always was: edge i of count cells at scale * (origin + 300 i) + offset.
+std::vector<int> edgesAlong(double origin, int64_t count, double scale, double offset) {
+    std::vector<int> edges(static_cast<size_t>(count) + 1);
+    for (int64_t i = 0; i <= count; ++i) {
+        edges[size_t(i)] =
+            qRound(scale * (origin + Pixel::kSize * static_cast<double>(i)) + offset);
+    }
+    return edges;
+}
+
+// For the device pixels first ... first + n - 1 along that axis, the cell each lies in; -1
+// outside the grid. Edges fall rather than rise when the axis is mirrored.
+void cellsAlong(const std::vector<int>& edges, int first, int n, std::vector<int>& out) {
+    out.assign(size_t(n), -1);
+    const bool rising = edges.back() >= edges.front();
+    for (size_t k = 0; k + 1 < edges.size(); ++k) {
+        const int from = std::max(rising ? edges[k] : edges[k + 1], first);
+        const int to = std::min(rising ? edges[k + 1] : edges[k], first + n);
+        for (int d = from; d < to; ++d) {
+            out[size_t(d - first)] = int(k);
+        }
+    }
+}
+
+// A premultiplied colour over another: what a see-through cell shows of the sprite.
+QRgb over(QRgb top, QRgb below) {
+    const int rest = 255 - qAlpha(top);
+    const auto add = [rest](int a, int b) { return std::min(255, a + (b * rest + 127) / 255); };
+    return qRgba(add(qRed(top), qRed(below)), add(qGreen(top), qGreen(below)),
+                 add(qBlue(top), qBlue(below)), add(qAlpha(top), qAlpha(below)));
+}
 }  // namespace
+
+Canvas::GridLines Canvas::gridLinesFor(double cellDevicePixels) {
+    if (!(cellDevicePixels >= kNoLinesBelowPixels)) {
+        return GridLines::hidden;
+    }
+    return cellDevicePixels < kThinLinesBelowPixels ? GridLines::thin : GridLines::outline;
+}
 
 Canvas::Canvas(int64_t width, int64_t height)
     : SpriteNode(spriteColor(), spriteSize(width, height)), width(width), height(height) {
@@ -26,6 +78,16 @@ Canvas::Canvas(int64_t width, int64_t height)
 Canvas::Canvas(const std::vector<Color>& colors, int64_t width, int64_t height)
     : SpriteNode(spriteColor(), spriteSize(width, height)), width(width), height(height) {
     setupPixels(&colors);
+}
+
+Canvas::~Canvas() {
+    if (Scene* owner = scene()) {
+        owner->withdrawInvalidation(this);
+    }
+    // The cells go with the children after this; none may call back into a canvas half gone.
+    for (Pixel* cell : pixelArray_) {
+        cell->setFillObserver(nullptr, 0);
+    }
 }
 
 void Canvas::setupPixels(const std::vector<Color>* colors) {
@@ -43,7 +105,10 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
     // Truncation toward zero, as the cells have always been placed.
     const auto halfWidth = static_cast<int64_t>(-0.5 * size().width());
     const auto halfHeight = static_cast<int64_t>(-0.5 * size().height());
-    pixelArray_.reserve(pixelArray_.size() + static_cast<size_t>(std::max<int64_t>(count, 0)));
+    origin_ = QPointF(static_cast<double>(halfWidth), static_cast<double>(halfHeight));
+    const size_t more = static_cast<size_t>(std::max<int64_t>(count, 0));
+    pixelArray_.reserve(pixelArray_.size() + more);
+    shown_.reserve(shown_.size() + more);
     for (int64_t x = 0; x < width; ++x) {
         for (int64_t y = 0; y < height; ++y) {
             auto pixel = std::make_unique<Pixel>();
@@ -53,6 +118,10 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
             if (colors && index < colors->size()) {
                 pixel->setFillColor((*colors)[index]);
             }
+            pixel->setFillObserver(this, static_cast<uint32_t>(pixelArray_.size()));
+            const QRgb shown = shownColor(pixel->fillColor());
+            seeThrough_ += qAlpha(shown) < 255;
+            shown_.push_back(shown);
             pixelArray_.push_back(addChild(std::move(pixel)));
         }
     }
@@ -97,47 +166,277 @@ std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
     return found;
 }
 
-void Canvas::draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const {
-    if (!cellsHideSprite(toDevice, clip)) {
-        SpriteNode::draw(painter, toDevice, clip);
-    }
-}
-
-bool Canvas::cellsHideSprite(const QTransform& toDevice, const QRectF& clip) const {
-    // The cells tile the sprite. Drawn on whole device pixels with opaque colours, they cover
-    // every pixel of it, and painting it first would only cost memory traffic. Only the cells
-    // in the clip matter: a one-cell repaint looks at a handful.
-    bool invertible = false;
-    const QRectF area = toDevice.inverted(&invertible).mapRect(clip);
-    if (!invertible || pixelArray_.empty() ||
-        static_cast<int64_t>(pixelArray_.size()) != width * height) {
-        return false;
-    }
-    const QPointF origin = pixelArray_.front()->position();
-    const auto cellAt = [](double offset, int64_t count) {
-        return static_cast<int64_t>(
-            std::clamp(std::floor(offset / Pixel::kSize), 0.0, double(count - 1)));
-    };
-    const int64_t left = cellAt(area.left() - origin.x(), width);
-    const int64_t right = cellAt(area.right() - origin.x(), width);
-    const int64_t bottom = cellAt(area.top() - origin.y(), height);
-    const int64_t top = cellAt(area.bottom() - origin.y(), height);
-    for (int64_t x = left; x <= right; ++x) {
-        for (int64_t y = bottom; y <= top; ++y) {
-            const Pixel* cell = getPixel(x, y);
-            if (cell->transformToParent().type() > QTransform::TxTranslate ||
-                !cell->drawsOpaqueSnappedPath(toDevice)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 std::optional<int64_t> Canvas::indexOf(const Pixel* pixel) const {
-    const auto found = std::find(pixelArray_.begin(), pixelArray_.end(), pixel);
-    if (found == pixelArray_.end()) {
+    if (!pixel || pixel->fillObserver() != this || pixel->fillObserverTag() >= pixelArray_.size()) {
         return std::nullopt;
     }
-    return static_cast<int64_t>(found - pixelArray_.begin());
+    return static_cast<int64_t>(pixel->fillObserverTag());
+}
+
+void Canvas::collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) {
+    bool invertible = false;
+    const QTransform inverse = transformToParent().inverted(&invertible);
+    if (!invertible) {
+        return;
+    }
+    const QPointF local = inverse.map(pointInParent);
+    for (Pixel* cell : pixelsAt(local)) {
+        found.push_back(cell);
+    }
+    if (containsLocalPoint(local)) {
+        found.push_back(this);
+    }
+}
+
+QRgb Canvas::shownColor(const Color& color) {
+    if (color != lastColor_) {
+        lastColor_ = color;
+        lastShown_ = qPremultiply(color.toQColor().rgba());
+    }
+    return lastShown_;
+}
+
+void Canvas::fillColorChanged(const ShapeNode& cell, uint32_t tag) {
+    const size_t index = tag;
+    if (index >= shown_.size()) {
+        return;
+    }
+    const QRgb shown = shownColor(cell.fillColor());
+    seeThrough_ += int64_t(qAlpha(shown) < 255) - int64_t(qAlpha(shown_[index]) < 255);
+    shown_[index] = shown;
+    Scene* owner = scene();
+    if (!owner) {
+        return;
+    }
+    // A second set-up stacks its cells on the first.
+    const auto place = static_cast<int64_t>(index) % (width * height);
+    const int64_t column = place / height;
+    const int64_t row = place % height;
+    if (!changed_) {
+        changed_ = CellRange{column, column, row, row};
+        owner->invalidateLater(this);
+        return;
+    }
+    changed_->left = std::min(changed_->left, column);
+    changed_->right = std::max(changed_->right, column);
+    changed_->bottom = std::min(changed_->bottom, row);
+    changed_->top = std::max(changed_->top, row);
+}
+
+QRectF Canvas::takeChangedSceneRect() {
+    if (!changed_) {
+        return {};
+    }
+    // The cells' squares with their outlines, which reach half a line past them.
+    const double half = Pixel::kLineWidth / 2;
+    const CellRange cells = *changed_;
+    changed_.reset();
+    const QRectF area(origin_.x() + Pixel::kSize * double(cells.left) - half,
+                      origin_.y() + Pixel::kSize * double(cells.bottom) - half,
+                      Pixel::kSize * double(cells.right - cells.left + 1) + Pixel::kLineWidth,
+                      Pixel::kSize * double(cells.top - cells.bottom + 1) + Pixel::kLineWidth);
+    return transformToScene().mapRect(area);
+}
+
+void Canvas::drawTree(QPainter& painter, const QTransform& parentToDevice,
+                      const QRectF& clip) const {
+    const QTransform toDevice = transformToParent() * parentToDevice;
+    const auto cells = static_cast<size_t>(std::max<int64_t>(width * height, 0));
+    if (cells == 0 || pixelArray_.size() < cells) {
+        Node::drawTree(painter, parentToDevice, clip);
+        return;
+    }
+    // The outlines reach half a line past the cells, and snapping one pixel further.
+    const double half = Pixel::kLineWidth / 2;
+    const QRectF reach =
+        toDevice.mapRect(localBounds().adjusted(-half, -half, half, half)).adjusted(-1, -1, 1, 1);
+    if (reach.intersects(clip)) {
+        if (axisAligned(toDevice)) {
+            drawAxisAligned(painter, toDevice, clip);
+        } else {
+            drawTransformed(painter, toDevice);
+        }
+    }
+    // Cells beyond the grid (set up twice) are ordinary nodes.
+    for (size_t i = cells; i < pixelArray_.size(); ++i) {
+        pixelArray_[i]->drawTree(painter, toDevice, clip);
+    }
+}
+
+void Canvas::drawAxisAligned(QPainter& painter, const QTransform& toDevice,
+                             const QRectF& clip) const {
+    // Columns run along device x unless the canvas is turned a quarter.
+    const bool columnsAlongX = std::abs(toDevice.m11()) >= 1e-9;
+    const QPointF origin = pixelArray_.front()->position();
+    const double columnScale = columnsAlongX ? toDevice.m11() : toDevice.m12();
+    const double rowScale = columnsAlongX ? toDevice.m22() : toDevice.m21();
+    const std::vector<int> columnEdges =
+        edgesAlong(origin.x(), width, columnScale, columnsAlongX ? toDevice.dx() : toDevice.dy());
+    const std::vector<int> rowEdges =
+        edgesAlong(origin.y(), height, rowScale, columnsAlongX ? toDevice.dy() : toDevice.dx());
+    const std::vector<int>& xEdges = columnsAlongX ? columnEdges : rowEdges;
+    const std::vector<int>& yEdges = columnsAlongX ? rowEdges : columnEdges;
+
+    const QRect clipPixels(
+        QPoint(int(std::floor(clip.left())), int(std::floor(clip.top()))),
+        QPoint(int(std::ceil(clip.right())) - 1, int(std::ceil(clip.bottom())) - 1));
+    const int left = std::max(std::min(xEdges.front(), xEdges.back()), clipPixels.left());
+    const int right = std::min(std::max(xEdges.front(), xEdges.back()), clipPixels.right() + 1);
+    const int top = std::max(std::min(yEdges.front(), yEdges.back()), clipPixels.top());
+    const int bottom = std::min(std::max(yEdges.front(), yEdges.back()), clipPixels.bottom() + 1);
+    if (left < right && top < bottom) {
+        const int w = right - left;
+        const int h = bottom - top;
+        std::vector<int> xCells;
+        std::vector<int> yCells;
+        cellsAlong(xEdges, left, w, xCells);
+        cellsAlong(yEdges, top, h, yCells);
+        // The cell under a device pixel is shown_[rowStart(y) + xOffset(x)].
+        const auto stride = static_cast<int>(height);
+        std::vector<int> xOffsets(static_cast<size_t>(w));
+        for (int i = 0; i < w; ++i) {
+            xOffsets[size_t(i)] = columnsAlongX ? xCells[size_t(i)] * stride : xCells[size_t(i)];
+        }
+        const QRgb sprite = qPremultiply(color().toQColor().rgba());
+        const bool opaque = seeThrough_ == 0 || qAlpha(sprite) == 255;
+        const QImage::Format format =
+            opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+        if (band_.format() != format || band_.width() < w || band_.height() < kBandRows) {
+            band_ = QImage(std::max(w, band_.width()), kBandRows, format);
+        }
+        const QRgb* shown = shown_.data();
+        for (int bandTop = 0; bandTop < h; bandTop += kBandRows) {
+            const int rows = std::min(kBandRows, h - bandTop);
+            int previous = -1;
+            for (int r = 0; r < rows; ++r) {
+                auto* line = reinterpret_cast<QRgb*>(band_.scanLine(r));
+                const int cell = yCells[size_t(bandTop + r)];
+                if (cell == previous) {
+                    // Rows showing the same cells are copies.
+                    std::memcpy(line, band_.constScanLine(r - 1), size_t(w) * sizeof(QRgb));
+                    continue;
+                }
+                previous = cell;
+                const QRgb* start = shown + (columnsAlongX ? cell : cell * stride);
+                if (seeThrough_ == 0) {
+                    for (int i = 0; i < w; ++i) {
+                        line[i] = start[xOffsets[size_t(i)]];
+                    }
+                } else {
+                    for (int i = 0; i < w; ++i) {
+                        const QRgb value = start[xOffsets[size_t(i)]];
+                        line[i] = qAlpha(value) == 255 ? value : over(value, sprite);
+                    }
+                }
+            }
+            painter.drawImage(QPoint(left, top + bandTop), band_, QRect(0, 0, w, rows));
+        }
+    }
+    const double cellPixels = std::abs(columnScale) * Pixel::kSize;
+    fillGridLines(painter, xEdges, yEdges, cellPixels, clipPixels);
+}
+
+void Canvas::fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
+                           const std::vector<int>& yEdges, double cellPixels,
+                           const QRect& clip) const {
+    const GridLines lines = gridLinesFor(cellPixels);
+    if (lines == GridLines::hidden) {
+        return;
+    }
+    // Pixels a line takes before and after its edge; an outer edge's outside differs. The
+    // outline keeps each cell's own: half the line width, at least one pixel inside.
+    int outside = 0;
+    int inside = 1;
+    if (lines == GridLines::outline) {
+        const double halfPixels = Pixel::kLineWidth * cellPixels / Pixel::kSize / 2;
+        outside = qRound(halfPixels);
+        inside = std::max(1, qRound(halfPixels));
+    }
+    const QColor grey = pixelArray_.front()->strokeColor().toQColor();
+    const auto sorted = [](std::vector<int> edges) {
+        std::sort(edges.begin(), edges.end());
+        return edges;
+    };
+    const std::vector<int> xs = sorted(xEdges);
+    const std::vector<int> ys = sorted(yEdges);
+    // A line's span before and after edge i of n: thin lines sit just inside the grid.
+    const auto span = [&](const std::vector<int>& edges, size_t i) {
+        const size_t last = edges.size() - 1;
+        int before = inside;
+        int after = inside;
+        if (lines == GridLines::thin) {
+            before = i == last ? 1 : 0;
+            after = i == last ? 0 : 1;
+        } else if (i == 0) {
+            before = outside;
+        } else if (i == last) {
+            after = outside;
+        }
+        return std::pair{edges[i] - before, edges[i] + after};
+    };
+    const int spread = lines == GridLines::outline ? outside : 0;
+    const int xFrom = xs.front() - spread;
+    const int xTo = xs.back() + spread;
+    const int yFrom = ys.front() - spread;
+    const int yTo = ys.back() + spread;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        const auto [from, to] = span(xs, i);
+        const QRect line(from, yFrom, to - from, yTo - yFrom);
+        if (line.intersects(clip)) {
+            painter.fillRect(line, grey);
+        }
+    }
+    for (size_t i = 0; i < ys.size(); ++i) {
+        const auto [from, to] = span(ys, i);
+        const QRect line(xFrom, from, xTo - xFrom, to - from);
+        if (line.intersects(clip)) {
+            painter.fillRect(line, grey);
+        }
+    }
+}
+
+void Canvas::drawTransformed(QPainter& painter, const QTransform& toDevice) const {
+    // Turning (the device rotating): the cells as one image, one pixel each, drawn through
+    // the transform without smoothing, and the lines on top. Edges are not snapped here.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setTransform(toDevice, true);
+    if (seeThrough_ > 0) {
+        painter.fillRect(localBounds(), color().toQColor());
+    }
+    const QPointF origin = pixelArray_.front()->position();
+    const auto columns = static_cast<int>(width);
+    const auto rows = static_cast<int>(height);
+    // shown_ is column-major: each image line is one column, so image x is the row.
+    const QImage cells(
+        reinterpret_cast<const uchar*>(shown_.data()), rows, columns, qsizetype(rows) * 4,
+        seeThrough_ == 0 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    painter.save();
+    painter.setTransform(QTransform(0, Pixel::kSize, Pixel::kSize, 0, origin.x(), origin.y()),
+                         true);
+    painter.drawImage(QPointF(0, 0), cells);
+    painter.restore();
+
+    const double cellPixels = std::hypot(toDevice.m11(), toDevice.m12()) * Pixel::kSize;
+    const GridLines lines = gridLinesFor(cellPixels);
+    if (lines != GridLines::hidden) {
+        const double lineWidth =
+            lines == GridLines::outline ? Pixel::kLineWidth : Pixel::kSize / cellPixels;
+        const double half = lineWidth / 2;
+        const QColor grey = pixelArray_.front()->strokeColor().toQColor();
+        const double w = double(columns) * Pixel::kSize;
+        const double h = double(rows) * Pixel::kSize;
+        for (int i = 0; i <= columns; ++i) {
+            painter.fillRect(QRectF(origin.x() + Pixel::kSize * i - half, origin.y() - half,
+                                    lineWidth, h + lineWidth),
+                             grey);
+        }
+        for (int i = 0; i <= rows; ++i) {
+            painter.fillRect(QRectF(origin.x() - half, origin.y() + Pixel::kSize * i - half,
+                                    w + lineWidth, lineWidth),
+                             grey);
+        }
+    }
+    painter.restore();
 }

@@ -1,22 +1,38 @@
 #pragma once
 
+#include <QImage>
+#include <QRgb>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "platform/color.h"
+#include "scene/shape_node.h"
 #include "scene/sprite_node.h"
 
 class Pixel;
 
 // The picture being edited: a sprite carrying one Pixel per grid position. Cells are kept
 // column-major: the cell in column x and row y (from the bottom) is pixelArray[x * height + y].
-class Canvas : public SpriteNode {
+//
+// The cells are the model the tools and the history work on; the canvas draws them itself,
+// from one colour per cell kept up to date as cells change, with the lines between them on
+// top: drawing 65,536 cells one node at a time would take many frames' worth of time.
+class Canvas : public SpriteNode, private FillObserver {
 public:
+    // How the lines between cells are drawn, by how many device pixels a cell spans: as each
+    // cell's outline (10 of its 300 units, at least a pixel on each side of an edge), one
+    // pixel wide, or not at all once they would cover much of a cell.
+    enum class GridLines { outline, thin, hidden };
+    static constexpr double kThinLinesBelowPixels = 12;
+    static constexpr double kNoLinesBelowPixels = 5;
+    static GridLines gridLinesFor(double cellDevicePixels);
+
     // A blank canvas: every cell white.
     Canvas(int64_t width, int64_t height);
     // A canvas showing a colour list in cell order.
     Canvas(const std::vector<Color>& colors, int64_t width, int64_t height);
+    ~Canvas() override;
 
     const int64_t width;
     const int64_t height;
@@ -41,11 +57,42 @@ public:
     // Index of a cell in pixelArray, by identity; nothing for a foreign cell.
     std::optional<int64_t> indexOf(const Pixel* pixel) const;
 
-    // Leaves the sprite out when the cells hide it.
-    void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const override;
+    // The sprite, the cells and the grid lines; the cells are not visited one by one.
+    void drawTree(QPainter& painter, const QTransform& parentToDevice,
+                  const QRectF& clip) const override;
+    // The cells under the point from the grid, then the canvas itself.
+    void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) override;
+    // The cells recoloured since the scene last asked, as one rectangle.
+    QRectF takeChangedSceneRect() override;
 
 private:
-    bool cellsHideSprite(const QTransform& toDevice, const QRectF& clip) const;
+    // A cell's colour changed: what it shows, and the record of what to redraw.
+    void fillColorChanged(const ShapeNode& cell, uint32_t index) override;
+    QRgb shownColor(const Color& color);
+    void drawAxisAligned(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
+    void drawTransformed(QPainter& painter, const QTransform& toDevice) const;
+    void fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
+                       const std::vector<int>& yEdges, double cellPixels, const QRect& clip) const;
 
     std::vector<Pixel*> pixelArray_;
+    // Where the first cell stands; the others follow at 300-unit steps.
+    QPointF origin_;
+    // What each cell shows, in pixelArray order: its colour premultiplied, as ARGB32.
+    std::vector<QRgb> shown_;
+    // How many of them are not opaque: the sprite shows through those.
+    int64_t seeThrough_ = 0;
+    // The last colour converted: fills and undos give hundreds of cells the same colour.
+    Color lastColor_;  // opaque black
+    QRgb lastShown_ = qRgb(0, 0, 0);
+    // The columns and rows of the cells recoloured since the scene last asked, inclusive: a
+    // fill recolours thousands, and the scene hears of them once.
+    struct CellRange {
+        int64_t left = 0;
+        int64_t right = 0;
+        int64_t bottom = 0;
+        int64_t top = 0;
+    };
+    std::optional<CellRange> changed_;
+    // A band of device rows being put together before it is drawn.
+    mutable QImage band_;
 };

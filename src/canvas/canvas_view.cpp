@@ -11,7 +11,8 @@
 #include "scene/scene.h"
 
 namespace {
-// Far beyond any grid the app makes, and small enough that a hostile size cannot exhaust memory.
+// The largest grid the app makes; a stored size beyond it is not one of its drawings, and
+// refusing it keeps a hostile size from exhausting memory.
 constexpr double kLargestSide = 256;
 
 int64_t cellsAcross(double value, int64_t fallback, const char* what) {
@@ -69,7 +70,7 @@ void CanvasView::setupScene() {
 
 void CanvasView::fitCanvasToScreen() {
     const ScreenMetrics& screen = ScreenMetrics::main();
-    canvas_->setScale(fittingScale() / canvas_->xScale());
+    canvas_->setScale(fittingScale());
     if (scene() == canvasScene_.get()) {
         canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
     }

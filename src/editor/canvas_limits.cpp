@@ -25,6 +25,15 @@ bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, doubl
     return screenWidth * 0.25 < xScale * cellUnits && s > 1;
 }
 
+bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s) {
+    const bool small = scale * gridUnits.width() < 0.75 * screen.width() &&
+                       scale * gridUnits.height() < 0.75 * screen.height();
+    if (small && s < 1) {
+        return true;
+    }
+    return screen.width() * 0.25 < scale * cellUnits && s > 1;
+}
+
 QPointF clampIntoEdges(QPointF point, const Edges& edges) {
     double qx = point.x();
     if (edges.right < point.x() + kEdgeMargin) {

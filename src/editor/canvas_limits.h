@@ -23,5 +23,12 @@ AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF si
 bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, double screenWidth,
                  double s);
 
+// The same for a grid of any shape: zooming out is refused once the whole grid is smaller
+// than 0.75 of the screen both ways, zooming in once one cell is wider than a quarter of the
+// screen's width. For a square grid on a portrait screen this is zoomRefused; a tall grid may
+// also be zoomed out until it fits the screen's height. gridUnits is the grid's size in its
+// own units, scale its scale; cellUnits the side of one cell.
+bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s);
+
 // Keeps a point 5 points inside the canvas's edges (view coordinates, top < bottom).
 QPointF clampIntoEdges(QPointF point, const Edges& edges);

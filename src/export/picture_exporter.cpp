@@ -179,6 +179,20 @@ void PictureExporter::convertToRawPixels(const std::vector<Color>& colors) {
     rawPixelArray_.shrink_to_fit();
 }
 
+std::optional<QSize> PictureExporter::squareCellSize(int64_t longSide) const {
+    if (canvasWidth <= 0 || canvasHeight <= 0 || longSide <= 0 || longSide > kMaximumSide) {
+        return std::nullopt;
+    }
+    const auto shorter = [longSide](int64_t part, int64_t whole) {
+        return int(
+            std::max<int64_t>(1, std::llround(double(longSide) * double(part) / double(whole))));
+    };
+    if (canvasWidth >= canvasHeight) {
+        return QSize(int(longSide), shorter(canvasHeight, canvasWidth));
+    }
+    return QSize(shorter(canvasWidth, canvasHeight), int(longSide));
+}
+
 std::optional<PictureExporter::Components> PictureExporter::rgbaComponents(const Color& color) {
     const auto rgba = color.getRGBA();
     if (!rgba) {

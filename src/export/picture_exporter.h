@@ -59,6 +59,11 @@ public:
     std::optional<QImage> exportImage(int64_t width, int64_t height,
                                       const std::function<void(double)>& progress = {}) const;
 
+    // The size in points of a picture whose longer side is longSide and whose cells are
+    // square: a 96 x 40 grid in 1000 points is 1000 x 417. Nothing for an empty grid or a
+    // side of zero or less.
+    std::optional<QSize> squareCellSize(int64_t longSide) const;
+
     // Each component times 255, truncated toward zero; nothing for a colour without RGB form.
     // Components outside 0...1 are clamped into it and ones that are not finite read as 0,
     // as when the canvas paints the colour, so the picture matches the screen.

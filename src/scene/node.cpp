@@ -39,8 +39,9 @@ void Node::setZRotation(double radians) {
 
 void Node::transformChanged() {
     // Qt maps row vectors: scale first, then rotate, then translate.
-    const double c = std::cos(zRotation_);
-    const double s = std::sin(zRotation_);
+    // Most nodes never turn; their cells alone are tens of thousands.
+    const double c = zRotation_ == 0 ? 1.0 : std::cos(zRotation_);
+    const double s = zRotation_ == 0 ? 0.0 : std::sin(zRotation_);
     toParent_ = QTransform(c * xScale_, s * xScale_, -s * yScale_, c * yScale_, position_.x(),
                            position_.y());
     setNeedsDisplayAll();
@@ -82,13 +83,45 @@ void Node::run(const Action& action) {
         running.finish(*this);
         return;
     }
+    const bool had = hasActions();
     actions_.push_back(running);
+    actionsChanged(had);
     if (Scene* s = scene()) {
         s->actionsScheduled();
     }
 }
 
+void Node::removeAllActions() {
+    const bool had = hasActions();
+    actions_.clear();
+    actionsChanged(had);
+}
+
+void Node::actionsChanged(bool hadActions) {
+    if (hadActions && !hasActions()) {
+        removeActing(1);
+    } else if (!hadActions && hasActions()) {
+        addActing(1);
+    }
+}
+
+void Node::addActing(size_t count) {
+    for (Node* n = this; n; n = n->parent_) {
+        n->actingInTree_ += count;
+    }
+}
+
+void Node::removeActing(size_t count) {
+    for (Node* n = this; n; n = n->parent_) {
+        n->actingInTree_ -= count;
+    }
+}
+
 void Node::updateActions(double time) {
+    if (actingInTree_ == 0) {
+        return;
+    }
+    const bool had = hasActions();
     for (size_t i = 0; i < actions_.size();) {
         if (actions_[i].advance(*this, time)) {
             actions_.erase(actions_.begin() + static_cast<std::ptrdiff_t>(i));
@@ -96,8 +129,10 @@ void Node::updateActions(double time) {
             ++i;
         }
     }
-    for (const auto& child : children_) {
-        child->updateActions(time);
+    actionsChanged(had);
+    // An action may add children; index rather than iterate.
+    for (size_t i = 0; i < children_.size() && actingInTree_ > 0; ++i) {
+        children_[i]->updateActions(time);
     }
 }
 
@@ -156,6 +191,9 @@ void Node::adopt(std::unique_ptr<Node> child) {
     child->joinScene(scene_);
     Node* raw = child.get();
     children_.push_back(std::move(child));
+    if (raw->actingInTree_ > 0) {
+        addActing(raw->actingInTree_);
+    }
     if (Scene* s = scene_) {
         s->invalidateAll();
         if (raw->hasActions()) {

@@ -52,6 +52,9 @@ public:
     virtual bool containsLocalPoint(QPointF point) const;
     // What this node's drawing covers in its own coordinates (bounds plus any stroke).
     virtual QRectF drawnBounds() const { return localBounds(); }
+    // For a node that invalidates later (Scene::invalidateLater): what changed since, in
+    // scene points, clearing its record.
+    virtual QRectF takeChangedSceneRect() { return {}; }
     // What this node's drawing covers with opaque colour, in its own coordinates (nothing by
     // default); the view leaves the background out there.
     virtual QRectF opaqueBounds() const { return {}; }
@@ -67,7 +70,9 @@ public:
 
     void run(const Action& action);
     bool hasActions() const { return !actions_.empty(); }
-    void removeAllActions() { actions_.clear(); }
+    void removeAllActions();
+    // Whether this node or one below it has actions under way.
+    bool hasActionsInTree() const { return actingInTree_ > 0; }
     // Advances this node's actions and its children's to time (scene clock, seconds).
     void updateActions(double time);
 
@@ -75,11 +80,13 @@ public:
     // are the painter's coordinates on entry (combine further transforms with it); clip is in
     // device pixels.
     virtual void draw(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
-    // Draws this node and its subtree in order.
-    void drawTree(QPainter& painter, const QTransform& parentToDevice, const QRectF& clip) const;
+    // Draws this node and its subtree in order. A node with very many children that it can
+    // draw more cheaply itself (the canvas's cells) takes this over.
+    virtual void drawTree(QPainter& painter, const QTransform& parentToDevice,
+                          const QRectF& clip) const;
     // Collects every node under a point given in the parent's coordinates: topmost first,
-    // children before their parent.
-    void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found);
+    // children before their parent. Overridable for the same reason as drawTree.
+    virtual void collectNodesAt(QPointF pointInParent, std::vector<Node*>& found);
 
 protected:
     // Asks the scene to redraw what this node covers.
@@ -90,11 +97,17 @@ protected:
 
     // For the scene itself, which is the root of its own tree.
     void setSceneRoot(Scene* scene) { scene_ = scene; }
+    // For the scene too: its nodes go while it is still whole, as they may call on it.
+    void removeAllChildren() { children_.clear(); }
 
 private:
     void adopt(std::unique_ptr<Node> child);
     void joinScene(Scene* scene);
     void transformChanged();
+    // Keeps actingInTree_ of this node and those above it right after actions_ changed.
+    void actionsChanged(bool hadActions);
+    void addActing(size_t count);
+    void removeActing(size_t count);
 
     QPointF position_{0, 0};
     double xScale_ = 1;
@@ -111,4 +124,7 @@ private:
     quint64 sceneBoundsGeneration_ = 0;
     std::vector<std::unique_ptr<Node>> children_;
     std::vector<RunningAction> actions_;
+    // Nodes with actions in this subtree, this one included: the frame clock and the view's
+    // question whether anything moves skip the canvas's tens of thousands of still cells.
+    size_t actingInTree_ = 0;
 };

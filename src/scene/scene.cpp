@@ -6,6 +6,10 @@ Scene::Scene(QSizeF size) : size_(size) {
     setSceneRoot(this);
 }
 
+Scene::~Scene() {
+    removeAllChildren();
+}
+
 void Scene::setBackgroundColor(const Color& color) {
     backgroundColor_ = color;
     invalidateAll();
@@ -26,27 +30,11 @@ std::vector<Node*> Scene::nodesAt(QPointF scenePoint) {
 }
 
 void Scene::update(double time) {
-    for (const auto& child : children()) {
-        child->updateActions(time);
-    }
+    updateActions(time);
 }
-
-namespace {
-bool anyActions(const Node& node) {
-    if (node.hasActions()) {
-        return true;
-    }
-    for (const auto& child : node.children()) {
-        if (anyActions(*child)) {
-            return true;
-        }
-    }
-    return false;
-}
-}  // namespace
 
 bool Scene::hasRunningActions() const {
-    return anyActions(*this);
+    return hasActionsInTree();
 }
 
 void Scene::invalidate(const QRectF& sceneRect) {
@@ -72,7 +60,26 @@ void Scene::invalidateAll() {
     requestDisplay();
 }
 
+void Scene::invalidateLater(Node* node) {
+    if (std::find(reporting_.begin(), reporting_.end(), node) == reporting_.end()) {
+        reporting_.push_back(node);
+    }
+    needsDisplay_ = true;
+    requestDisplay();
+}
+
+void Scene::withdrawInvalidation(Node* node) {
+    reporting_.erase(std::remove(reporting_.begin(), reporting_.end(), node), reporting_.end());
+}
+
 QRectF Scene::takeDirtyRect() {
+    for (Node* node : reporting_) {
+        const QRectF changed = node->takeChangedSceneRect();
+        if (!changed.isNull()) {
+            dirty_ = dirty_.isNull() ? changed : dirty_.united(changed);
+        }
+    }
+    reporting_.clear();
     const QRectF area = everything_ ? QRectF(QPointF(0, 0), size_).united(dirty_) : dirty_;
     dirty_ = QRectF();
     everything_ = false;

@@ -15,6 +15,7 @@ public:
     enum class ScaleMode { fill, aspectFill, aspectFit, resizeFill };
 
     explicit Scene(QSizeF size);
+    ~Scene() override;
 
     QSizeF size() const { return size_; }
     void setSize(QSizeF size) {
@@ -37,6 +38,11 @@ public:
     // What changed since the last frame, in scene points.
     void invalidate(const QRectF& sceneRect);
     void invalidateAll();
+    // A node that keeps its own record of what changed (the canvas, for thousands of cells
+    // at a time) asks for a frame; takeDirtyRect collects the node's record then. A node
+    // must withdraw before it goes away.
+    void invalidateLater(Node* node);
+    void withdrawInvalidation(Node* node);
     bool needsDisplay() const { return needsDisplay_; }
     // Changes whenever anything may have moved or changed shape (every invalidateAll), so
     // nodes can keep their scene bounds between such changes.
@@ -58,6 +64,7 @@ private:
     bool needsDisplay_ = true;
     bool everything_ = true;
     QRectF dirty_;
+    std::vector<Node*> reporting_;
     bool requested_ = false;
     quint64 layoutGeneration_ = 1;
     std::function<void()> displayRequestHandler_;

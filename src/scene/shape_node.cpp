@@ -12,7 +12,7 @@ bool axisAligned(const QTransform& t) {
 }
 }  // namespace
 
-ShapeNode::ShapeNode() : fillPaint_(fillColor_.toQColor()), strokePaint_(strokeColor_.toQColor()) {}
+ShapeNode::ShapeNode() = default;
 
 void ShapeNode::setPathRect(const QRectF& rect) {
     pathRect_ = rect;
@@ -27,7 +27,11 @@ void ShapeNode::setFillColor(const Color& color) {
     }
     fillColor_ = color;
     fillPaintStale_ = true;
-    setNeedsDisplay();
+    if (fillObserver_) {
+        fillObserver_->fillColorChanged(*this, fillObserverTag_);
+    } else {
+        setNeedsDisplay();
+    }
 }
 
 const QColor& ShapeNode::fillPaint() const {
@@ -38,9 +42,17 @@ const QColor& ShapeNode::fillPaint() const {
     return fillPaint_;
 }
 
+const QColor& ShapeNode::strokePaint() const {
+    if (strokePaintStale_) {
+        strokePaint_ = strokeColor_.toQColor();
+        strokePaintStale_ = false;
+    }
+    return strokePaint_;
+}
+
 void ShapeNode::setStrokeColor(const Color& color) {
     strokeColor_ = color;
-    strokePaint_ = color.toQColor();
+    strokePaintStale_ = true;
     setNeedsDisplay();
 }
 
@@ -65,8 +77,8 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
     if (!outer.intersects(clip)) {
         return;
     }
-    const bool stroked = lineWidth_ > 0 && strokePaint_.alpha() > 0;
-    if (!antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint_.alpha() == 255)) {
+    const bool stroked = lineWidth_ > 0 && strokePaint().alpha() > 0;
+    if (!antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint().alpha() == 255)) {
         drawSnapped(painter, toDevice, stroked);
         return;
     }
@@ -75,7 +87,7 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
     painter.setTransform(toDevice, true);
     painter.fillRect(pathRect_, fillPaint());
     if (stroked) {
-        QPen pen(strokePaint_, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+        QPen pen(strokePaint(), lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(pathRect_);
@@ -84,8 +96,8 @@ void ShapeNode::draw(QPainter& painter, const QTransform& toDevice, const QRectF
 }
 
 bool ShapeNode::drawsOpaqueSnappedPath(const QTransform& toDevice) const {
-    const bool stroked = lineWidth_ > 0 && strokePaint_.alpha() > 0;
-    return !antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint_.alpha() == 255) &&
+    const bool stroked = lineWidth_ > 0 && strokePaint().alpha() > 0;
+    return !antialiased_ && axisAligned(toDevice) && (!stroked || strokePaint().alpha() == 255) &&
            fillPaint().alpha() == 255;
 }
 
@@ -109,24 +121,24 @@ void ShapeNode::drawSnapped(QPainter& painter, const QTransform& toDevice, bool 
     const QRect band(QPoint(left - out, top - out), QPoint(right + out - 1, bottom + out - 1));
     const QRect inner(QPoint(left + in, top + in), QPoint(right - in - 1, bottom - in - 1));
     if (inner.isEmpty()) {
-        painter.fillRect(band, strokePaint_);
+        painter.fillRect(band, strokePaint());
         return;
     }
     if (fillPaint().alpha() == 255) {
-        painter.fillRect(band, strokePaint_);
+        painter.fillRect(band, strokePaint());
     } else {
         // A see-through fill must not show the stroke colour through it.
         painter.fillRect(QRect(band.left(), band.top(), band.width(), inner.top() - band.top()),
-                         strokePaint_);
+                         strokePaint());
         painter.fillRect(
             QRect(band.left(), inner.bottom() + 1, band.width(), band.bottom() - inner.bottom()),
-            strokePaint_);
+            strokePaint());
         painter.fillRect(
             QRect(band.left(), inner.top(), inner.left() - band.left(), inner.height()),
-            strokePaint_);
+            strokePaint());
         painter.fillRect(
             QRect(inner.right() + 1, inner.top(), band.right() - inner.right(), inner.height()),
-            strokePaint_);
+            strokePaint());
     }
     painter.fillRect(inner, fillPaint());
 }

@@ -2,9 +2,22 @@
 
 #include <QColor>
 #include <QRectF>
+#include <cstdint>
 
 #include "platform/color.h"
 #include "scene/node.h"
+
+class ShapeNode;
+
+// Hears of a shape's fill colour changes in place of the scene: a parent that draws its
+// children itself (the canvas its cells) and records what to redraw on its own.
+class FillObserver {
+public:
+    virtual void fillColorChanged(const ShapeNode& node, uint32_t tag) = 0;
+
+protected:
+    ~FillObserver() = default;
+};
 
 // A rectangular path, filled and stroked. The stroke is centred on the path's edge.
 class ShapeNode : public Node {
@@ -29,18 +42,32 @@ public:
     // opaque colour (and its stroke, if any, too).
     bool drawsOpaqueSnappedPath(const QTransform& toDevice) const;
 
+    // Who hears of fill changes instead of the scene, with a number of its choosing.
+    void setFillObserver(FillObserver* observer, uint32_t tag) {
+        fillObserver_ = observer;
+        fillObserverTag_ = tag;
+    }
+    FillObserver* fillObserver() const { return fillObserver_; }
+    uint32_t fillObserverTag() const { return fillObserverTag_; }
+
 private:
     void drawSnapped(QPainter& painter, const QTransform& toDevice, bool stroked) const;
     const QColor& fillPaint() const;
+    const QColor& strokePaint() const;
 
-    QRectF pathRect_;
+    // What a recolouring touches comes first and together: a fill or an undo recolours tens
+    // of thousands of cells, and each memory line more is a trip to memory for every one.
     Color fillColor_ = Color::clear();
+    FillObserver* fillObserver_ = nullptr;
+    uint32_t fillObserverTag_ = 0;
+    // Painting colours, converted at most once per change and frame, when next drawn: a
+    // canvas's cells are never drawn one by one.
+    mutable bool fillPaintStale_ = true;
+    mutable bool strokePaintStale_ = true;
+    QRectF pathRect_;
     Color strokeColor_ = Color::white();
     double lineWidth_ = 1;
     bool antialiased_ = true;
-    // Painting colours, converted at most once per change and frame. The fill converts when
-    // it is next drawn: a fill or an undo recolours hundreds of cells at a time.
     mutable QColor fillPaint_;
-    mutable bool fillPaintStale_ = false;
-    QColor strokePaint_;
+    mutable QColor strokePaint_;
 };

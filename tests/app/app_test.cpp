@@ -187,8 +187,9 @@ TEST_F(HomeFixture, TheSettingsStepperShowsStoresAndAppliesEachSize) {
         settings = openSettings();
         ASSERT_NE(settings, nullptr);
         EXPECT_EQ(settings->pixelLabel->text(), stored == 1 ? "24x24" : "28x28");
-        EXPECT_EQ(settings->stepperL->value(), stored == 1 ? 1 : 2);
-        EXPECT_EQ(settings->stepperL->incrementButton()->isEnabled(), stored == 1);
+        EXPECT_EQ(SettingsManager::kSquareSides[size_t(settings->stepperL->value())],
+                  stored == 1 ? 24 : 28);
+        EXPECT_FALSE(settings->customSizeCheck->isChecked());
     }
 }
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <limits>
 #include <numbers>
 
@@ -106,6 +108,21 @@ TEST(CanvasTest, CellsAreWhiteInColumnMajorOrderEdgesFindNothingAndColourListsRo
     EXPECT_NE(out.find("holds 500 colours"), std::string::npos) << out;
 }
 
+// The canvas tells its scene of changed cells only when the frame is taken; a scene that goes
+// first must not be told anything by the canvas going with it.
+TEST(CanvasTest, ASceneGoesWithACanvasThatHasChangesToReport) {
+    auto scene = std::make_unique<Scene>(QSizeF(390, 844));
+    Canvas* canvas = scene->addChild(std::make_unique<Canvas>(4, 4));
+    scene->takeDirtyRect();
+    canvas->getPixel(1, 2)->setFillColor(Color::red());
+    canvas->getPixel(3, 0)->setFillColor(Color::red());
+    EXPECT_TRUE(scene->needsDisplay());
+    const QRectF local(-600 + 300 - 5, -600 - 5, 900 + 10, 900 + 10);  // columns 1-3, rows 0-2
+    EXPECT_EQ(scene->takeDirtyRect(), canvas->transformToScene().mapRect(local));
+    canvas->getPixel(0, 0)->setFillColor(Color::blue());
+    scene.reset();
+}
+
 // On a 390 x 844 screen the grid is exactly as wide as the screen and centred, whatever its
 // size; the bounds follow the canvas when it is zoomed.
 TEST(CanvasViewTest, TheGridFillsThePhoneWidthCentred) {
@@ -125,41 +142,75 @@ TEST(CanvasViewTest, TheGridFillsThePhoneWidthCentred) {
     }
 }
 
-// The cells under a point are found from the grid; they must be the ones the scene's own hit
-// test lists, in its order, on the edges between cells too, however the canvas is moved.
-TEST(CanvasViewTest, FindsTheCellsTheScenesHitTestFinds) {
-    GridSize size(28);
+// Fitting again (the window was resized) puts the grid back across the screen's width,
+// however far it was zoomed.
+TEST(CanvasViewTest, FittingAgainUndoesTheZoom) {
+    GridSize size(256);
     CanvasView view;
-    Canvas& canvas = *view.canvas();
-    const auto hitTest = [&view](QPointF scenePoint) {
-        std::vector<Pixel*> cells;
-        for (Node* node : view.canvasScene()->nodesAt(scenePoint)) {
-            if (auto* cell = dynamic_cast<Pixel*>(node)) {
-                cells.push_back(cell);
+    const double fitted = view.canvas()->xScale();
+    EXPECT_DOUBLE_EQ(fitted * 256 * Pixel::kSize, 390);
+    view.canvas()->setScale(fitted * 7);
+    view.resizeToScreen();
+    EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
+    view.resizeToScreen();
+    EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
+}
+
+// The cells under a point are found from the grid, by the scene's hit test too (the canvas
+// answers it for its cells); they must be the ones a walk over every cell finds, in its order,
+// on the edges between cells too, however the canvas is moved, at the smallest grid, the
+// default ones and the largest.
+TEST(CanvasViewTest, FindsTheCellsAWalkOverEveryCellFinds) {
+    for (const int64_t side : {4, 28, 256}) {
+        SCOPED_TRACE(side);
+        GridSize size(side);
+        CanvasView view;
+        Canvas& canvas = *view.canvas();
+        // What Node's own hit test finds, testing every cell.
+        const auto walk = [&canvas](QPointF scenePoint) {
+            std::vector<Node*> nodes;
+            canvas.Node::collectNodesAt(scenePoint, nodes);
+            std::vector<Pixel*> cells;
+            for (Node* node : nodes) {
+                if (auto* cell = dynamic_cast<Pixel*>(node)) {
+                    cells.push_back(cell);
+                }
+            }
+            return cells;
+        };
+        const double fitted = canvas.xScale();
+        int cellsFound = 0;
+        for (const auto& [factor, rotation, position] : placements) {
+            canvas.setScale(fitted * factor);
+            canvas.setZRotation(rotation);
+            canvas.setPosition(position);
+            // Steps of a quarter cell land on every edge and corner between cells; the
+            // largest grid is walked around its corner and the point where its middle four
+            // cells meet only.
+            const double step = canvas.xScale() * Pixel::kSize / 4;
+            const int reach = side > 28 ? 2 : std::min(int(side) * 4 + 8, 40);
+            for (const QPointF from :
+                 {canvas.convertPointToScene(canvas.getPixel(0, 0)->position()), position}) {
+                for (int i = -reach; i <= reach; ++i) {
+                    for (int j = -reach; j <= reach; ++j) {
+                        const QPointF at = from + QPointF(i * step, j * step);
+                        const auto expected = walk(at);
+                        ASSERT_EQ(view.pixelsAtScenePoint(at), expected)
+                            << at.x() << ", " << at.y();
+                        const auto listed = view.canvasScene()->nodesAt(at);
+                        ASSERT_EQ(std::vector<Node*>(listed.begin(),
+                                                     listed.begin() + long(expected.size())),
+                                  std::vector<Node*>(expected.begin(), expected.end()));
+                        cellsFound += int(expected.size());
+                    }
+                }
             }
         }
-        return cells;
-    };
-    const double fitted = canvas.xScale();
-    int cellsFound = 0;
-    for (const auto& [factor, rotation, position] : placements) {
-        canvas.setScale(fitted * factor);
-        canvas.setZRotation(rotation);
-        canvas.setPosition(position);
-        // Steps of a quarter cell land on every edge and corner between cells, in scene points.
-        const double step = canvas.xScale() * Pixel::kSize / 4;
-        for (double x = -2 * step; x <= 390 + 2 * step; x += step) {
-            for (double y = 400 - 60 * step; y <= 440 + 60 * step; y += step) {
-                const auto expected = hitTest(QPointF(x, y));
-                ASSERT_EQ(view.pixelsAtScenePoint(QPointF(x, y)), expected) << x << ", " << y;
-                cellsFound += int(expected.size());
-            }
-        }
+        EXPECT_GT(cellsFound, 100);
+        // A canvas scaled to nothing has no cells anywhere.
+        canvas.setScale(0);
+        EXPECT_TRUE(view.pixelsAtScenePoint(QPointF(195, 422)).empty());
     }
-    EXPECT_GT(cellsFound, 10000);
-    // A canvas scaled to nothing has no cells anywhere.
-    canvas.setScale(0);
-    EXPECT_TRUE(view.pixelsAtScenePoint(QPointF(195, 422)).empty());
 }
 
 TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
@@ -268,5 +319,156 @@ TEST(CanvasPaintingTest, RepaintingTheChangedRegionMatchesAFullRepaint) {
         // render() puts the region's top-left corner at the offset given.
         view.render(&frame, changed.topLeft(), recorder.region);
         EXPECT_TRUE(frame == painted(view));
+    }
+}
+
+namespace {
+// The canvas alone through a painter on device pixels: drawn by the canvas itself, or one
+// cell node at a time as every cell drew itself before the canvas took that over.
+QImage canvasPixels(CanvasView& view, bool cellByCell) {
+    QImage image(int(390 * kScale), int(844 * kScale), QImage::Format_ARGB32_Premultiplied);
+    image.fill(kUnpainted);
+    QPainter painter(&image);
+    const QTransform sceneToDevice =
+        view.sceneToViewTransform() * QTransform::fromScale(kScale, kScale);
+    Canvas& canvas = *view.canvas();
+    if (cellByCell) {
+        canvas.Node::drawTree(painter, sceneToDevice, QRectF(image.rect()));
+    } else {
+        canvas.drawTree(painter, sceneToDevice, QRectF(image.rect()));
+    }
+    return image;
+}
+
+// The runs of equal colour along one device row, as "g2 w40 ...": g grey, w white, ? other.
+QString runsAlong(const QImage& image, int y) {
+    const QRgb grey = QColor::fromRgbF(0.5, 0.5, 0.5).rgb();
+    QString runs;
+    for (int x = 0, end = 0; x < image.width(); x = end) {
+        while (end < image.width() && image.pixel(end, y) == image.pixel(x, y)) {
+            ++end;
+        }
+        const QRgb colour = image.pixel(x, y);
+        runs += QString("%1%2 ")
+                    .arg(colour == grey                  ? 'g'
+                         : colour == qRgb(255, 255, 255) ? 'w'
+                                                         : '?')
+                    .arg(end - x);
+    }
+    return runs;
+}
+}  // namespace
+
+// Where the lines are drawn as each cell's outline, the canvas draws exactly what its cells
+// drew one by one: snapped edges, lines and colours, however the canvas stands square-on.
+TEST(CanvasPaintingTest, TheCanvasDrawsWhatItsCellsDrewOneByOne) {
+    // Positions and zooms that put no edge exactly half-way between two pixels, where the
+    // rounding of each cell's own edges could go either way.
+    const std::tuple<double, double, QPointF> squareOn[] = {
+        {1, 0, QPointF(195.0137, 422.0291)},
+        {2.3, 0, QPointF(195.37, 300.81)},
+        {0.8, std::numbers::pi / 2, QPointF(180.5137, 430.2571)},
+        {1.7, -std::numbers::pi / 2, QPointF(201.1371, 411.6173)},
+        {1, std::numbers::pi, QPointF(195.5213, 422.3317)}};
+    for (const auto& [columns, rows] :
+         {std::pair<int64_t, int64_t>{8, 8}, {20, 20}, {28, 28}, {64, 64}, {12, 30}, {30, 12}}) {
+        SettingsManager::applyGridSize({columns, rows});
+        const auto restore = qScopeGuard([] { SettingsManager::applyGridSize(20); });
+        CanvasView view;
+        Canvas& canvas = *view.canvas();
+        for (int64_t i = 0; i < std::max(columns, rows); ++i) {
+            canvas.getPixel(i % columns, (i * 7) % rows)->setFillColor(Color::red());
+            canvas.getPixel((i * 3) % columns, i % rows)
+                ->setFillColor(Color::withRGB(0.2, 0.6, 0.3));
+        }
+        const double fitted = canvas.xScale();
+        for (const auto& [factor, rotation, position] : squareOn) {
+            SCOPED_TRACE(testing::Message() << columns << " x " << rows << " cells, zoom " << factor
+                                            << ", turned " << rotation);
+            canvas.setScale(fitted * factor);
+            canvas.setZRotation(rotation);
+            canvas.setPosition(position);
+            ASSERT_EQ(Canvas::gridLinesFor(fitted * factor * Pixel::kSize * kScale),
+                      Canvas::GridLines::outline);
+            EXPECT_TRUE(canvasPixels(view, false) == canvasPixels(view, true));
+        }
+    }
+}
+
+TEST(CanvasPaintingTest, GridLinesThinAndHideAsCellsShrinkOnScreen) {
+    using Lines = Canvas::GridLines;
+    EXPECT_EQ(Canvas::gridLinesFor(std::numeric_limits<double>::quiet_NaN()), Lines::hidden);
+    EXPECT_EQ(Canvas::gridLinesFor(4.99), Lines::hidden);
+    EXPECT_EQ(Canvas::gridLinesFor(5), Lines::thin);
+    EXPECT_EQ(Canvas::gridLinesFor(11.99), Lines::thin);
+    EXPECT_EQ(Canvas::gridLinesFor(12), Lines::outline);
+
+    // The largest grid across a scale-3 phone: cells of 4.6 pixels and no lines; zoomed in
+    // twice, 9.1 pixels with one-pixel lines; three times, 13.7 pixels with the outlines' two.
+    GridSize size(256);
+    CanvasView view;
+    Canvas& canvas = *view.canvas();
+    const double fitted = canvas.xScale();
+    const struct {
+        double zoom;
+        const char* runs;  // along a device row through a row of cells
+    } cases[] = {
+        {1, "^w1170 $"},
+        {2, "^(g1 )?(w[89] g1 )+w[0-9] $"},
+        {3, "^w[0-9]+ (g2 w1[12] )+g2 w[0-9]+ $"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.zoom);
+        canvas.setScale(fitted * c.zoom);
+        const QImage image = painted(view);
+        const QString runs = runsAlong(image, int(cellCentreInView(view, 0, 130).y() * kScale));
+        EXPECT_TRUE(QRegularExpression(c.runs).match(runs).hasMatch()) << runs.toStdString();
+    }
+}
+
+// Fills and strokes at the largest size: every cell shows its own colour, at the fitted size
+// and zoomed in, and a repaint of what changed gives the full repaint's frame.
+TEST(CanvasPaintingTest, EveryCellOfTheLargestGridShowsItsColour) {
+    GridSize size(256);
+    CanvasView view;
+    view.show();
+    processEvents();
+    Canvas& canvas = *view.canvas();
+    const Color colours[] = {Color::red(), Color::blue(), Color::black(),
+                             Color::withRGB(0.3, 0.7, 0.2)};
+    const auto colourAt = [&colours](int64_t x, int64_t y) {
+        return (x / 5 + y / 3) % 5 == 4 ? Color::white() : colours[(x * 7 + y * 3) % 4];
+    };
+    RepaintRecorder recorder;
+    view.installEventFilter(&recorder);
+    QImage frame = painted(view);
+    for (int64_t x = 0; x < 256; ++x) {
+        for (int64_t y = 0; y < 256; ++y) {
+            canvas.getPixel(x, y)->setFillColor(colourAt(x, y));
+        }
+    }
+    recorder.region = QRegion();
+    processEvents();
+    view.render(&frame, recorder.region.boundingRect().topLeft(), recorder.region);
+    EXPECT_TRUE(frame == painted(view));
+
+    const double fitted = canvas.xScale();
+    for (const double zoom : {1.0, 7.0}) {
+        SCOPED_TRACE(zoom);
+        canvas.setScale(fitted * zoom);
+        const QImage image = painted(view);
+        int checked = 0;
+        for (int64_t x = 0; x < 256; ++x) {
+            for (int64_t y = 0; y < 256; ++y) {
+                const QPointF centre = cellCentreInView(view, x, y) * kScale;
+                if (!image.rect().contains(centre.toPoint())) {
+                    continue;
+                }
+                ++checked;
+                ASSERT_EQ(image.pixel(centre.toPoint()), colourAt(x, y).toQColor().rgb())
+                    << x << ", " << y;
+            }
+        }
+        EXPECT_GE(checked, zoom == 1 ? 256 * 256 : 1000);
     }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QScopeGuard>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -17,7 +18,7 @@ namespace {
 std::vector<Color> distinct(int64_t count) {
     std::vector<Color> colors;
     for (int64_t i = 0; i < count; ++i) {
-        colors.push_back(Color::withRGB(double(i % 251) / 255, double(i / 251) / 255,
+        colors.push_back(Color::withRGB(double(i % 256) / 255, double((i / 256) % 256) / 255,
                                         double((i * 37) % 256) / 255));
     }
     return colors;
@@ -169,4 +170,74 @@ TEST(PictureExporterTest, QuarterTurnsAreExactAndAnglesThatAreNotNumbersRefused)
     EXPECT_EQ(*PictureExporter::rotatedImage(left, std::numbers::pi / 2), image);
     EXPECT_FALSE(PictureExporter::rotatedImage(QImage(), -std::numbers::pi / 2));
     EXPECT_FALSE(PictureExporter::rotatedImage(image, std::numeric_limits<double>::quiet_NaN()));
+}
+
+namespace {
+// The lengths of the runs of equal pixels along a row or a column: the cells' blocks, when
+// neighbouring cells differ.
+std::vector<int> blocksAlong(const QImage& image, bool row) {
+    std::vector<int> blocks;
+    const int n = row ? image.width() : image.height();
+    const auto at = [&](int i) { return row ? image.pixel(i, 0) : image.pixel(0, i); };
+    for (int i = 0, end = 0; i < n; i = end) {
+        while (end < n && at(end) == at(i)) {
+            ++end;
+        }
+        blocks.push_back(end - i);
+    }
+    return blocks;
+}
+}  // namespace
+
+// The shared picture keeps its size in points at every grid size, and every block is within
+// a pixel of every other along each side.
+TEST(PictureExporterTest, LargeAndOblongGridsKeepThePicturesSizeWithEvenBlocks) {
+    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
+    const struct {
+        int columns, rows;
+        int64_t width, height;
+    } cases[] = {{256, 256, 1000, 1000}, {256, 256, 300, 300}, {64, 64, 1000, 1000},
+                 {96, 40, 1000, 1000},   {4, 256, 1000, 1000}, {200, 7, 300, 300}};
+    for (const auto& [columns, rows, width, height] : cases) {
+        SCOPED_TRACE(testing::Message() << columns << " x " << rows << " to " << width);
+        const std::vector<Color> colors = distinct(int64_t(columns) * rows);
+        const auto image = PictureExporter(colors, columns, rows).exportImage(width, height);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->size(), QSize(int(width) * 3, int(height) * 3));
+        expectNearestCells(*image, colors, columns, rows);
+        for (const bool row : {true, false}) {
+            const std::vector<int> blocks = blocksAlong(*image, row);
+            EXPECT_EQ(blocks.size(), size_t(row ? columns : rows));
+            const auto [least, most] = std::minmax_element(blocks.begin(), blocks.end());
+            EXPECT_LE(*most - *least, 1);
+        }
+    }
+}
+
+TEST(PictureExporterTest, SquareCellSizeFitsTheLongerSide) {
+    const auto size = [](int64_t columns, int64_t rows, int64_t side) {
+        return PictureExporter(distinct(columns * rows), columns, rows).squareCellSize(side);
+    };
+    EXPECT_EQ(size(256, 256, 1000), QSize(1000, 1000));
+    EXPECT_EQ(size(96, 40, 1000), QSize(1000, 417));
+    EXPECT_EQ(size(4, 256, 1000), QSize(16, 1000));
+    EXPECT_EQ(size(256, 1, 100), QSize(100, 1));  // never thinner than a point
+    EXPECT_FALSE(size(0, 0, 1000));
+    EXPECT_FALSE(size(20, 20, 0));
+
+    // Exported at that size, the cells' blocks are square within a pixel.
+    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
+    const PictureExporter exporter(distinct(96 * 40), 96, 40);
+    const QSize points = *exporter.squareCellSize(1000);
+    const QImage image = *exporter.exportImage(points.width(), points.height());
+    const std::vector<int> across = blocksAlong(image, true);
+    const std::vector<int> down = blocksAlong(image, false);
+    EXPECT_LE(std::abs(*std::max_element(across.begin(), across.end()) -
+                       *std::min_element(down.begin(), down.end())),
+              1);
+    EXPECT_LE(std::abs(*std::max_element(down.begin(), down.end()) -
+                       *std::min_element(across.begin(), across.end())),
+              1);
 }

@@ -82,3 +82,65 @@ TEST(SceneTest, RecolouringMarksOnlyThatNodeWhileMovingMarksEverything) {
     cell->setPosition(QPointF(120, 100));
     EXPECT_EQ(scene.takeDirtyRect(), QRectF(0, 0, 390, 844));
 }
+
+// The view asks whether anything moves on every change, and a canvas holds tens of thousands
+// of still cells: the scene keeps count instead of looking, and must keep it right.
+TEST(ActionTest, TheSceneKnowsOfActionsAnywhereBelowIt) {
+    Scene scene(QSizeF(100, 100));
+    auto parent = std::make_unique<SpriteNode>(Color::red(), QSizeF(10, 10));
+    Node* child = parent->addChild(square(2));
+    Node* other = parent->addChild(square(2));
+    child->run(Action::moveBy(10, 0, 1.0));  // before the tree joins the scene
+    EXPECT_FALSE(scene.hasRunningActions());
+    Node* joined = scene.addChild(std::move(parent));
+    EXPECT_TRUE(scene.hasRunningActions());
+    other->run(Action::scaleBy(2, 0.5));
+    scene.update(0);
+    scene.update(0.6);  // the scaling ends, the move goes on
+    EXPECT_DOUBLE_EQ(other->xScale(), 2);
+    EXPECT_TRUE(scene.hasRunningActions());
+    scene.update(1.1);
+    EXPECT_EQ(child->position(), QPointF(10, 0));
+    EXPECT_FALSE(scene.hasRunningActions());
+
+    joined->run(Action::rotateToAngle(1, 1));
+    child->run(Action::moveBy(1, 1, 1));
+    joined->removeAllActions();
+    EXPECT_TRUE(scene.hasRunningActions());
+    child->removeAllActions();
+    EXPECT_FALSE(scene.hasRunningActions());
+}
+
+namespace {
+// Keeps its own record of what changed, as the canvas does for its cells.
+struct Recording : Node {
+    QRectF changed;
+    int asked = 0;
+    QRectF takeChangedSceneRect() override {
+        ++asked;
+        return std::exchange(changed, QRectF());
+    }
+};
+}  // namespace
+
+TEST(SceneTest, ANodeThatRecordsItsOwnChangesIsAskedOnceWhenTheFrameIsTaken) {
+    Scene scene(QSizeF(390, 844));
+    auto* node = scene.addChild(std::make_unique<Recording>());
+    scene.takeDirtyRect();
+    EXPECT_FALSE(scene.needsDisplay());
+
+    node->changed = QRectF(10, 10, 5, 5);
+    scene.invalidateLater(node);
+    scene.invalidateLater(node);
+    EXPECT_TRUE(scene.needsDisplay());
+    scene.invalidate(QRectF(40, 40, 1, 1));
+    EXPECT_EQ(scene.takeDirtyRect(), QRectF(10, 10, 31, 31));
+    EXPECT_EQ(node->asked, 1);
+    EXPECT_EQ(scene.takeDirtyRect(), QRectF());
+    EXPECT_EQ(node->asked, 1);
+
+    scene.invalidateLater(node);
+    scene.withdrawInvalidation(node);
+    scene.takeDirtyRect();
+    EXPECT_EQ(node->asked, 1);
+}

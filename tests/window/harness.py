@@ -595,13 +595,27 @@ def describe_cells(seen, expected):
 
 
 # Stored colours: "TBCA", version 1, a little-endian count, then 33-byte entries (the colour
-# space, then four doubles). Cells are stored column by column, each column from the bottom.
+# space, then four doubles); or version 2, the count, a palette size, an index width and a
+# zlib stream holding the palette's entries and then one index per colour. Cells are stored
+# column by column, each column from the bottom.
 
 def decode_colors(blob_hex):
     data = bytes.fromhex(blob_hex)
-    if data[:4] != b"TBCA" or data[4] != 1:
+    if data[:4] != b"TBCA" or data[4] not in (1, 2):
         raise Failure(f"not a colour archive: {data[:8]!r}")
     (count,) = struct.unpack_from("<I", data, 5)
+    if data[4] == 2:
+        import zlib
+
+        palette_size, width = struct.unpack_from("<IB", data, 9)
+        payload = zlib.decompress(data[14:])
+        if len(payload) != 33 * palette_size + width * count:
+            raise Failure(f"a compact colour archive of {len(payload)} bytes for {count} colours")
+        palette = decode_colors((b"TBCA\x01" + struct.pack("<I", palette_size)
+                                 + payload[:33 * palette_size]).hex())
+        code = {1: "B", 2: "H", 4: "I"}[width]
+        indices = struct.unpack_from(f"<{count}{code}", payload, 33 * palette_size)
+        return [palette[index] for index in indices]
     if len(data) != 9 + 33 * count:
         raise Failure(f"a colour archive of {len(data)} bytes for {count} colours")
     colors = []

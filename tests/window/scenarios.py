@@ -15,7 +15,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from harness import (  # noqa: E402
-    Editor, Failure, Session, close_to, main, stored_cells, wait_for)
+    Editor, Failure, Session, close_to, describe_cells, main, stored_cells, wait_for)
 
 ROW_A = [(column, 5) for column in range(2, 13)]
 ROW_B = [(column, 9) for column in range(4, 16)]
@@ -338,6 +338,86 @@ def window_resize(name):
             raise Failure(f"cells {unpainted} of the stroke lost after resizing back")
 
 
+def stored_setting(session, key):
+    """A value of the settings file, as text; None while it is not there."""
+    import configparser
+
+    path = os.path.join(session.data_dir, "settings.ini")
+    parser = configparser.ConfigParser()
+    parser.read(path)
+    return parser.get("General", key, fallback=None)
+
+
+def first_pixel(grid, column, row):
+    """The screen pixel a cell's snapped square starts at: cells of a pixel and a half leave
+    no room for a middle."""
+    import math
+
+    return (grid.left + math.floor(column * grid.size + 0.5),
+            grid.top + math.floor(row * grid.size + 0.5))
+
+
+def grey_pixels(image, rect):
+    x, y, w, h = rect
+    return sum(1 for pixel in image.crop((x, y, x + w, y + h)).getdata()
+               if pixel == (128, 128, 128))
+
+
+def largest_grid(name):
+    """The largest grid, chosen with the settings' stepper: a stroke paints exactly the cells it
+    crossed, on the screen and in the store; the lines between cells that small show only
+    once zoomed in."""
+    with Session(name) as session:
+        session.press("Settings")
+        increase = session.wait_still("Increase")
+        for _ in range(9):  # 20 to 24, 28, 32, 48, 64, 96, 128, 192 and 256
+            session.click(increase)
+        wait_for("the largest grid in the settings",
+                 lambda: stored_setting(session, "gridWidth") == "256"
+                 and stored_setting(session, "gridHeight") == "256")
+        # An older build finds the largest size it knows.
+        if stored_setting(session, "stepper") != "2":
+            raise Failure(f"stepper stored as {stored_setting(session, 'stepper')!r}, not 2")
+        session.press("Back", within="Settings")
+        editor = Editor.new_drawing(session, cells=256)
+        canvas = session.find("Canvas").rect
+        if grey_pixels(session.screenshot(), canvas):
+            raise Failure("lines between cells of a pixel and a half are drawn")
+
+        drawn = {(column, 128) for column in range(20, 201)}
+        paint = editor.paint_color()
+        editor.stroke([(20, 128), (200, 128)])
+
+        def shown(image):
+            return {(column, row) for row in range(125, 132) for column in range(256)
+                    if not close_to(image.getpixel(first_pixel(editor.grid, column, row)),
+                                    (255, 255, 255))}
+
+        image = session.wait_pixels("the stroke's cells", lambda image: shown(image) == drawn)
+        for cell in drawn:
+            color = image.getpixel(first_pixel(editor.grid, *cell))
+            if not close_to(color, paint):
+                raise Failure(f"cell {cell} shows {color}, the colour button {paint}")
+
+        session.xdotool("mousemove", *session.find("Canvas").center,
+                        "click", "--repeat", "8", "--delay", "40", "4")
+        session.wait_pixels("the lines between cells once zoomed in",
+                            lambda image: grey_pixels(image, canvas) > 1000)
+
+        save_drawing(session, TITLE)
+        rows = session.wait_rows("the saved drawing in the store", SAVED)
+        row = rows[0]
+        if (row["width"], row["height"]) != (256, 256):
+            raise Failure(f"stored size {row['width']} x {row['height']}, expected 256 x 256")
+        cells = stored_cells(row["colors"], 256, 256)
+        painted = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
+        if painted != drawn:
+            raise Failure(f"stored cells other than white: {describe_cells(painted, drawn)}")
+        wrong = [cell for cell in drawn if not close_to(cells[cell], paint, tolerance=2)]
+        if wrong:
+            raise Failure(f"stored cells not in the paint colour {paint}: {wrong[:8]}")
+
+
 SCENARIOS = {
     "every_control_named": every_control_named,
     "stroke": stroke,
@@ -347,6 +427,7 @@ SCENARIOS = {
     "save_with_title": save_with_title,
     "reopen_from_gallery": reopen_from_gallery,
     "window_resize": window_resize,
+    "largest_grid": largest_grid,
 }
 
 if __name__ == "__main__":

@@ -1,0 +1,230 @@
+// Grid sizes beyond the three older builds know: how they are chosen on the settings screen,
+// how they are stored so that older builds still find a size they know, and that new drawings
+// take them.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/app_delegate.h"
+#include "app/settings_view_controller.h"
+#include "app/view_controller.h"
+#include "canvas/canvas.h"
+#include "editor/drawing_view_controller.h"
+#include "platform/app_paths.h"
+#include "platform/settings_manager.h"
+#include "platform/user_defaults.h"
+#include "screens/screen_stack.h"
+#include "screens/storyboard.h"
+#include "test_support.h"
+
+namespace {
+using GridSize = SettingsManager::GridSize;
+
+// The settings file as another build left it: key and value, written as text.
+void writeSettings(const std::vector<std::pair<QString, QString>>& values) {
+    QSettings file(AppPaths::settingsFile(), QSettings::IniFormat);
+    file.clear();
+    for (const auto& [key, value] : values) {
+        file.setValue(key, value);
+    }
+    file.sync();
+    UserDefaults::standard().reload();
+}
+
+// What an older build reads: it knows "stepper" alone, and any number but 0 and 1 is 28.
+int64_t olderBuildsSide() {
+    return SettingsManager::gridSizeForPosition(
+        QSettings(AppPaths::settingsFile(), QSettings::IniFormat).value("stepper").toLongLong());
+}
+
+struct GridSizeTest : testing::Test {
+    ScopedDataDir dir;
+    ScreenStack stack;
+    ViewController* home = new ViewController;
+
+    void SetUp() override {
+        AppDelegate::registerScreens(Storyboard::main());
+        stack.resize(390, 844);
+        stack.setRootViewController(home);
+        stack.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&stack));
+    }
+    void TearDown() override { SettingsManager::applyGridSize(20); }
+
+    SettingsViewController* openSettings() {
+        home->showSettings();
+        processEvents();
+        return qobject_cast<SettingsViewController*>(stack.topViewController());
+    }
+    void closeSettings(SettingsViewController* settings) {
+        settings->back();
+        processEvents();
+    }
+    static void click(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton);
+        processEvents();
+    }
+    static void type(QSpinBox* box, int value) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::number(value));
+        processEvents();
+    }
+    GridSize newDrawingSize() {
+        home->clickCreateNFT();
+        processEvents();
+        auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+        if (!editor || !editor->canvasView) {
+            ADD_FAILURE() << "no editor";
+            return {};
+        }
+        const GridSize size{editor->canvasView->canvas()->width,
+                            editor->canvasView->canvas()->height};
+        editor->dismiss(false);
+        processEvents();
+        return size;
+    }
+};
+}  // namespace
+
+TEST(GridSizeStorageTest, OlderSettingsKeepTheirMeaningAndNewSizesNeedTheirPartner) {
+    ScopedDataDir dir;
+    const struct {
+        const char* name;
+        std::vector<std::pair<QString, QString>> stored;
+        GridSize size;
+    } cases[] = {
+        {"nothing stored", {}, {20, 20}},
+        {"an older build's 24", {{"stepper", "1"}}, {24, 24}},
+        {"an older build's odd 7", {{"stepper", "7"}}, {28, 28}},
+        {"a new size",
+         {{"stepper", "2"}, {"gridWidth", "96"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
+         {96, 40}},
+        // An older build chose 20 x 20 after the new size was stored.
+        {"the stepper changed since",
+         {{"stepper", "0"}, {"gridWidth", "96"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
+         {20, 20}},
+        {"no partner", {{"stepper", "2"}, {"gridWidth", "96"}, {"gridHeight", "40"}}, {28, 28}},
+        {"too large",
+         {{"stepper", "2"}, {"gridWidth", "257"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
+         {28, 28}},
+        {"too small",
+         {{"stepper", "0"}, {"gridWidth", "8"}, {"gridHeight", "3"}, {"gridStepper", "0"}},
+         {20, 20}},
+        {"not a number",
+         {{"stepper", "1"}, {"gridWidth", "wide"}, {"gridHeight", "40"}, {"gridStepper", "1"}},
+         {24, 24}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeSettings(c.stored);
+        GridSize read;
+        captureStdout([&] { read = SettingsManager::storedGridSize(UserDefaults::standard()); });
+        EXPECT_EQ(read, c.size);
+    }
+    writeSettings(
+        {{"stepper", "1"}, {"gridWidth", "300"}, {"gridHeight", "40"}, {"gridStepper", "1"}});
+    EXPECT_EQ(captureStdout([] { SettingsManager::storedGridSize(UserDefaults::standard()); }),
+              "Settings: the grid size 300 x 40 is not within 4 to 256 cells a side; using "
+              "24 x 24.\n");
+}
+
+TEST(GridSizeStorageTest, EverySizeReadsBackAndOlderBuildsFindTheNearestTheyKnow) {
+    ScopedDataDir dir;
+    const struct {
+        GridSize size;
+        int64_t olderBuilds;
+    } cases[] = {
+        {{8, 8}, 20},   {{20, 20}, 20}, {{22, 22}, 24},   {{24, 24}, 24},
+        {{28, 28}, 28}, {{32, 32}, 28}, {{256, 256}, 28}, {{4, 4}, 20},
+        {{30, 18}, 28}, {{18, 23}, 24}, {{4, 256}, 28},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size.width << " x " << c.size.height);
+        SettingsManager::storeGridSize(UserDefaults::standard(), c.size);
+        EXPECT_EQ(SettingsManager::storedGridSize(UserDefaults::standard()), c.size);
+        EXPECT_EQ(olderBuildsSide(), c.olderBuilds);
+        // The three old sizes are stored as before, with nothing else beside them.
+        const bool old = c.size.width == c.size.height &&
+                         (c.size.width == 20 || c.size.width == 24 || c.size.width == 28);
+        EXPECT_EQ(UserDefaults::standard().hasValue("gridWidth"), !old);
+    }
+}
+
+TEST_F(GridSizeTest, TheStepperWalksEverySquareSizeAndNewDrawingsTakeIt) {
+    SettingsViewController* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    Stepper& stepper = *settings->stepperL;
+    EXPECT_EQ(settings->pixelLabel->text(), "20x20");
+    while (stepper.decrementButton()->isEnabled()) {
+        click(stepper.decrementButton());
+    }
+    std::vector<int64_t> walked{SettingsManager::gridWidth};
+    EXPECT_EQ(settings->pixelLabel->text(), "8x8");
+    while (stepper.incrementButton()->isEnabled()) {
+        click(stepper.incrementButton());
+        walked.push_back(SettingsManager::gridWidth);
+        EXPECT_EQ(settings->pixelLabel->text(), QString("%1x%1").arg(SettingsManager::gridWidth));
+        EXPECT_EQ(SettingsManager::gridHeight, SettingsManager::gridWidth);
+    }
+    EXPECT_EQ(walked, std::vector<int64_t>(SettingsManager::kSquareSides.begin(),
+                                           SettingsManager::kSquareSides.end()));
+    closeSettings(settings);
+    EXPECT_EQ(newDrawingSize(), (GridSize{256, 256}));
+
+    // Opened again, the screen shows what is stored: the size, not the last thing clicked.
+    SettingsManager::storeGridSize(UserDefaults::standard(), {48, 48});
+    settings = openSettings();
+    EXPECT_EQ(settings->pixelLabel->text(), "48x48");
+    EXPECT_EQ(SettingsManager::kSquareSides[size_t(settings->stepperL->value())], 48);
+    EXPECT_FALSE(settings->customSizeCheck->isChecked());
+    EXPECT_FALSE(settings->customWidthSpin->isEnabled());
+}
+
+TEST_F(GridSizeTest, ACustomSizeIsTypedInAndTheStepperGoesBackToSquares) {
+    SettingsViewController* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             settings->customSizeCheck, settings->customWidthSpin, settings->customHeightSpin}) {
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+    }
+    EXPECT_FALSE(settings->customWidthSpin->isEnabled());
+    click(settings->customSizeCheck);
+    ASSERT_TRUE(settings->customWidthSpin->isEnabled());
+    type(settings->customWidthSpin, 30);
+    type(settings->customHeightSpin, 18);
+    EXPECT_EQ(settings->pixelLabel->text(), "30x18");
+    EXPECT_TRUE(settings->customSizeCheck->isChecked());
+    EXPECT_EQ(SettingsManager::storedGridSize(UserDefaults::standard()), (GridSize{30, 18}));
+    EXPECT_EQ(olderBuildsSide(), 28);
+    closeSettings(settings);
+    EXPECT_EQ(newDrawingSize(), (GridSize{30, 18}));
+
+    // Back on the screen the custom size is shown as set; the stepper stands near it.
+    settings = openSettings();
+    EXPECT_TRUE(settings->customSizeCheck->isChecked());
+    EXPECT_EQ(settings->customWidthSpin->value(), 30);
+    EXPECT_EQ(settings->customHeightSpin->value(), 18);
+    EXPECT_EQ(SettingsManager::kSquareSides[size_t(settings->stepperL->value())], 32);
+    // A custom size may be one of the old ones and stays custom while the screen is open.
+    type(settings->customWidthSpin, 24);
+    type(settings->customHeightSpin, 24);
+    EXPECT_TRUE(settings->customSizeCheck->isChecked());
+    EXPECT_EQ(olderBuildsSide(), 24);
+    EXPECT_FALSE(UserDefaults::standard().hasValue("gridWidth"));
+
+    click(settings->stepperL->incrementButton());
+    EXPECT_FALSE(settings->customSizeCheck->isChecked());
+    EXPECT_FALSE(settings->customHeightSpin->isEnabled());
+    EXPECT_EQ(settings->pixelLabel->text(), "28x28");
+    settings->customWidthSpin->setValue(99);  // as an assistive tool may, while off: waits
+    EXPECT_EQ(SettingsManager::gridWidth, 28);
+    click(settings->customSizeCheck);  // on again: the boxes' size applies
+    EXPECT_EQ(SettingsManager::gridWidth, 99);
+    EXPECT_EQ(settings->pixelLabel->text(), "99x28");
+    click(settings->customSizeCheck);  // off: the stepper's, which stands near 99
+    EXPECT_EQ(settings->pixelLabel->text(), "96x96");
+    EXPECT_EQ(SettingsManager::gridHeight, 96);
+}
