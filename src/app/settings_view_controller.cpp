@@ -108,8 +108,6 @@ void SettingsViewController::showEvent(QShowEvent* event) {
     updatePhotoAccess();
 }
 
-}
-
 void SettingsViewController::updatePhotoAccess() {
     using Status = PhotoLibrary::AuthorizationStatus;
     const Status status = PhotoLibrary::authorizationStatus();

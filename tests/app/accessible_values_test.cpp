@@ -58,21 +58,23 @@ TEST_F(SettingsScreen, TheGridSizeLabelAndStepperExposeTheSizeAndFollowIt) {
     EXPECT_EQ(control->text(QAccessible::Description), "24x24");
     QAccessibleValueInterface* value = control->valueInterface();
     ASSERT_NE(value, nullptr);
-    EXPECT_EQ(value->currentValue().toDouble(), 1);
+    // Positions in the list of square sizes, 8x8 first.
+    EXPECT_EQ(value->currentValue().toDouble(), 4);
     EXPECT_EQ(value->minimumValue().toDouble(), 0);
-    EXPECT_EQ(value->maximumValue().toDouble(), 2);
+    EXPECT_EQ(value->maximumValue().toDouble(),
+              double(SettingsManager::kSquareSides.size() - 1));
     EXPECT_EQ(value->minimumStepSize().toDouble(), 1);
 
     // A press changes what both say.
     QTest::mouseClick(stepper->incrementButton(), Qt::LeftButton);
-    EXPECT_EQ(value->currentValue().toDouble(), 2);
-    EXPECT_EQ(control->text(QAccessible::Value), "2");
+    EXPECT_EQ(value->currentValue().toDouble(), 5);
+    EXPECT_EQ(control->text(QAccessible::Value), "5");
     EXPECT_EQ(description(label), "28x28");
     EXPECT_EQ(description(stepper), "28x28");
 
     // Assistive technology changes the size as a user does: shown, stored and applied; a value
     // between steps lands on a step.
-    value->setCurrentValue(0.2);
+    value->setCurrentValue(3.2);
     EXPECT_EQ(settings->pixelLabel->text(), "20x20");
     EXPECT_EQ(description(label), "20x20");
     EXPECT_EQ(UserDefaults::standard().integerForKey("stepper"), 0);
@@ -87,7 +89,7 @@ TEST_F(SettingsScreen, TheGridSizeLabelAndStepperExposeTheSizeAndFollowIt) {
     UserDefaults::standard().setInteger(7, "stepper");
     open();
     EXPECT_EQ(description(settings->pixelLabel), "28x28");
-    EXPECT_EQ(accessible(settings->stepperL)->valueInterface()->currentValue().toDouble(), 2);
+    EXPECT_EQ(accessible(settings->stepperL)->valueInterface()->currentValue().toDouble(), 5);
 }
 
 TEST(ColourPickerValues, TheSwatchTheBarAndTheWheelSayWhatTheyShow) {
