@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -161,6 +162,11 @@ struct Layout {
     std::vector<png_byte> transparency;
     bool srgb = false;
     QByteArray iccProfile;
+    // The image's text, as Latin-1 key and value pairs that PNG's tEXt chunk can hold.
+    std::vector<std::pair<QByteArray, QByteArray>> texts;
+    // libpng's view of them; filled before writing, since nothing may be built in the frame
+    // that libpng can jump out of.
+    std::vector<png_text> textChunks;
 };
 
 // Makes the bytes of each row as the file stores them, reusing the last row when the
@@ -279,6 +285,9 @@ bool writePng(png_structp png, png_infop info, const Layout& layout, const Sourc
                      reinterpret_cast<png_const_bytep>(layout.iccProfile.constData()),
                      png_uint_32(layout.iccProfile.size()));
     }
+    if (!layout.textChunks.empty()) {
+        png_set_text(png, info, layout.textChunks.data(), int(layout.textChunks.size()));
+    }
     png_write_info(png, info);
     for (int y = 0; y < source.height(); ++y) {
         // libpng sets its row buffers up at the first row from the filters chosen then, so
@@ -309,6 +318,25 @@ QByteArray PngEncoder::encode(const QImage& image) {
     layout.srgb = colorSpace == QColorSpace(QColorSpace::SRgb);
     if (colorSpace.isValid() && !layout.srgb) {
         layout.iccProfile = colorSpace.iccProfile();
+    }
+
+    for (const QString& key : image.textKeys()) {
+        const QString value = image.text(key);
+        const bool latin1 =
+            std::all_of(key.begin(), key.end(),
+                        [](QChar c) { return c.unicode() >= 32 && c.unicode() <= 255; }) &&
+            std::all_of(value.begin(), value.end(), [](QChar c) { return c.unicode() <= 255; });
+        if (latin1 && !key.isEmpty() && key.size() <= 79) {
+            layout.texts.emplace_back(key.toLatin1(), value.toLatin1());
+        }
+    }
+    for (const auto& [key, value] : layout.texts) {
+        png_text chunk{};
+        chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+        chunk.key = const_cast<char*>(key.constData());
+        chunk.text = const_cast<char*>(value.constData());
+        chunk.text_length = size_t(value.size());
+        layout.textChunks.push_back(chunk);
     }
 
     ColorTable table;

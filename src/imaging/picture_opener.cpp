@@ -1,0 +1,180 @@
+#include "imaging/picture_opener.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMimeData>
+#include <QUrl>
+#include <cerrno>
+#include <cstring>
+
+#include "imaging/photo_loader.h"
+
+namespace {
+QString subject(const QString& name) {
+    return name.isEmpty() ? QStringLiteral("This picture")
+                          : QStringLiteral("\u201C%1\u201D").arg(name);
+}
+
+QString displayName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+PictureOpener::Result cellsOf(const QImage& image, const PictureOpener::Options& options) {
+    PictureOpener::Result result;
+    result.cells = GridRecovery::recover(image, options.gridSide, options.maxColors);
+    if (result.cells.isEmpty()) {
+        result.error = QStringLiteral("This picture could not be turned into a drawing.");
+    }
+    return result;
+}
+}  // namespace
+
+QByteArray PictureOpener::readRegularFile(const QString& path, QString* error) {
+    const QString name = displayName(path);
+    const QByteArray native = QFile::encodeName(path);
+    // Non-blocking, so that a pipe or a device named like a picture cannot hold the app up
+    // before the check below turns it away.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int code = errno;
+        if (error) {
+            *error = code == ENOENT
+                         ? QStringLiteral("%1 could not be found.").arg(subject(name))
+                         : QStringLiteral("%1 could not be read: %2.")
+                               .arg(subject(name), QString::fromLocal8Bit(std::strerror(code)));
+        }
+        return {};
+    }
+    QByteArray bytes;
+    struct stat info {};
+    QString problem;
+    if (::fstat(fd, &info) != 0) {
+        problem = QStringLiteral("%1 could not be read.").arg(subject(name));
+    } else if (S_ISDIR(info.st_mode)) {
+        problem = QStringLiteral("%1 is a folder, not a picture.").arg(subject(name));
+    } else if (!S_ISREG(info.st_mode)) {
+        problem = QStringLiteral("%1 is not a file Tilebloom can open.").arg(subject(name));
+    } else if (info.st_size > kMaxFileBytes) {
+        problem = QStringLiteral("%1 is too large to open (%2 MB). Pictures can be up to %3 MB.")
+                      .arg(subject(name))
+                      .arg(QLocale::system().toString(qint64(info.st_size) / (1024 * 1024)))
+                      .arg(kMaxFileBytes / (1024 * 1024));
+    } else {
+        bytes.resize(qsizetype(info.st_size));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;  // the file shrank while it was read: what is there is checked as is
+            }
+            done += n;
+        }
+        bytes.truncate(done);
+    }
+    ::close(fd);
+    if (!problem.isEmpty()) {
+        if (error) {
+            *error = problem;
+        }
+        return {};
+    }
+    if (error) {
+        error->clear();
+    }
+    return bytes;
+}
+
+PictureOpener::Result PictureOpener::openFile(const QString& path, const Options& options) {
+    Result result;
+    QString error;
+    const QByteArray bytes = readRegularFile(path, &error);
+    if (!error.isEmpty()) {
+        result.error = error;
+        return result;
+    }
+    return openData(bytes, displayName(path), options);
+}
+
+PictureOpener::Result PictureOpener::openData(const QByteArray& bytes, const QString& name,
+                                              const Options& options) {
+    const PhotoLoader::Result loaded = PhotoLoader::loadData(bytes, name);
+    if (!loaded.ok()) {
+        Result result;
+        result.error = loaded.error.isEmpty()
+                           ? QStringLiteral("%1 could not be opened.").arg(subject(name))
+                           : loaded.error;
+        return result;
+    }
+    return cellsOf(loaded.image, options);
+}
+
+PictureOpener::Result PictureOpener::openImage(const QImage& image, const Options& options) {
+    Result result;
+    const PhotoLoadLimits limits;
+    if (image.isNull() || image.width() < 1 || image.height() < 1) {
+        result.error = QStringLiteral("There is no picture to open.");
+        return result;
+    }
+    if (image.width() > limits.maxSide || image.height() > limits.maxSide ||
+        qint64(image.width()) * image.height() > limits.maxPixels) {
+        const QLocale locale = QLocale::system();
+        result.error = QStringLiteral(
+                           "This picture is too large to open (%1 \u00D7 %2 pixels). Pictures "
+                           "can be up to %3 pixels on a side and %4 megapixels.")
+                           .arg(locale.toString(image.width()), locale.toString(image.height()),
+                                locale.toString(limits.maxSide),
+                                locale.toString(limits.maxPixels / 1'000'000));
+        return result;
+    }
+    return cellsOf(image, options);
+}
+
+PictureOpener::Result PictureOpener::openMimeData(const QMimeData* data, const Options& options) {
+    Result result;
+    if (!data) {
+        result.error = QStringLiteral("The clipboard holds no picture.");
+        return result;
+    }
+    // Encoded bytes go through the same decoder guards as a file.
+    for (const char* type : {"image/png", "image/webp", "image/gif", "image/bmp", "image/jpeg"}) {
+        const QString mime = QLatin1String(type);
+        if (data->hasFormat(mime)) {
+            const QByteArray bytes = data->data(mime);
+            if (!bytes.isEmpty()) {
+                return openData(bytes, QString(), options);
+            }
+        }
+    }
+    if (data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                return openFile(url.toLocalFile(), options);
+            }
+        }
+    }
+    if (data->hasImage()) {
+        return openImage(qvariant_cast<QImage>(data->imageData()), options);
+    }
+    result.error = QStringLiteral("The clipboard holds no picture.");
+    return result;
+}
+
+std::vector<Color> PictureOpener::canvasColors(const PictureCells& cells) {
+    std::vector<Color> colors;
+    colors.reserve(cells.cells.size());
+    for (int x = 0; x < cells.width; ++x) {
+        for (int y = cells.height - 1; y >= 0; --y) {
+            const QRgb c = cells.at(x, y);
+            colors.push_back(Color::withRGB(qRed(c) / 255.0, qGreen(c) / 255.0, qBlue(c) / 255.0));
+        }
+    }
+    return colors;
+}
