@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "color/color_picker_view_controller.h"
 #include "editing/editor_fields.h"
@@ -15,6 +16,7 @@
 #include "gestures/long_press_gesture_recognizer.h"
 #include "gestures/pan_gesture_recognizer.h"
 #include "gestures/pinch_gesture_recognizer.h"
+#include "screens/activity_view_controller.h"
 #include "screens/platform_view_controller.h"
 #include "screens/presentation_controller.h"
 #include "gestures/tap_gesture_recognizer.h"
@@ -59,6 +61,14 @@ public:
     bool canDraw = true;
     std::unique_ptr<PictureExporter> pictureExporter;
     Drawing* drawing = nullptr;
+    // Cells a new, unsaved drawing starts with instead of a blank grid (an opened picture):
+    // colours in the canvas's order and the grid's size. Read when the editor is set up.
+    struct StartingCells {
+        std::vector<Color> colors;
+        int64_t width = 0;
+        int64_t height = 0;
+    };
+    std::optional<StartingCells> startingCells;
 
     // Gestures.
     void handleTapFrom(TapGestureRecognizer& recognizer);
@@ -101,6 +111,8 @@ public slots:
     void undoButtonPressedWithSender();
     void redoButtonPressedWithSender();
     void exportButtonPressedWithSender();
+    // Puts the 1000-point picture of the canvas on the clipboard.
+    void copyPictureToClipboard();
     void colorPickerButtonPressedWithSender();
     void paintBrushButtonPressedWithSender();
     void fillButtonPressedWithSender();
@@ -125,6 +137,8 @@ private:
     Button* makeColorButton(void (DrawingViewController::*action)(), double width, double height);
     Button* makeToolButton(const QString& imageName, void (DrawingViewController::*action)());
     void layoutToolbar();
+    // The 1000-point picture and every whole scale the exporter's cells can be saved at.
+    QList<ActivityViewController::SaveAsChoice> saveAsChoices(const QImage& shared) const;
     void fanOutToolButtons();
     void foldToolButtons();
     void finishInterruptedStroke();
