@@ -105,6 +105,11 @@ bool carriesPicture(const QMimeData* data) {
     if (data->hasImage()) {
         return true;
     }
+    for (const QString& format : data->formats()) {
+        if (format.startsWith(QLatin1String("image/"))) {
+            return true;
+        }
+    }
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
             return true;

@@ -102,6 +102,10 @@ void ViewController::openPixelScreen(const QImage& photo) {
         return;
     }
     pixel->sourceImage = photo;
+    pixel->setEditAsDrawingHandler([](PixelViewController* screen, const QImage& preview) {
+        PictureImport::present(screen,
+                               PictureOpener::openPixelated(preview, PictureImport::paletteSize()));
+    });
     pixel->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
     present(pixel, true);
 }

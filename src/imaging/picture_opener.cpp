@@ -137,6 +137,25 @@ PictureOpener::Result PictureOpener::openImage(const QImage& image, const Option
     return cellsOf(image, options);
 }
 
+PictureOpener::Result PictureOpener::openPixelated(const QImage& picture, int maxColors) {
+    Result result;
+    if (picture.isNull()) {
+        result.error = QStringLiteral("There is no picture to open.");
+        return result;
+    }
+    if (auto blocks = GridRecovery::findBlocks(picture)) {
+        result.cells = std::move(*blocks);
+        GridRecovery::reducePalette(result.cells.cells, maxColors);
+        result.cells.exact = false;
+    } else {
+        result.cells = GridRecovery::reduce(picture, GridRecovery::kMaxCells, maxColors);
+    }
+    if (result.cells.isEmpty()) {
+        result.error = QStringLiteral("This picture could not be turned into a drawing.");
+    }
+    return result;
+}
+
 PictureOpener::Result PictureOpener::openMimeData(const QMimeData* data, const Options& options) {
     Result result;
     if (!data) {

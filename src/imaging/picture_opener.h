@@ -37,6 +37,10 @@ public:
     static Result openData(const QByteArray& bytes, const QString& name, const Options& options);
     // A picture already decoded (one the clipboard held in memory): the same size limits.
     static Result openImage(const QImage& image, const Options& options);
+    // A blocky picture made here (the pixelation screen's preview): one cell per block when
+    // it has at most GridRecovery::kMaxCells a side, else reduced to that many; then at most
+    // maxColors colours.
+    static Result openPixelated(const QImage& picture, int maxColors);
     // The clipboard's picture: encoded bytes first (PNG, then the other formats), a local file
     // it names next, a decoded picture last.
     static Result openMimeData(const QMimeData* data, const Options& options);
