@@ -158,6 +158,7 @@ struct Layout {
     // where a block starts): the choice libpng's adaptive filters would make, without
     // trying every filter on every row.
     bool upOrSubPerRow = false;
+    int level = kLevel;
     std::vector<png_color> palette;
     std::vector<png_byte> transparency;
     bool srgb = false;
@@ -265,7 +266,7 @@ bool writePng(png_structp png, png_infop info, const Layout& layout, const Sourc
     }
     png_set_write_fn(png, out, appendBytes, flushNothing);
     png_set_compression_buffer_size(png, kCompressionBuffer);
-    png_set_compression_level(png, kLevel);
+    png_set_compression_level(png, layout.level);
     png_set_compression_strategy(png, layout.strategy);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, layout.filter);
     png_set_IHDR(png, info, png_uint_32(source.width()), png_uint_32(source.height()), 8,
@@ -300,6 +301,15 @@ bool writePng(png_structp png, png_infop info, const Layout& layout, const Sourc
     }
     png_write_end(png, info);
     return true;
+}
+
+QByteArray written(const Layout& layout, const Source& source, RowMaker& rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    QByteArray out;
+    const bool done = info && writePng(png, info, layout, source, rows, &out);
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return done ? out : QByteArray();
 }
 
 }  // namespace
@@ -377,10 +387,5 @@ QByteArray PngEncoder::encode(const QImage& image) {
         layout.strategy = kBlockyStrategy;
     }
 
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    QByteArray out;
-    const bool written = info && writePng(png, info, layout, source, *rows, &out);
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    return written ? out : QByteArray();
+    return written(layout, source, *rows);
 }
