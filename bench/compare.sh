@@ -27,11 +27,13 @@ fi
 cmake "$build" -DTILEBLOOM_BUILD_BENCH=ON >/dev/null
 export CCACHE_BASEDIR="$root"
 cmake --build "$build" -j2 --target bench_editor bench_export bench_pixelate bench_store \
-    bench_gallery tilebloom
+    bench_gallery bench_pictures tilebloom
 
 echo "load before: $(uptime)"
 export QT_QPA_PLATFORM=offscreen
-for program in editor export pixelate store gallery; do
+mkdir -p "$out/inputs"
+export TILEBLOOM_BENCH_INPUTS="$out/inputs"
+for program in editor export pixelate store gallery pictures; do
     echo "running bench_$program ..."
     "$build/bench/bench_$program" --benchmark_repetitions="$repetitions" \
         --benchmark_out="$out/$program.json" --benchmark_out_format=json >/dev/null 2>&1
@@ -39,6 +41,7 @@ done
 
 echo "running Pillow and ImageMagick ..."
 /usr/bin/python3 "$root/bench/pillow_bench.py" >"$out/pillow.json"
+/usr/bin/python3 "$root/bench/pillow_pictures.py" "$out/inputs" >"$out/pillow_pictures.json"
 # ImageMagick reports elapsed time per run of its pipeline for each thread count.
 convert -size 390x520 xc:gray +noise Random -bench 5 -sample '117x156!' -sample '3510x4680!' \
     null: >"$out/imagemagick.txt" 2>&1 || true

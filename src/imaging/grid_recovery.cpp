@@ -96,10 +96,58 @@ const QRgb* line(const QImage& image, int y) {
     return reinterpret_cast<const QRgb*>(image.constScanLine(y));
 }
 
-bool sameLine(const QImage& image, int y) {
-    return std::memcmp(image.constScanLine(y), image.constScanLine(y - 1),
-                       size_t(image.width()) * sizeof(QRgb)) == 0;
-}
+// The picture's rows as opaque RGB32, each run of identical rows converted once: enlarged
+// pictures repeat most rows, so only their distinct ones cost anything.
+class Rows {
+public:
+    explicit Rows(const QImage& picture)
+        : width_(picture.width()), rowOf_(size_t(picture.height())) {
+        const size_t bytes = (size_t(picture.width()) * size_t(picture.depth()) + 7) / 8;
+        std::vector<int> firsts;
+        for (int y = 0; y < picture.height(); ++y) {
+            if (y > 0 &&
+                std::memcmp(picture.constScanLine(y), picture.constScanLine(y - 1), bytes) == 0) {
+                rowOf_[size_t(y)] = rowOf_[size_t(y) - 1];
+                continue;
+            }
+            rowOf_[size_t(y)] = int(firsts.size());
+            firsts.push_back(y);
+        }
+        if (firsts.size() * 2 > size_t(picture.height())) {
+            // Few repeats: one conversion of the whole picture is quicker.
+            distinct_ = opaquePixels(picture);
+            std::iota(rowOf_.begin(), rowOf_.end(), 0);
+        } else {
+            QImage compact(picture.width(), int(firsts.size()), picture.format());
+            if (compact.isNull()) {
+                return;
+            }
+            compact.setColorTable(picture.colorTable());
+            for (size_t i = 0; i < firsts.size(); ++i) {
+                std::memcpy(compact.scanLine(int(i)), picture.constScanLine(firsts[i]), bytes);
+            }
+            distinct_ = opaquePixels(compact);
+        }
+        // Distinct rows may still look the same once opaque.
+        for (int y = 1; y < picture.height(); ++y) {
+            same_.push_back(rowOf_[size_t(y)] == rowOf_[size_t(y) - 1] ||
+                            std::memcmp(at(y), at(y - 1), size_t(width_) * sizeof(QRgb)) == 0);
+        }
+    }
+
+    bool isNull() const { return distinct_.isNull(); }
+    int width() const { return width_; }
+    int height() const { return int(rowOf_.size()); }
+    const QRgb* at(int y) const { return line(distinct_, rowOf_[size_t(y)]); }
+    // Whether row y shows what row y - 1 does.
+    bool sameAsAbove(int y) const { return y > 0 && same_[size_t(y) - 1]; }
+
+private:
+    int width_;
+    std::vector<int> rowOf_;
+    std::vector<bool> same_;
+    QImage distinct_;
+};
 
 // First pixel of each of `cells` cells and the end, as nearest-neighbour enlarging places them.
 std::vector<int> nearestStarts(int pixels, int cells) {
@@ -114,14 +162,14 @@ std::vector<int> nearestStarts(int pixels, int cells) {
     return starts;
 }
 
-PictureCells sampleCells(const QImage& image, const std::vector<int>& xs,
+PictureCells sampleCells(const Rows& image, const std::vector<int>& xs,
                          const std::vector<int>& ys) {
     PictureCells result;
     result.width = int(xs.size()) - 1;
     result.height = int(ys.size()) - 1;
     result.cells.reserve(size_t(result.width) * size_t(result.height));
     for (int row = 0; row < result.height; ++row) {
-        const QRgb* pixels = line(image, ys[size_t(row)]);
+        const QRgb* pixels = image.at(ys[size_t(row)]);
         for (int column = 0; column < result.width; ++column) {
             result.cells.push_back(pixels[xs[size_t(column)]] | 0xff000000u);
         }
@@ -131,7 +179,7 @@ PictureCells sampleCells(const QImage& image, const std::vector<int>& xs,
 }
 
 // The grid the picture's text declares, when every pixel agrees with it.
-std::optional<PictureCells> declaredGrid(const QImage& source, const QImage& image, int maxCells) {
+std::optional<PictureCells> declaredGrid(const QImage& source, const Rows& image, int maxCells) {
     const QStringList parts = source.text(QLatin1String(kGridTextKey)).split(QLatin1Char('x'));
     if (parts.size() != 2) {
         return std::nullopt;
@@ -149,10 +197,10 @@ std::optional<PictureCells> declaredGrid(const QImage& source, const QImage& ima
     PictureCells cells = sampleCells(image, xs, ys);
     for (int row = 0; row < rows; ++row) {
         for (int y = ys[size_t(row)]; y < ys[size_t(row) + 1]; ++y) {
-            if (y > ys[size_t(row)] && sameLine(image, y)) {
+            if (y > ys[size_t(row)] && image.sameAsAbove(y)) {
                 continue;
             }
-            const QRgb* pixels = line(image, y);
+            const QRgb* pixels = image.at(y);
             for (int column = 0; column < columns; ++column) {
                 const QRgb expected = cells.at(column, row);
                 for (int x = xs[size_t(column)]; x < xs[size_t(column) + 1]; ++x) {
@@ -166,21 +214,29 @@ std::optional<PictureCells> declaredGrid(const QImage& source, const QImage& ima
     return cells;
 }
 
-// Where colours change along each side: columns[x] when pixel x differs from pixel x - 1 in
-// some row, rows[y] when row y differs from row y - 1.
-void findEdges(const QImage& image, std::vector<int>& columns, std::vector<int>& rows) {
+// Where colours change along each side: columns has x when pixel x differs from pixel x - 1
+// in some row, rows has y when row y differs from row y - 1. False, early, once either side
+// has more changes than limit.
+bool findEdges(const Rows& image, std::vector<int>& columns, std::vector<int>& rows, size_t limit) {
     std::vector<char> columnEdge(size_t(image.width()), 0);
+    size_t columnCount = 0;
     for (int y = 0; y < image.height(); ++y) {
-        if (y > 0 && sameLine(image, y)) {
+        if (image.sameAsAbove(y)) {
             continue;
         }
         if (y > 0) {
             rows.push_back(y);
+            if (rows.size() > limit) {
+                return false;
+            }
         }
-        const QRgb* pixels = line(image, y);
+        const QRgb* pixels = image.at(y);
         for (int x = 1; x < image.width(); ++x) {
-            if (pixels[x] != pixels[x - 1]) {
+            if (pixels[x] != pixels[x - 1] && !columnEdge[size_t(x)]) {
                 columnEdge[size_t(x)] = 1;
+                if (++columnCount > limit) {
+                    return false;
+                }
             }
         }
     }
@@ -189,6 +245,7 @@ void findEdges(const QImage& image, std::vector<int>& columns, std::vector<int>&
             columns.push_back(x);
         }
     }
+    return true;
 }
 
 // Cell starts for `cells` cells over `length` pixels that put a line on every edge, each line
@@ -250,7 +307,7 @@ std::optional<PictureCells> findBlocks(const QImage& picture, int maxCells) {
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1 || maxCells < 1) {
         return std::nullopt;
     }
-    const QImage image = opaquePixels(picture);
+    const Rows image(picture);
     if (image.isNull()) {
         return std::nullopt;
     }
@@ -259,7 +316,10 @@ std::optional<PictureCells> findBlocks(const QImage& picture, int maxCells) {
     }
     std::vector<int> columnEdges;
     std::vector<int> rowEdges;
-    findEdges(image, columnEdges, rowEdges);
+    // maxCells cells have at most maxCells - 1 lines between them.
+    if (!findEdges(image, columnEdges, rowEdges, size_t(maxCells - 1))) {
+        return std::nullopt;
+    }
     const auto xs = coarsestLines(columnEdges, image.width(), maxCells);
     if (!xs) {
         return std::nullopt;
@@ -297,8 +357,15 @@ PictureCells reduce(const QImage& picture, int gridSide, int maxColors) {
         rows = std::min(gridSide, h);
         columns = std::clamp(int(std::lround(double(rows) * w / h)), 1, w);
     }
-    // Box averages in linear light: sums per cell column for one band of rows at a time.
-    const auto& lin = linearTable();
+    // Box averages in linear light, in whole numbers (16 bits a channel): sums per cell
+    // column for one band of rows at a time.
+    static const std::array<uint32_t, 256> linear16 = [] {
+        std::array<uint32_t, 256> values{};
+        for (size_t i = 0; i < 256; ++i) {
+            values[i] = uint32_t(std::lround(linearTable()[i] * 65535.0));
+        }
+        return values;
+    }();
     std::vector<int> columnOf(static_cast<size_t>(w));
     for (int x = 0; x < w; ++x) {
         columnOf[size_t(x)] = int(qint64(x) * columns / w);
@@ -306,10 +373,10 @@ PictureCells reduce(const QImage& picture, int gridSide, int maxColors) {
     result.width = columns;
     result.height = rows;
     result.cells.reserve(size_t(columns) * size_t(rows));
-    std::vector<double> sums(static_cast<size_t>(columns) * 3);
+    std::vector<uint64_t> sums(static_cast<size_t>(columns) * 3);
     std::vector<qint64> counts(static_cast<size_t>(columns));
     for (int row = 0; row < rows; ++row) {
-        std::fill(sums.begin(), sums.end(), 0.0);
+        std::fill(sums.begin(), sums.end(), 0);
         std::fill(counts.begin(), counts.end(), 0);
         const int top = int(qint64(row) * h / rows);
         const int bottom = int(qint64(row + 1) * h / rows);
@@ -317,17 +384,17 @@ PictureCells reduce(const QImage& picture, int gridSide, int maxColors) {
             const QRgb* pixels = line(image, y);
             for (int x = 0; x < w; ++x) {
                 const auto c = size_t(columnOf[size_t(x)]);
-                sums[c * 3] += lin[size_t(qRed(pixels[x]))];
-                sums[c * 3 + 1] += lin[size_t(qGreen(pixels[x]))];
-                sums[c * 3 + 2] += lin[size_t(qBlue(pixels[x]))];
+                sums[c * 3] += linear16[size_t(qRed(pixels[x]))];
+                sums[c * 3 + 1] += linear16[size_t(qGreen(pixels[x]))];
+                sums[c * 3 + 2] += linear16[size_t(qBlue(pixels[x]))];
                 ++counts[c];
             }
         }
         for (size_t c = 0; c < size_t(columns); ++c) {
-            const double n = double(std::max<qint64>(1, counts[c]));
-            result.cells.push_back(qRgb(toSrgbByte(sums[c * 3] / n),
-                                        toSrgbByte(sums[c * 3 + 1] / n),
-                                        toSrgbByte(sums[c * 3 + 2] / n)));
+            const double n = double(std::max<qint64>(1, counts[c])) * 65535.0;
+            result.cells.push_back(qRgb(toSrgbByte(double(sums[c * 3]) / n),
+                                        toSrgbByte(double(sums[c * 3 + 1]) / n),
+                                        toSrgbByte(double(sums[c * 3 + 2]) / n)));
         }
     }
     reducePalette(result.cells, maxColors);
