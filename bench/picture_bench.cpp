@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <vector>
 
 #include "export/picture_exporter.h"
@@ -81,13 +82,14 @@ void BM_DecodeExportedPicture(benchmark::State& state, const QByteArray& png) {
     }
 }
 
-void BM_PhotoToDrawing(benchmark::State& state, const QByteArray& jpeg) {
+// From a file, as the app opens one from the dialog, a drop or the command line.
+void BM_PhotoToDrawing(benchmark::State& state, const QString& path) {
     PictureOpener::Options options;
     options.gridSide = 128;
     options.maxColors = 32;
     PictureOpener::Result result;
     for (auto _ : state) {
-        result = PictureOpener::openData(jpeg, QStringLiteral("photo.jpg"), options);
+        result = PictureOpener::openFile(path, options);
         benchmark::DoNotOptimize(result.cells.cells.data());
     }
     if (!result.ok() || result.cells.width != 128) {
@@ -131,7 +133,14 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_RecoverDecodedPicture", BM_RecoverDecodedPicture, picture)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("BM_PhotoToDrawing", BM_PhotoToDrawing, jpeg)
+    QTemporaryDir folder;
+    const QString photoPath = folder.filePath(QStringLiteral("photo.jpg"));
+    QFile photoFile(photoPath);
+    if (!photoFile.open(QIODevice::WriteOnly) || photoFile.write(jpeg) != jpeg.size()) {
+        return 1;
+    }
+    photoFile.close();
+    benchmark::RegisterBenchmark("BM_PhotoToDrawing", BM_PhotoToDrawing, photoPath)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_DecodePhoto", BM_DecodePhoto, jpeg)

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -34,7 +35,10 @@ PictureOpener::Result cellsOf(const QImage& image, const PictureOpener::Options&
 }
 }  // namespace
 
-QByteArray PictureOpener::readRegularFile(const QString& path, QString* error) {
+namespace {
+// An open, non-blocking descriptor of path when it is a regular file of at most maxBytes;
+// otherwise -1 and the reason.
+int openRegularFile(const QString& path, qint64 maxBytes, QString* error, qint64* size) {
     const QString name = displayName(path);
     const QByteArray native = QFile::encodeName(path);
     // Non-blocking, so that a pipe or a device named like a picture cannot hold the app up
@@ -42,65 +46,105 @@ QByteArray PictureOpener::readRegularFile(const QString& path, QString* error) {
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         const int code = errno;
-        if (error) {
-            *error = code == ENOENT
-                         ? QStringLiteral("%1 could not be found.").arg(subject(name))
-                         : QStringLiteral("%1 could not be read: %2.")
-                               .arg(subject(name), QString::fromLocal8Bit(std::strerror(code)));
-        }
-        return {};
+        *error = code == ENOENT
+                     ? QStringLiteral("%1 could not be found.").arg(subject(name))
+                     : QStringLiteral("%1 could not be read: %2.")
+                           .arg(subject(name), QString::fromLocal8Bit(std::strerror(code)));
+        return -1;
     }
-    QByteArray bytes;
     struct stat info {};
-    QString problem;
     if (::fstat(fd, &info) != 0) {
-        problem = QStringLiteral("%1 could not be read.").arg(subject(name));
+        *error = QStringLiteral("%1 could not be read.").arg(subject(name));
     } else if (S_ISDIR(info.st_mode)) {
-        problem = QStringLiteral("%1 is a folder, not a picture.").arg(subject(name));
+        *error = QStringLiteral("%1 is a folder, not a picture.").arg(subject(name));
     } else if (!S_ISREG(info.st_mode)) {
-        problem = QStringLiteral("%1 is not a file Tilebloom can open.").arg(subject(name));
-    } else if (info.st_size > kMaxFileBytes) {
-        problem = QStringLiteral("%1 is too large to open (%2 MB). Pictures can be up to %3 MB.")
-                      .arg(subject(name))
-                      .arg(QLocale::system().toString(qint64(info.st_size) / (1024 * 1024)))
-                      .arg(kMaxFileBytes / (1024 * 1024));
+        *error = QStringLiteral("%1 is not a file Tilebloom can open.").arg(subject(name));
+    } else if (info.st_size > maxBytes) {
+        *error = QStringLiteral("%1 is too large to open (%2 MB). Pictures can be up to %3 MB.")
+                     .arg(subject(name))
+                     .arg(QLocale::system().toString(qint64(info.st_size) / (1024 * 1024)))
+                     .arg(maxBytes / (1024 * 1024));
     } else {
-        bytes.resize(qsizetype(info.st_size));
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;  // the file shrank while it was read: what is there is checked as is
-            }
-            done += n;
-        }
-        bytes.truncate(done);
+        error->clear();
+        *size = qint64(info.st_size);
+        return fd;
     }
     ::close(fd);
-    if (!problem.isEmpty()) {
-        if (error) {
-            *error = problem;
+    return -1;
+}
+
+QByteArray readAll(int fd, qint64 size) {
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
+        if (n <= 0) {
+            break;  // the file shrank while it was read: what is there is checked as is
+        }
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+bool startsAsJpeg(int fd) {
+    unsigned char magic[3] = {};
+    return ::pread(fd, magic, sizeof magic, 0) == ssize_t(sizeof magic) && magic[0] == 0xFF &&
+           magic[1] == 0xD8 && magic[2] == 0xFF;
+}
+}  // namespace
+
+QByteArray PictureOpener::readRegularFile(const QString& path, QString* error) {
+    QString problem;
+    qint64 size = 0;
+    const int fd = openRegularFile(path, kMaxFileBytes, &problem, &size);
+    if (error) {
+        *error = problem;
+    }
+    if (fd < 0) {
         return {};
     }
-    if (error) {
-        error->clear();
-    }
+    QByteArray bytes = readAll(fd, size);
+    ::close(fd);
     return bytes;
 }
 
 PictureOpener::Result PictureOpener::openFile(const QString& path, const Options& options) {
     Result result;
-    QString error;
-    const QByteArray bytes = readRegularFile(path, &error);
-    if (!error.isEmpty()) {
-        result.error = error;
+    qint64 size = 0;
+    const int fd = openRegularFile(path, kMaxFileBytes, &result.error, &size);
+    if (fd < 0) {
         return result;
     }
-    return openData(bytes, displayName(path), options);
+    const QString name = displayName(path);
+    // A JPEG's blocks never come back exact, so it is only ever reduced, and for that it can
+    // be decoded at a fraction of its size, which the format does as it decodes. The loader
+    // reads the very file checked above, through its descriptor.
+    const QString self = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    if (startsAsJpeg(fd) && QFileInfo::exists(self)) {
+        const int cover = std::max(1, options.gridSide) * 4;
+        PhotoLoader::Result loaded = PhotoLoader::loadThumbnail(self, QSize(cover, cover));
+        ::close(fd);
+        if (!loaded.ok()) {
+            result.error = loaded.error.replace(QStringLiteral("\u201C%1\u201D").arg(fd),
+                                                QStringLiteral("\u201C%1\u201D").arg(name));
+            if (result.error.isEmpty()) {
+                result.error = QStringLiteral("%1 could not be opened.").arg(subject(name));
+            }
+            return result;
+        }
+        result.cells = GridRecovery::reduce(loaded.image, options.gridSide, options.maxColors);
+        if (result.cells.isEmpty()) {
+            result.error = QStringLiteral("This picture could not be turned into a drawing.");
+        }
+        return result;
+    }
+    const QByteArray bytes = readAll(fd, size);
+    ::close(fd);
+    return openData(bytes, name, options);
 }
 
 PictureOpener::Result PictureOpener::openData(const QByteArray& bytes, const QString& name,

@@ -239,6 +239,7 @@ TEST_F(ImportTest, HostileFilesAreRefusedWithTheirReasonByDropAndClipboard) {
             PictureOpener::openFile(file(h.name, h.bytes), PictureImport::currentOptions());
         EXPECT_FALSE(opened.ok()) << h.name.toStdString();
         EXPECT_TRUE(opened.error.contains(h.says)) << opened.error.toStdString();
+        EXPECT_TRUE(opened.error.contains(h.name)) << opened.error.toStdString();
     }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <iostream>
 #include <map>
 #include <set>
@@ -190,4 +192,38 @@ TEST(GridRecoveryTest, FewerColoursThanThePaletteStayAsTheyAre) {
     EXPECT_EQ(cells, before);
     GridRecovery::reducePalette(cells, 1);
     EXPECT_EQ(cells[0], cells[1]);
+}
+
+// A large JPEG file is decoded at a fraction of its size before it is reduced: the drawing is
+// the one the whole photo gives, but for rounding.
+TEST(GridRecoveryTest, ALargeJpegFileReducesAsTheWholePhotoDoes) {
+    const QImage small(kPhotos + QStringLiteral("/coffee.jpg"));
+    const QImage photo =
+        small.scaled(small.size() * 12, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.jpg"));
+    ASSERT_TRUE(photo.save(path, "JPEG", 92));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    PictureOpener::Options options;
+    options.gridSide = 48;
+    options.maxColors = 64;
+    const PictureOpener::Result fromFile = PictureOpener::openFile(path, options);
+    const PictureOpener::Result fromBytes = PictureOpener::openData(bytes, "big.jpg", options);
+    ASSERT_TRUE(fromFile.ok()) << fromFile.error.toStdString();
+    ASSERT_TRUE(fromBytes.ok());
+    ASSERT_EQ(fromFile.cells.width, fromBytes.cells.width);
+    ASSERT_EQ(fromFile.cells.height, fromBytes.cells.height);
+    EXPECT_LT(meanError(fromFile.cells, fromBytes.cells), 1.5);
+
+    // A cut-off one is refused under its own name.
+    const QString cut = dir.filePath(QStringLiteral("cut photo.jpg"));
+    QFile out(cut);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() / 2));
+    out.close();
+    const PictureOpener::Result refused = PictureOpener::openFile(cut, options);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error.contains("\u201Ccut photo.jpg\u201D")) << refused.error.toStdString();
 }
