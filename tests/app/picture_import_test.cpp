@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -23,6 +25,7 @@
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "editor/drawing_view_controller.h"
+#include "export/exact_scale_export.h"
 #include "export/picture_exporter.h"
 #include "gallery/result_view_controller.h"
 #include "picture_fixtures.h"
@@ -31,6 +34,8 @@
 #include "platform/application.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
+#include "screens/activity_type.h"
+#include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
 #include "screens/screen_stack.h"
 #include "screens/storyboard.h"
@@ -349,4 +354,48 @@ TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
     EXPECT_LE(colours.size(), 16u);
     EXPECT_GE(colours.size(), 8u);
     UserDefaults::standard().removeValue(QLatin1String(PictureImport::kPaletteSizeKey));
+}
+
+// The editor's share sheet offers the 1000-point picture and every whole scale up to the
+// largest that stays within 8192 pixels and can be opened again; each writes a picture that
+// opens back as the same drawing.
+TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
+    const QImage cells = sprite(9);
+    ASSERT_TRUE(PictureImport::present(
+        home(), PictureOpener::openData(png(cells), "s.png", PictureImport::currentOptions())));
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_NE(editor, nullptr);
+    editor->shareDrawing();
+    processEvents();
+    auto* sheet = qobject_cast<ActivityViewController*>(top());
+    ASSERT_NE(sheet, nullptr);
+    QComboBox* box = sheet->saveAsSizeBox();
+    ASSERT_NE(box, nullptr);
+    const int largest = ExactScaleExport::largestScale(12, 9);
+    ASSERT_EQ(box->count(), 1 + largest);
+    EXPECT_TRUE(box->itemText(0).startsWith("1000 points"));
+    EXPECT_EQ(box->itemText(2), QStringLiteral("2\u00D7 (24 \u00D7 18 pixels)"));
+    EXPECT_TRUE(box->itemText(largest).contains(QString::number(12 * largest)));
+    for (const int index : {0, 1, 3, largest}) {
+        SCOPED_TRACE(index);
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("scale %1.png").arg(index));
+        sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return path; });
+        box->setCurrentIndex(index);
+        ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs))
+            << sheet->statusText().toStdString();
+        if (index > 0) {
+            EXPECT_EQ(QImageReader(path).size(), QSize(12 * index, 9 * index));
+        }
+        const PictureOpener::Result back =
+            PictureOpener::openFile(path, PictureImport::currentOptions());
+        ASSERT_TRUE(back.ok()) << back.error.toStdString();
+        ASSERT_EQ(back.cells.width, 12);
+        ASSERT_EQ(back.cells.height, 9);
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                ASSERT_EQ(back.cells.at(x, y), cells.pixel(x, y) | 0xff000000u) << x << "," << y;
+            }
+        }
+    }
 }
