@@ -1,10 +1,15 @@
 #include "app/picture_import.h"
 
+#include <QBoxLayout>
+#include <QAbstractItemView>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMimeData>
 #include <QShortcut>
 #include <QUrl>
@@ -27,6 +32,50 @@ int PictureImport::paletteSize() {
         }
     }
     return GridRecovery::kDefaultPaletteSize;
+}
+
+QWidget* PictureImport::addPaletteChoice(QWidget* after) {
+    auto* list = after ? qobject_cast<QBoxLayout*>(after->parentWidget()->layout()) : nullptr;
+    if (!list) {
+        return nullptr;
+    }
+    auto* row = new QFrame(after->parentWidget());
+    row->setObjectName(QStringLiteral("paletteRow"));
+    row->setAccessibleName(QStringLiteral("Colours in opened pictures"));
+    row->setMinimumHeight(60);
+    row->setStyleSheet(QStringLiteral(
+        "#paletteRow { background: #24214a; border-radius: 12px; }"
+        "#paletteTitle { color: white; font-size: 17px; }"
+        "QComboBox { color: white; background: #3a3670; border: none; border-radius: 9px;"
+        " padding: 4px 12px; font-size: 17px; min-height: 30px; }"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(16, 8, 12, 8);
+    auto* title = new QLabel(QStringLiteral("Colours in opened pictures"), row);
+    title->setObjectName(QStringLiteral("paletteTitle"));
+    title->setWordWrap(true);
+    auto* choice = new QComboBox(row);
+    choice->setAccessibleName(QStringLiteral("Most colours in an opened picture"));
+    choice->view()->setAccessibleName(QStringLiteral("Colour counts"));
+    choice->setToolTip(QStringLiteral(
+        "Photos and other pictures that are not pixel pictures are reduced to this many "
+        "colours when they open as drawings"));
+    for (const int size : GridRecovery::kPaletteSizes) {
+        choice->addItem(QString::number(size), size);
+        if (size == paletteSize()) {
+            choice->setCurrentIndex(choice->count() - 1);
+        }
+    }
+    choice->setAccessibleDescription(choice->currentText());
+    QObject::connect(choice, &QComboBox::currentIndexChanged, choice, [choice] {
+        UserDefaults::standard().setInteger(choice->currentData().toInt(),
+                                            QLatin1String(kPaletteSizeKey));
+        choice->setAccessibleDescription(choice->currentText());
+    });
+    title->setBuddy(choice);
+    layout->addWidget(title, 1);
+    layout->addWidget(choice);
+    list->insertWidget(list->indexOf(after) + 1, row);
+    return row;
 }
 
 PictureOpener::Options PictureImport::currentOptions() {

@@ -21,6 +21,9 @@ public:
     // one is stored.
     static constexpr const char* kPaletteSizeKey = "paletteSize";
     static int paletteSize();
+    // Adds the palette-size choice ("Colours in opened pictures") to a settings list after
+    // the widget after; it stores the choice under kPaletteSizeKey as it changes.
+    static QWidget* addPaletteChoice(QWidget* after);
     // The configured grid's longer side and the chosen palette.
     static PictureOpener::Options currentOptions();
 

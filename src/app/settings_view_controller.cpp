@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "screens/photo_library.h"
+#include "app/picture_import.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
+#include "screens/photo_library.h"
 #include "ui_settings_view_controller.h"
 
 namespace {
@@ -33,6 +34,7 @@ SettingsViewController::SettingsViewController(QWidget* parent)
     ui_->setupUi(this);
     pixelLabel = ui_->pixelLabel;
     stepperL = ui_->stepperL;
+    PictureImport::addPaletteChoice(ui_->section0Footer);
 }
 
 SettingsViewController::~SettingsViewController() = default;

@@ -15,7 +15,7 @@
 #include "imaging/photo_loader.h"
 
 namespace {
-QString subject(const QString& name) {
+QString quotedName(const QString& name) {
     return name.isEmpty() ? QStringLiteral("This picture")
                           : QStringLiteral("\u201C%1\u201D").arg(name);
 }
@@ -47,21 +47,21 @@ int openRegularFile(const QString& path, qint64 maxBytes, QString* error, qint64
     if (fd < 0) {
         const int code = errno;
         *error = code == ENOENT
-                     ? QStringLiteral("%1 could not be found.").arg(subject(name))
+                     ? QStringLiteral("%1 could not be found.").arg(quotedName(name))
                      : QStringLiteral("%1 could not be read: %2.")
-                           .arg(subject(name), QString::fromLocal8Bit(std::strerror(code)));
+                           .arg(quotedName(name), QString::fromLocal8Bit(std::strerror(code)));
         return -1;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        *error = QStringLiteral("%1 could not be read.").arg(subject(name));
+        *error = QStringLiteral("%1 could not be read.").arg(quotedName(name));
     } else if (S_ISDIR(info.st_mode)) {
-        *error = QStringLiteral("%1 is a folder, not a picture.").arg(subject(name));
+        *error = QStringLiteral("%1 is a folder, not a picture.").arg(quotedName(name));
     } else if (!S_ISREG(info.st_mode)) {
-        *error = QStringLiteral("%1 is not a file Tilebloom can open.").arg(subject(name));
+        *error = QStringLiteral("%1 is not a file Tilebloom can open.").arg(quotedName(name));
     } else if (info.st_size > maxBytes) {
         *error = QStringLiteral("%1 is too large to open (%2 MB). Pictures can be up to %3 MB.")
-                     .arg(subject(name))
+                     .arg(quotedName(name))
                      .arg(QLocale::system().toString(qint64(info.st_size) / (1024 * 1024)))
                      .arg(maxBytes / (1024 * 1024));
     } else {
@@ -132,7 +132,7 @@ PictureOpener::Result PictureOpener::openFile(const QString& path, const Options
             result.error = loaded.error.replace(QStringLiteral("\u201C%1\u201D").arg(fd),
                                                 QStringLiteral("\u201C%1\u201D").arg(name));
             if (result.error.isEmpty()) {
-                result.error = QStringLiteral("%1 could not be opened.").arg(subject(name));
+                result.error = QStringLiteral("%1 could not be opened.").arg(quotedName(name));
             }
             return result;
         }
@@ -153,7 +153,7 @@ PictureOpener::Result PictureOpener::openData(const QByteArray& bytes, const QSt
     if (!loaded.ok()) {
         Result result;
         result.error = loaded.error.isEmpty()
-                           ? QStringLiteral("%1 could not be opened.").arg(subject(name))
+                           ? QStringLiteral("%1 could not be opened.").arg(quotedName(name))
                            : loaded.error;
         return result;
     }

@@ -1,5 +1,6 @@
 #include "screens/activity_view_controller.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
@@ -346,6 +347,7 @@ void ActivityViewController::rebuildRows() {
             label->setFont(SheetStyle::font(15));
             saveAsSizeBox_ = new QComboBox(sizeRow);
             saveAsSizeBox_->setAccessibleName(QStringLiteral("Save As size"));
+            saveAsSizeBox_->view()->setAccessibleName(QStringLiteral("Picture sizes"));
             saveAsSizeBox_->setToolTip(QStringLiteral("The size of the picture Save As writes"));
             for (const SaveAsChoice& choice : saveAsChoices_) {
                 saveAsSizeBox_->addItem(choice.title);

@@ -21,6 +21,7 @@
 #include "app/app_delegate.h"
 #include "app/picture_import.h"
 #include "app/scene_delegate.h"
+#include "app/settings_view_controller.h"
 #include "app/view_controller.h"
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -398,4 +399,29 @@ TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
             }
         }
     }
+}
+
+// The settings choose the palette size pictures open with; a stored size that is not offered
+// reads as the default.
+TEST_F(ImportTest, TheSettingsChooseThePaletteSize) {
+    EXPECT_EQ(PictureImport::paletteSize(), 32);
+    auto* settings = new SettingsViewController;
+    settings->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    home()->present(settings, false);
+    processEvents();
+    QComboBox* choice = nullptr;
+    for (auto* box : settings->findChildren<QComboBox*>()) {
+        if (box->accessibleName() == QStringLiteral("Most colours in an opened picture")) {
+            choice = box;
+        }
+    }
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(choice->currentText(), QStringLiteral("32"));
+    choice->setCurrentIndex(0);
+    EXPECT_EQ(PictureImport::paletteSize(), 8);
+    EXPECT_EQ(choice->accessibleDescription(), QStringLiteral("8"));
+    EXPECT_EQ(PictureImport::currentOptions().maxColors, 8);
+    UserDefaults::standard().setInteger(31, QLatin1String(PictureImport::kPaletteSizeKey));
+    EXPECT_EQ(PictureImport::paletteSize(), 32);
+    UserDefaults::standard().removeValue(QLatin1String(PictureImport::kPaletteSizeKey));
 }
