@@ -40,6 +40,7 @@
 #include "screens/alert_controller.h"
 #include "screens/screen_stack.h"
 #include "screens/storyboard.h"
+#include "screenshot.h"
 #include "test_support.h"
 
 using namespace picture_fixtures;
@@ -337,6 +338,7 @@ TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
     processEvents();
     const QImage preview = pixel->previewImageView->image();
     ASSERT_FALSE(preview.isNull());
+    saveScreenshotIfAsked(*scene.window, QStringLiteral("pixelate-edit-as-drawing"));
     auto* button = pixel->findChild<QPushButton*>(QStringLiteral("editAsDrawingButton"));
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled());
