@@ -11,6 +11,7 @@
 
 #include "imaging/grid_recovery.h"
 #include "imaging/picture_opener.h"
+#include "picture_fixtures.h"
 
 namespace {
 
@@ -226,4 +227,37 @@ TEST(GridRecoveryTest, ALargeJpegFileReducesAsTheWholePhotoDoes) {
     const PictureOpener::Result refused = PictureOpener::openFile(cut, options);
     EXPECT_FALSE(refused.ok());
     EXPECT_TRUE(refused.error.contains("\u201Ccut photo.jpg\u201D")) << refused.error.toStdString();
+}
+
+// Every format the app opens: the lossless ones give the cells back exactly, a GIF its first
+// frame, a JPEG something close.
+TEST(GridRecoveryTest, EveryFormatOpensAndLosslessOnesExactly) {
+    const QImage cells = randomCells(16, 12, 21, 5);
+    const QImage big = cells.scaled(160, 120);
+    for (const char* format : {"png", "bmp", "webp"}) {
+        SCOPED_TRACE(format);
+        const QByteArray bytes = picture_fixtures::encoded(big, format, 100);
+        ASSERT_FALSE(bytes.isEmpty()) << "no writer for " << format;
+        const PictureOpener::Result opened = PictureOpener::openData(bytes, "sprite", {});
+        ASSERT_TRUE(opened.ok()) << opened.error.toStdString();
+        EXPECT_TRUE(opened.cells.exact);
+        expectSameCells(opened.cells, cells);
+    }
+    const PictureOpener::Result jpeg =
+        PictureOpener::openData(picture_fixtures::encoded(big, "jpg", 95), "sprite.jpg", {});
+    ASSERT_TRUE(jpeg.ok()) << jpeg.error.toStdString();
+    EXPECT_FALSE(jpeg.cells.exact);
+
+    const PictureOpener::Result gif =
+        PictureOpener::openFile(QStringLiteral(TILEBLOOM_PICTURE_FIXTURES "/two_frames.gif"), {});
+    ASSERT_TRUE(gif.ok()) << gif.error.toStdString();
+    ASSERT_EQ(gif.cells.width, 16);
+    ASSERT_EQ(gif.cells.height, 12);
+    const QRgb palette[] = {qRgb(220, 40, 50), qRgb(30, 90, 240), qRgb(250, 210, 20),
+                            qRgb(20, 20, 20)};
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            EXPECT_EQ(gif.cells.at(x, y), palette[(x * 3 + y * 5 + x * y) % 4]) << x << "," << y;
+        }
+    }
 }
