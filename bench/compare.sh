@@ -48,6 +48,13 @@ convert -size 390x520 xc:gray +noise Random -bench 5 -sample '117x156!' -sample 
 convert -size 28x28 xc:gray +noise Random -bench 10 -rotate 90 -sample '3000x3000!' \
     null: >"$out/imagemagick_export.txt" 2>&1 || true
 
+# The same files bench_pictures opened: the exported picture sampled at its cells, the photo
+# reduced to 128 x 128 and 32 colours without dithering.
+convert "$out/inputs/exported.png" -bench 5 -sample '28x28!' null: \
+    >"$out/imagemagick_open.txt" 2>&1 || true
+convert "$out/inputs/photo.jpg" -bench 5 -resize '128x128!' +dither -colors 32 null: \
+    >"$out/imagemagick_photo.txt" 2>&1 || true
+
 echo "starting the app ..."
 /usr/bin/python3 "$root/bench/startup_probe.py" "$build/src/app/tilebloom" >"$out/startup.json"
 
