@@ -28,11 +28,13 @@ fi
 cmake "$build" -DTILEBLOOM_BUILD_BENCH=ON >/dev/null
 export CCACHE_BASEDIR="$root"
 cmake --build "$build" -j2 --target bench_editor bench_export bench_pixelate bench_store \
-    bench_gallery tilebloom
+    bench_gallery bench_pictures tilebloom
 
 echo "load before: $(uptime)"
 export QT_QPA_PLATFORM=offscreen
-for program in editor export pixelate store gallery; do
+mkdir -p "$out/inputs"
+export TILEBLOOM_BENCH_INPUTS="$out/inputs"
+for program in editor export pixelate store gallery pictures; do
     echo "running bench_$program ..."
     "$build/bench/bench_$program" --benchmark_repetitions="$repetitions" \
         --benchmark_out="$out/$program.json" --benchmark_out_format=json >/dev/null 2>&1
@@ -48,11 +50,19 @@ done
 
 echo "running Pillow and ImageMagick ..."
 /usr/bin/python3 "$root/bench/pillow_bench.py" >"$out/pillow.json"
+/usr/bin/python3 "$root/bench/pillow_pictures.py" "$out/inputs" >"$out/pillow_pictures.json"
 # ImageMagick reports elapsed time per run of its pipeline for each thread count.
 convert -size 390x520 xc:gray +noise Random -bench 5 -sample '117x156!' -sample '3510x4680!' \
     null: >"$out/imagemagick.txt" 2>&1 || true
 convert -size 28x28 xc:gray +noise Random -bench 10 -rotate 90 -sample '3000x3000!' \
     null: >"$out/imagemagick_export.txt" 2>&1 || true
+
+# The same files bench_pictures opened: the exported picture sampled at its cells, the photo
+# reduced to 128 x 128 and 32 colours without dithering.
+convert "$out/inputs/exported.png" -bench 5 -sample '28x28!' null: \
+    >"$out/imagemagick_open.txt" 2>&1 || true
+convert "$out/inputs/photo.jpg" -bench 5 -resize '128x128!' +dither -colors 32 null: \
+    >"$out/imagemagick_photo.txt" 2>&1 || true
 
 echo "starting the app ..."
 /usr/bin/python3 "$root/bench/startup_probe.py" "$build/src/app/tilebloom" >"$out/startup.json"

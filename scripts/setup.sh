@@ -10,7 +10,8 @@ packages=(
     libpng-dev zlib1g-dev sqlite3 libsqlite3-dev
     clang libclang-rt-14-dev
     xvfb xauth
-    xdotool at-spi2-core dbus python3-pyatspi python3-pil
+    qt6-image-formats-plugins
+    xdotool at-spi2-core dbus python3-pyatspi python3-pil python3-xlib
 )
 
 missing=()

@@ -5,11 +5,13 @@
 #include <QTimer>
 
 #include "app/app_delegate.h"
+#include "app/picture_import.h"
 #include "app/scene_delegate.h"
 #include "app/start_probe.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
+#include "screens/screen_stack.h"
 #include "screens/storyboard.h"
 
 int main(int argc, char** argv) {
@@ -34,6 +36,9 @@ int main(int argc, char** argv) {
                                     QStringLiteral("Open a tablet-sized window."));
     parser.addOption(screenshot);
     parser.addOption(tablet);
+    parser.addPositionalArgument(QStringLiteral("picture"),
+                                 QStringLiteral("A picture to open as a new drawing."),
+                                 QStringLiteral("[picture]"));
     parser.process(app);
 
     ScreenMetrics metrics = parser.isSet(tablet) ? ScreenMetrics::tablet() : ScreenMetrics::phone();
@@ -55,6 +60,15 @@ int main(int argc, char** argv) {
         AppWindow& window = *scene.window;
         const StartProbe probe(window, mainStarted);
         window.show();
+
+        const QStringList pictures = parser.positionalArguments();
+        if (!pictures.isEmpty()) {
+            // Opened over the home screen once it is up, as if it had been chosen there.
+            const QString path = pictures.first();
+            QTimer::singleShot(0, &window, [&window, path] {
+                PictureImport::openFile(window.screenStack()->topViewController(), path);
+            });
+        }
 
         if (parser.isSet(screenshot)) {
             const QString path = parser.value(screenshot);

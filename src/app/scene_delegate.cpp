@@ -3,10 +3,11 @@
 #include <QIcon>
 #include <QPointer>
 
+#include "app/picture_import.h"
 #include "app/settings_view_controller.h"
 #include "app/view_controller.h"
-#include "screens/screen_stack.h"
 #include "platform/settings_link.h"
+#include "screens/screen_stack.h"
 
 SceneDelegate::~SceneDelegate() {
     if (window) {
@@ -19,6 +20,7 @@ void SceneDelegate::willConnect(const ScreenMetrics& metrics) {
     window->setWindowIcon(QIcon(QStringLiteral(":/icons/tilebloom.svg")));
     ScreenStack* stack = window->screenStack();
     stack->setRootViewController(new ViewController);
+    PictureImport::install(window.get());
     // The settings screen comes up over whatever is on top, as if the home screen had opened
     // it, and closes back to that screen.
     SettingsLink::setHandler([stack = QPointer<ScreenStack>(stack)] {

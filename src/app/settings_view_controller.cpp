@@ -2,15 +2,17 @@
 
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "screens/photo_library.h"
+#include "app/picture_import.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
+#include "screens/photo_library.h"
 #include "ui_settings_view_controller.h"
 
 namespace {
@@ -48,6 +50,9 @@ SettingsViewController::SettingsViewController(QWidget* parent)
             field->setAccessibleName(box->accessibleName());
         }
     }
+    PictureImport::addPaletteChoice(ui_->section0Footer);
+    // The list no longer fits a phone-sized window: its scroll bar shows and needs a name.
+    ui_->tableView->verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll the settings"));
 }
 
 SettingsViewController::~SettingsViewController() = default;

@@ -1,15 +1,18 @@
 #include "app/view_controller.h"
 
+#include <QFileDialog>
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include "app/picture_import.h"
 #include "app/settings_view_controller.h"
 #include "gallery/result_view_controller.h"
+#include "imaging/pictures_folder.h"
 #include "pixelate/pixel_view_controller.h"
-#include "widgets/asset_image_view.h"
 #include "platform/screen_metrics.h"
 #include "screens/storyboard.h"
 #include "ui_view_controller.h"
+#include "widgets/asset_image_view.h"
 
 namespace {
 QPixmap logoPixmap(const QSize& size, qreal scale) {
@@ -28,6 +31,24 @@ QPixmap logoPixmap(const QSize& size, qreal scale) {
 ViewController::ViewController(QWidget* parent)
     : PlatformViewController(parent), ui_(std::make_unique<Ui::ViewController>()) {
     ui_->setupUi(this);
+    connect(ui_->openPictureButton, &QPushButton::clicked, this, &ViewController::clickOpenPicture);
+    openFileNameProvider_ = [](QWidget* parent, const QString& folder) {
+        return QFileDialog::getOpenFileName(
+            parent, QStringLiteral("Open Picture"), folder,
+            QStringLiteral("Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.webp);;All files (*)"));
+    };
+}
+
+void ViewController::setOpenFileNameProvider(OpenFileNameProvider provider) {
+    openFileNameProvider_ = std::move(provider);
+}
+
+void ViewController::clickOpenPicture() {
+    const QString path =
+        openFileNameProvider_ ? openFileNameProvider_(this, PicturesFolder::location()) : QString();
+    if (!path.isEmpty()) {
+        PictureImport::openFile(this, path);
+    }
 }
 
 ViewController::~ViewController() = default;
@@ -81,6 +102,10 @@ void ViewController::openPixelScreen(const QImage& photo) {
         return;
     }
     pixel->sourceImage = photo;
+    pixel->setEditAsDrawingHandler([](PixelViewController* screen, const QImage& preview) {
+        PictureImport::present(screen,
+                               PictureOpener::openPixelated(preview, PictureImport::paletteSize()));
+    });
     pixel->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
     present(pixel, true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "screens/image_picker_controller.h"
@@ -25,10 +26,17 @@ public slots:
     void clickCreateNFT();
     // The photo picker; a picked photo opens the pixelation screen.
     void clickPixel();
+    // A file dialog in the Pictures folder; the chosen picture opens as a new drawing.
+    void clickOpenPicture();
     void showGallery();
     void showSettings();
 
 public:
+    // Asks which picture to open, starting in a folder; returns the path, empty when the
+    // user cancelled. A file dialog unless set (tests set their own).
+    using OpenFileNameProvider = std::function<QString(QWidget* parent, const QString& folder)>;
+    void setOpenFileNameProvider(OpenFileNameProvider provider);
+
     // A picked photo opens the pixelation screen once this callback has returned.
     void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
                                                             const QVariantMap& info) override;
@@ -41,4 +49,5 @@ private:
 
     std::unique_ptr<Ui::ViewController> ui_;
     AssetImageView* backgroundView_ = nullptr;
+    OpenFileNameProvider openFileNameProvider_;
 };

@@ -1,6 +1,9 @@
 #include "editor/drawing_view_controller.h"
 
+#include <QClipboard>
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
@@ -12,6 +15,7 @@
 #include "editing/bucket.h"
 #include "editing/paintbrush.h"
 #include "editor/split_presentation_controller.h"
+#include "export/exact_scale_export.h"
 #include "export/picture_exporter.h"
 #include "imaging/image_asset.h"
 #include "platform/animation.h"
@@ -55,6 +59,23 @@ DrawingViewController::DrawingViewController(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, CanvasView::sceneBackgroundColor().toQColor());
     setPalette(palette);
+    // Only while the editor has the focus: a text field over it copies its own text.
+    auto* copy = new QShortcut(QKeySequence::Copy, this);
+    copy->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QShortcut::activated, this, &DrawingViewController::copyPictureToClipboard);
+}
+
+void DrawingViewController::copyPictureToClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!canvasView || !clipboard) {
+        return;
+    }
+    // From the canvas itself: copying is not sharing and leaves the stored record alone.
+    const Canvas* canvas = canvasView->canvas();
+    const PictureExporter exporter(canvas->getColorArray(), canvas->width, canvas->height);
+    if (const std::optional<QImage> image = exporter.exportImage(1000, 1000)) {
+        clipboard->setImage(*image);
+    }
 }
 
 DrawingViewController::~DrawingViewController() {
@@ -90,6 +111,9 @@ void DrawingViewController::setupCanvasView() {
         view = new CanvasView(previousDrawing->colorArray(),
                               static_cast<double>(previousDrawing->width()),
                               static_cast<double>(previousDrawing->height()), mainView);
+    } else if (startingCells) {
+        view = new CanvasView(startingCells->colors, static_cast<double>(startingCells->width),
+                              static_cast<double>(startingCells->height), mainView);
     } else {
         view = new CanvasView(mainView);
     }
@@ -497,8 +521,36 @@ void DrawingViewController::shareDrawing() {
     auto* sheet = new ActivityViewController({*image});
     sheet->setExcludedActivityTypes({ActivityType::addToReadingList, ActivityType::assignToContact,
                                      ActivityType::openInIBooks, ActivityType::copyToPasteboard});
+    sheet->setSaveAsChoices(saveAsChoices(*image));
+    if (drawing && drawing->thumbnail()) {
+        sheet->setSuggestedFileName(drawing->thumbnail()->fileName());
+    }
     if (PopoverPresentationController* popover = sheet->popoverPresentationController()) {
         popover->setSourceView(this);
     }
     present(sheet, true);
+}
+
+QList<ActivityViewController::SaveAsChoice> DrawingViewController::saveAsChoices(
+    const QImage& shared) const {
+    QList<ActivityViewController::SaveAsChoice> choices;
+    if (!pictureExporter) {
+        return choices;
+    }
+    const auto size = [](int64_t w, int64_t h) {
+        return QStringLiteral("%1 \u00D7 %2 pixels").arg(w).arg(h);
+    };
+    choices.append({QStringLiteral("1000 points (%1)").arg(size(shared.width(), shared.height())),
+                    [shared] { return shared; }});
+    // A snapshot of the cells, so that later painting does not change what is saved.
+    const auto cells = std::make_shared<PictureExporter>(*pictureExporter);
+    const int64_t w = cells->canvasWidth;
+    const int64_t h = cells->canvasHeight;
+    for (int scale = 1; scale <= ExactScaleExport::largestScale(w, h); ++scale) {
+        choices.append({QStringLiteral("%1\u00D7 (%2)").arg(scale).arg(size(w * scale, h * scale)),
+                        [cells, scale] {
+                            return ExactScaleExport::exportAtScale(*cells, scale).value_or(QImage());
+                        }});
+    }
+    return choices;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "color/color_picker_view_controller.h"
 #include "editing/editor_fields.h"
@@ -19,6 +20,7 @@
 #include "gestures/long_press_gesture_recognizer.h"
 #include "gestures/pan_gesture_recognizer.h"
 #include "gestures/pinch_gesture_recognizer.h"
+#include "screens/activity_view_controller.h"
 #include "screens/platform_view_controller.h"
 #include "screens/presentation_controller.h"
 #include "gestures/tap_gesture_recognizer.h"
@@ -62,6 +64,14 @@ public:
     bool canDraw = true;
     std::unique_ptr<PictureExporter> pictureExporter;
     Drawing* drawing = nullptr;
+    // Cells a new, unsaved drawing starts with instead of a blank grid (an opened picture):
+    // colours in the canvas's order and the grid's size. Read when the editor is set up.
+    struct StartingCells {
+        std::vector<Color> colors;
+        int64_t width = 0;
+        int64_t height = 0;
+    };
+    std::optional<StartingCells> startingCells;
 
     // Gestures.
     void handleTapFrom(TapGestureRecognizer& recognizer);
@@ -104,6 +114,8 @@ public slots:
     void undoButtonPressedWithSender();
     void redoButtonPressedWithSender();
     void exportButtonPressedWithSender();
+    // Puts the 1000-point picture of the canvas on the clipboard.
+    void copyPictureToClipboard();
     void colorPickerButtonPressedWithSender();
     void paintBrushButtonPressedWithSender();
     void fillButtonPressedWithSender();
@@ -118,6 +130,8 @@ private:
     void setupCanvasView();
     void setupGestureRecognizers();
     void setupToolbar();
+    // The 1000-point picture and every whole scale the exporter's cells can be saved at.
+    QList<ActivityViewController::SaveAsChoice> saveAsChoices(const QImage& shared) const;
     void showDrawingColor(const Color& color);
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();

@@ -24,8 +24,6 @@ constexpr int kErrorCode = 2619;
 
 // The cell bytes as bitmap info 1 lays them out.
 constexpr QImage::Format kCellFormat = QImage::Format_RGBA8888_Premultiplied;
-// Shows through cells that are not fully opaque.
-constexpr int kBackgroundRed = 255;
 
 uint8_t toByte(double component) {
     if (!std::isfinite(component)) {
@@ -143,8 +141,8 @@ std::vector<QRgb> overBackground(const QImage& turned) {
     for (int row = 0; row < turned.height(); ++row) {
         const uchar* bytes = turned.constScanLine(row);
         for (int column = 0; column < turned.width(); ++column, bytes += 4) {
-            const int red = std::min(255, bytes[0] + kBackgroundRed * (255 - bytes[3]) / 255);
-            colors.push_back(qRgb(red, bytes[1], bytes[2]));
+            colors.push_back(
+                PictureExporter::opaqueColor(RawPixel{bytes[0], bytes[1], bytes[2], bytes[3]}));
         }
     }
     return colors;
@@ -161,6 +159,11 @@ QString PictureExporter::conversionErrorDescription() {
     return QStringLiteral("The operation could not be completed. (%1 error %2.)")
         .arg(kErrorDomain)
         .arg(kErrorCode);
+}
+
+void PictureExporter::tagGrid(QImage& picture, int64_t width, int64_t height) {
+    picture.setText(QStringLiteral("Tilebloom grid"),
+                    QStringLiteral("%1x%2").arg(width).arg(height));
 }
 
 void PictureExporter::convertToRawPixels(const std::vector<Color>& colors) {
@@ -331,6 +334,7 @@ std::optional<QImage> PictureExporter::exportImage(
     }
     picture.setDevicePixelRatio(scale);
     picture.setColorSpace(rgbColorSpace);
+    tagGrid(picture, canvasWidth, canvasHeight);
 
     report(0.75);
     report(1.0);

@@ -3,6 +3,7 @@
 #include <QColorSpace>
 #include <QImage>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -74,6 +75,16 @@ public:
     // the pixels and keep the format; other angles are drawn smoothly. Nothing for a null image
     // or when no canvas can be had.
     static std::optional<QImage> rotatedImage(const QImage& image, double angle);
+
+    // One cell as the picture shows it: premultiplied bytes over the red background that shows
+    // through cells that are not fully opaque.
+    static QRgb opaqueColor(const RawPixel& cell) {
+        const int red = std::min(255, cell.r + 255 * (255 - cell.a) / 255);
+        return qRgb(red, cell.g, cell.b);
+    }
+    // The text exported pictures carry so that opening one gives back its grid exactly, even
+    // where neighbouring cells share a colour: "WxH" in cells under "Tilebloom grid".
+    static void tagGrid(QImage& picture, int64_t width, int64_t height);
 
     // The readable description of the error a colour without RGB form raises.
     static QString conversionErrorDescription();

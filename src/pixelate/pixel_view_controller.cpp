@@ -11,16 +11,16 @@
 #include <algorithm>
 #include <optional>
 
+#include "imaging/image_asset.h"
 #include "pixelate/photo_view.h"
 #include "pixelate/resampler.h"
-#include "screens/activity_view_controller.h"
-#include "screens/alert_controller.h"
 #include "platform/console.h"
-#include "imaging/image_asset.h"
-#include "screens/photo_library.h"
 #include "platform/screen_metrics.h"
 #include "platform/settings_link.h"
 #include "platform/thread_handoff.h"
+#include "screens/activity_view_controller.h"
+#include "screens/alert_controller.h"
+#include "screens/photo_library.h"
 #include "ui_pixel_view_controller.h"
 
 namespace {
@@ -147,6 +147,8 @@ PixelViewController::PixelViewController(QWidget* parent)
     addShortcut(QKeySequence::Save, &PixelViewController::saveAction);
     addShortcut(QKeySequence(Qt::Key_Escape), &PixelViewController::backPressed);
 
+    connect(ui_->editAsDrawingButton, &QPushButton::clicked, this,
+            &PixelViewController::editAsDrawingAction);
     connect(ui_->pixelSizeSlider, &QSlider::valueChanged, this, [this] { updateControls(); });
     connect(ui_->previewImageView, &PhotoView::imageChanged, this, [this] { updateControls(); });
     updateControls();
@@ -225,6 +227,18 @@ void PixelViewController::saveAction() {
         popover->setSourceView(ui_->shareButton);  // a tablet shows the sheet next to it
     }
     present(sheet, true);
+}
+
+void PixelViewController::setEditAsDrawingHandler(EditAsDrawingHandler handler) {
+    editAsDrawingHandler_ = std::move(handler);
+    updateControls();
+}
+
+void PixelViewController::editAsDrawingAction() {
+    if (!editAsDrawingHandler_ || !previewImageView || previewImageView->image().isNull()) {
+        return;
+    }
+    editAsDrawingHandler_(this, previewImageView->image());
 }
 
 void PixelViewController::backPressed() {
@@ -478,4 +492,6 @@ void PixelViewController::updateControls() {
     ui_->blockSizeValueLabel->setText(shown);
     ui_->blockSizeValueLabel->setAccessibleDescription(shown);
     ui_->shareButton->setEnabled(!ui_->previewImageView->image().isNull());
+    ui_->editAsDrawingButton->setEnabled(editAsDrawingHandler_ &&
+                                         !ui_->previewImageView->image().isNull());
 }

@@ -73,6 +73,13 @@ public:
     void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController* picker,
                                                             const QVariantMap& info) override;
 
+    // "Edit as drawing": hands the preview on screen to whoever opens drawings (the app sets
+    // it; this screen cannot reach the editor). Nothing happens while it is unset or there is
+    // no preview.
+    using EditAsDrawingHandler =
+        std::function<void(PixelViewController* screen, const QImage& preview)>;
+    void setEditAsDrawingHandler(EditAsDrawingHandler handler);
+
     // The message shown for a photo that cannot be used; empty when none is shown.
     QString message() const;
 
@@ -94,6 +101,7 @@ public slots:
     void sliderAction();
     void loadAction();
     void saveAction();
+    void editAsDrawingAction();
     void backPressed();
 
 protected:
@@ -115,6 +123,7 @@ private:
     std::unique_ptr<Ui::PixelViewController> ui_;
     std::shared_ptr<MainQueueClock> clock_;
     RenderQueue renderQueue_;
+    EditAsDrawingHandler editAsDrawingHandler_;
 
     qint64 normalisedKey_ = 0;                // cache key of the normalised picture in sourceImage
     std::optional<double> pendingBlockSize_;  // the latest request the throttle held back

@@ -1,6 +1,8 @@
 #include "screens/activity_view_controller.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
@@ -19,7 +21,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include "imaging/picture_file_writer.h"
 #include "imaging/pictures_folder.h"
 #include "platform/app_paths.h"
@@ -309,6 +310,26 @@ void ActivityViewController::setUrlOpener(UrlOpener opener) {
     urlOpener_ = std::move(opener);
 }
 
+void ActivityViewController::setSaveAsChoices(const QList<SaveAsChoice>& choices) {
+    saveAsChoices_ = choices;
+    rebuildRows();
+}
+
+QString ActivityViewController::fileNameForTitle(const QString& title) {
+    QString name;
+    for (const QChar c : title) {
+        name += (c.category() == QChar::Other_Control || c == QLatin1Char('/') ||
+                 c == QLatin1Char('\\'))
+                    ? QLatin1Char('-')
+                    : c;
+    }
+    name = name.trimmed();
+    while (name.startsWith(QLatin1Char('.'))) {
+        name.remove(0, 1);
+    }
+    return name.left(120).trimmed();
+}
+
 QPushButton* ActivityViewController::activityButton(const QString& type) const {
     const auto it = rows_.find(type);
     return it == rows_.end() ? nullptr : it->second;
@@ -330,6 +351,7 @@ void ActivityViewController::rebuildRows() {
     layout->setSpacing(0);
     const QStringList offered = offeredActivityTypes();
     const qreal scale = qApp->devicePixelRatio();
+    saveAsSizeBox_ = nullptr;  // went with the old rows
     for (int i = 0; i < offered.size(); ++i) {
         const QString type = offered[i];
         layout->addWidget(SheetStyle::makeSeparator(Qt::Horizontal, rowsArea_));
@@ -345,6 +367,25 @@ void ActivityViewController::rebuildRows() {
         connect(row, &QPushButton::clicked, this, [this, type] { performActivity(type); });
         layout->addWidget(row);
         rows_[type] = row;
+        if (type == ActivityType::saveAs && !saveAsChoices_.isEmpty()) {
+            auto* sizeRow = new QWidget(rowsArea_);
+            auto* sizeLayout = new QHBoxLayout(sizeRow);
+            sizeLayout->setContentsMargins(16, 0, 16, 8);
+            auto* label = new QLabel(QStringLiteral("Size"), sizeRow);
+            label->setFont(SheetStyle::font(15));
+            saveAsSizeBox_ = new QComboBox(sizeRow);
+            saveAsSizeBox_->setAccessibleName(QStringLiteral("Save As size"));
+            saveAsSizeBox_->view()->setAccessibleName(QStringLiteral("Picture sizes"));
+            saveAsSizeBox_->setToolTip(QStringLiteral("The size of the picture Save As writes"));
+            for (const SaveAsChoice& choice : saveAsChoices_) {
+                saveAsSizeBox_->addItem(choice.title);
+            }
+            saveAsSizeBox_->setEnabled(!items_.isEmpty());
+            label->setBuddy(saveAsSizeBox_);
+            sizeLayout->addWidget(label);
+            sizeLayout->addWidget(saveAsSizeBox_, 1);
+            layout->addWidget(sizeRow);
+        }
     }
     layout->addWidget(statusLabel_);
     if (popover_) {
@@ -435,10 +476,27 @@ ActivityViewController::Outcome ActivityViewController::saveToPictures() {
 ActivityViewController::Outcome ActivityViewController::saveAs() {
     Outcome outcome;
     QStringList written;
-    for (const QImage& image : items_) {
+    QList<QImage> pictures = items_;
+    if (!saveAsChoices_.isEmpty()) {
+        // One picture, at the chosen size.
+        const int index = saveAsSizeBox_ ? std::max(0, saveAsSizeBox_->currentIndex()) : 0;
+        const SaveAsChoice& choice =
+            saveAsChoices_[std::min(index, int(saveAsChoices_.size()) - 1)];
+        const QImage picture = choice.render ? choice.render() : QImage();
+        if (picture.isNull()) {
+            outcome.error =
+                QStringLiteral("Couldn\u2019t make the picture at %1.").arg(choice.title);
+            return outcome;
+        }
+        pictures = {picture};
+    }
+    const QString titleName = fileNameForTitle(suggestedFileName_);
+    for (const QImage& image : pictures) {
         const QString suggested =
             QDir(picturesFolder_)
-                .filePath(PictureFileWriter::fileName(QDateTime::currentDateTime()));
+                .filePath(titleName.isEmpty()
+                              ? PictureFileWriter::fileName(QDateTime::currentDateTime())
+                              : titleName + QStringLiteral(".png"));
         QString path = saveFileNameProvider_ ? saveFileNameProvider_(this, suggested) : QString();
         if (path.isEmpty()) {
             break;  // cancelled: what was saved so far stays saved

@@ -13,6 +13,7 @@
 #include "screens/popover_presentation_controller.h"
 
 class CardWidget;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -36,6 +37,12 @@ public:
     using SaveFileNameProvider =
         std::function<QString(QWidget* parent, const QString& suggestedPath)>;
     using UrlOpener = std::function<bool(const QUrl& url)>;
+    // One size "Save As…" can write: its label and what makes the picture (null when it
+    // cannot be made).
+    struct SaveAsChoice {
+        QString title;
+        std::function<QImage()> render;
+    };
 
     // Application activities of our own are not supported: the sheet offers the platform's.
     explicit ActivityViewController(const QList<QImage>& activityItems, QWidget* parent = nullptr);
@@ -83,6 +90,13 @@ public:
     // without ".png" gets it added.
     void setSaveFileNameProvider(SaveFileNameProvider provider);
     void setUrlOpener(UrlOpener opener);
+    // The sizes "Save As…" offers, first the default; without any it saves the shared pictures.
+    void setSaveAsChoices(const QList<SaveAsChoice>& choices);
+    QComboBox* saveAsSizeBox() const { return saveAsSizeBox_; }
+    // The name "Save As…" suggests (".png" is added); a time-stamped name when empty.
+    void setSuggestedFileName(const QString& name) { suggestedFileName_ = name; }
+    // A title made safe as a file name: no folders, no control characters, no leading dot.
+    static QString fileNameForTitle(const QString& title);
 
     QWidget* card() const;
 
@@ -119,6 +133,9 @@ private:
     UrlOpener urlOpener_;
     QString picturesFolder_;
     QString viewerFolder_;
+    QList<SaveAsChoice> saveAsChoices_;
+    QComboBox* saveAsSizeBox_ = nullptr;
+    QString suggestedFileName_;
 
     QString lastType_;
     bool lastCompleted_ = false;

@@ -21,6 +21,7 @@
 #include "app/app_delegate.h"
 #include "app/scene_delegate.h"
 #include "app/settings_view_controller.h"
+#include "app/view_controller.h"
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "editor/drawing_view_controller.h"
@@ -187,6 +188,8 @@ struct MonkeyTest : testing::Test {
         } else if (auto* sheet = qobject_cast<ActivityViewController*>(screen)) {
             sheet->setSaveFileNameProvider([](QWidget*, const QString&) { return QString(); });
             sheet->setUrlOpener([](const QUrl&) { return true; });
+        } else if (auto* home = qobject_cast<ViewController*>(screen)) {
+            home->setOpenFileNameProvider([](QWidget*, const QString&) { return QString(); });
         } else if (auto* settings = qobject_cast<SettingsViewController*>(screen)) {
             settings->setUrlOpener([](const QUrl&) { return true; });
         }

@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "picture_fixtures.h"
 #include "imaging/png_encoder.h"
+#include "picture_fixtures.h"
 
 namespace {
 
@@ -134,4 +134,59 @@ TEST(PngEncoderTest, ColourSpacesTravelAndOddInputsAreHandled) {
     QImage rgb(4, 4, QImage::Format_RGB32);
     std::memset(rgb.bits(), 0x7f, size_t(rgb.sizeInBytes()));
     EXPECT_EQ(QImage::fromData(PngEncoder::encode(rgb)).pixel(2, 2), qRgba(0x7f, 0x7f, 0x7f, 0xff));
+}
+
+// Pictures with more colours than a palette holds are never written larger than Qt's own
+// writer writes them, with or without a colour space, opaque or not, smooth or in blocks:
+// real photos at their size and enlarged smoothly, grain, gradients, many-coloured drawings.
+TEST(PngEncoderTest, ManyColouredPicturesAreNeverLargerThanQtWritesThem) {
+    std::vector<std::pair<std::string, QImage>> pictures;
+    for (const char* name : {"astronaut", "chelsea", "coffee", "rocket"}) {
+        const QImage photo(QStringLiteral(TILEBLOOM_PHOTO_FIXTURES "/") + name + ".jpg");
+        ASSERT_FALSE(photo.isNull()) << name;
+        pictures.emplace_back(name, photo);
+        pictures.emplace_back(
+            std::string(name) + " enlarged",
+            photo.scaled(photo.size() * 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    QImage grain = gradient(700, 500, false);
+    QRandomGenerator random(3);
+    for (int y = 0; y < grain.height(); y += 1) {
+        for (int x = 0; x < grain.width(); x += 3) {
+            grain.setPixel(x, y, grain.pixel(x, y) ^ random.bounded(8));
+        }
+    }
+    pictures.emplace_back("grain", grain);
+    pictures.emplace_back("gradient", gradient(1200, 900, false));
+    pictures.emplace_back("gradient with alpha", gradient(600, 400, true));
+    pictures.emplace_back("drawing of many colours", drawing(3000, true));
+    pictures.emplace_back("thumbnail of many colours", drawing(900, true));
+    for (auto& [name, image] : pictures) {
+        for (const bool srgb : {false, true}) {
+            if (srgb && image.width() >= 3000) {
+                continue;  // the largest once is enough
+            }
+            SCOPED_TRACE(name + (srgb ? " in sRGB" : ""));
+            if (srgb) {
+                image.setColorSpace(QColorSpace::SRgb);
+            }
+            const QByteArray png = PngEncoder::encode(image);
+            EXPECT_TRUE(decodesTo(png, image));
+            EXPECT_NE(chunks(png).at("type"), 3u);
+            EXPECT_LE(png.size(), picture_fixtures::encoded(image, "PNG", -1).size());
+        }
+    }
+}
+
+// The picture's text goes into the file, whichever way the pixels are written.
+TEST(PngEncoderTest, TextTravelsWithThePicture) {
+    for (QImage image : {drawing(300, false), drawing(300, true), gradient(300, 200, true)}) {
+        image.setText(QStringLiteral("Tilebloom grid"), QStringLiteral("28x28"));
+        image.setText(QStringLiteral("Comment"), QStringLiteral("caf\u00E9"));
+        image.setText(QStringLiteral("Unsayable"), QStringLiteral("\u4E2D"));  // not Latin-1
+        const QImage back = QImage::fromData(PngEncoder::encode(image), "PNG");
+        EXPECT_EQ(back.text(QStringLiteral("Tilebloom grid")), QStringLiteral("28x28"));
+        EXPECT_EQ(back.text(QStringLiteral("Comment")), QStringLiteral("caf\u00E9"));
+        EXPECT_TRUE(back.text(QStringLiteral("Unsayable")).isEmpty());
+    }
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,7 +14,9 @@
 
 #include "file_faults.h"
 #include "hostile_files.h"
+#include "imaging/picture_file_writer.h"
 #include "picture_fixtures.h"
+#include "screen_fixture.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "imaging/picture_file_writer.h"
@@ -252,4 +256,48 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     EXPECT_TRUE(sheet->statusText().contains("symbolic link")) << sheet->statusText().toStdString();
     EXPECT_EQ(snapshot(target), before);
     EXPECT_EQ(opened.size(), 1);
+
+// "Save As…" writes the size chosen beside it, under a name made from the drawing's title.
+TEST_F(ShareSheetTest, SaveAsWritesTheChosenSizeUnderTheTitlesName) {
+    ActivityViewController* sheet = present();
+    EXPECT_EQ(sheet->saveAsSizeBox(), nullptr);  // no choices, no box
+    int made = 0;
+    QList<ActivityViewController::SaveAsChoice> choices;
+    for (const int side : {100, 7, 14}) {
+        choices.append({QStringLiteral("%1 pixels").arg(side), [side, &made] {
+                            ++made;
+                            QImage image(side, side, QImage::Format_RGB32);
+                            image.fill(Qt::blue);
+                            return image;
+                        }});
+    }
+    choices.append({QStringLiteral("Broken"), [] { return QImage(); }});
+    sheet->setSaveAsChoices(choices);
+    sheet->setSuggestedFileName(QStringLiteral("../Harbour/at\ndawn"));
+    QComboBox* box = sheet->saveAsSizeBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->accessibleName(), QStringLiteral("Save As size"));
+    ASSERT_EQ(box->count(), 4);
+    EXPECT_EQ(made, 0);  // nothing is made before it is saved
+
+    QString suggested;
+    sheet->setSaveFileNameProvider([&](QWidget*, const QString& path) {
+        suggested = path;
+        return pictures.path() + "/mine.png";
+    });
+    box->setCurrentIndex(2);
+    ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs));
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(QImage(pictures.path() + "/mine.png").size(), QSize(14, 14));
+    EXPECT_EQ(QFileInfo(suggested).fileName(), QStringLiteral("-Harbour-at-dawn.png"));
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir(pictures.path()).absolutePath());
+
+    box->setCurrentIndex(3);
+    EXPECT_FALSE(sheet->performActivity(ActivityType::saveAs));
+    EXPECT_TRUE(sheet->statusIsError());
+    EXPECT_TRUE(sheet->statusText().contains("Broken"));
+
+    EXPECT_EQ(ActivityViewController::fileNameForTitle(QStringLiteral("  .hidden ")),
+              QStringLiteral("hidden"));
+    EXPECT_TRUE(ActivityViewController::fileNameForTitle(QStringLiteral("...")).isEmpty());
 }

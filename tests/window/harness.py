@@ -132,7 +132,8 @@ class Node:
 class Session:
     """One app in its own X server, accessibility bus and data folder."""
 
-    def __init__(self, name, artifacts=None, env=None, pictures=None, screen=SCREEN_SIZE):
+    def __init__(self, name, artifacts=None, env=None, pictures=None, args=(),
+                 ready="New drawing", screen=SCREEN_SIZE):
         self.name = name
         self.screen_size = screen
         binary = os.environ.get("TILEBLOOM_BINARY")
@@ -143,6 +144,9 @@ class Session:
         self.artifacts = artifacts or os.environ.get("TILEBLOOM_WINDOW_ARTIFACTS")
         self.extra_env = env or {}
         self.pictures = pictures
+        # Command-line arguments, and the control whose showing says the app is up.
+        self.args = list(args)
+        self.ready = ready
         self.root = tempfile.mkdtemp(prefix=f"tilebloom-window-{name}-")
         self.data_dir = os.path.join(self.root, "data")
         os.mkdir(self.data_dir, 0o700)
@@ -235,10 +239,10 @@ class Session:
             env["TILEBLOOM_PICTURES_DIR"] = self.pictures
         env.update(self.extra_env)
         self._log = open(self.app_output, "ab")
-        self.app = subprocess.Popen([self.binary], env=env, start_new_session=True,
+        self.app = subprocess.Popen([self.binary, *self.args], env=env, start_new_session=True,
                                     preexec_fn=_die_with_parent, stdout=self._log,
                                     stderr=subprocess.STDOUT, cwd=self.root)
-        self.find("New drawing", role="push button", timeout=30)
+        self.find(self.ready, role="push button", timeout=30)
 
     def restart_app(self):
         """Quits the app and starts it again on the same data folder and X server."""
@@ -417,6 +421,15 @@ class Session:
             self.xdotool("windowsize", window, width, height)
         return wait_for(f"the window to be {width} x {height}",
                         lambda: (rect := self.window_rect())[2:] == (width, height) and rect)
+
+    def window_id(self):
+        """The X window of the app's main window."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid)],
+                               env=self.env, capture_output=True, text=True)
+        ids = [int(line) for line in found.stdout.split()]
+        if not ids:
+            raise Failure("the app shows no X window")
+        return ids[0]
 
     def window_rect(self):
         """The app's main window on the screen."""

@@ -418,7 +418,60 @@ def largest_grid(name):
             raise Failure(f"stored cells not in the paint colour {paint}: {wrong[:8]}")
 
 
+# A 16 x 16 picture of four colours, saved enlarged as another program would save it.
+PICTURE_COLORS = [(220, 40, 50), (30, 90, 240), (250, 210, 20), (20, 20, 20)]
+
+
+def write_picture(folder, name="sprite.png", scale=15):
+    from PIL import Image
+
+    cells = {(column, row): PICTURE_COLORS[(column * 7 + row * 3 + column * row) % 4]
+             for column in range(16) for row in range(16)}
+    image = Image.new("RGB", (16, 16))
+    for (column, row), color in cells.items():
+        image.putpixel((column, row), color)
+    path = os.path.join(folder, name)
+    image.resize((16 * scale, 16 * scale), Image.NEAREST).save(path)
+    return path, cells
+
+
+def expect_editor_shows(session, cells):
+    editor = Editor(session, cells=16)
+    image = session.screenshot()
+    wrong = [(cell, editor.grid.color(image, *cell), color) for cell, color in cells.items()
+             if not close_to(editor.grid.color(image, *cell), color)]
+    if wrong:
+        raise Failure(f"{len(wrong)} cells differ from the picture, e.g. {wrong[:4]}")
+
+
+def open_from_command_line(name):
+    folder = tempfile.mkdtemp(prefix="tilebloom-picture-")
+    try:
+        path, cells = write_picture(folder)
+        with Session(name, args=[path], ready="Undo") as session:
+            expect_editor_shows(session, cells)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def open_from_drop(name):
+    from xdnd import drop_uri
+
+    folder = tempfile.mkdtemp(prefix="tilebloom-picture-")
+    try:
+        path, cells = write_picture(folder, "dropped picture.png", scale=9)
+        with Session(name) as session:
+            x, y, w, h = session.window_rect()
+            uri = "file://" + path.replace(" ", "%20")
+            drop_uri(session.display, session.window_id(), x + w // 2, y + h // 2, [uri])
+            expect_editor_shows(session, cells)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 SCENARIOS = {
+    "open_from_command_line": open_from_command_line,
+    "open_from_drop": open_from_drop,
     "every_control_named": every_control_named,
     "stroke": stroke,
     "keyboard_undo": keyboard_undo,

@@ -1,0 +1,429 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QImageReader>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <future>
+#include <set>
+
+#include "app/app_delegate.h"
+#include "app/picture_import.h"
+#include "app/scene_delegate.h"
+#include "app/settings_view_controller.h"
+#include "app/view_controller.h"
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "editor/drawing_view_controller.h"
+#include "export/exact_scale_export.h"
+#include "export/picture_exporter.h"
+#include "gallery/result_view_controller.h"
+#include "picture_fixtures.h"
+#include "pixelate/photo_view.h"
+#include "pixelate/pixel_view_controller.h"
+#include "platform/application.h"
+#include "platform/settings_manager.h"
+#include "platform/user_defaults.h"
+#include "screens/activity_type.h"
+#include "screens/activity_view_controller.h"
+#include "screens/alert_controller.h"
+#include "screens/screen_stack.h"
+#include "screens/storyboard.h"
+#include "screenshot.h"
+#include "test_support.h"
+
+using namespace picture_fixtures;
+
+namespace {
+
+// A 12 x 9 pixel picture of a few colours, enlarged 20 times as another program would.
+QImage sprite(quint32 seed = 7) {
+    QRandomGenerator random(seed);
+    const QRgb palette[] = {qRgb(200, 30, 40), qRgb(20, 90, 250), qRgb(250, 220, 0),
+                            qRgb(10, 10, 10)};
+    QImage cells(12, 9, QImage::Format_RGB32);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            cells.setPixel(x, y, palette[random.bounded(4)]);
+        }
+    }
+    return cells;
+}
+
+QByteArray png(const QImage& image) {
+    return encoded(image, "png");
+}
+
+struct ImportTest : testing::Test {
+    ScopedDataDir dir;
+    AppDelegate delegate;
+    SceneDelegate scene;
+
+    void SetUp() override {
+        Application::shared().setDelegate(&delegate);
+        delegate.applicationDidFinishLaunching(Application::shared());
+        AppDelegate::registerScreens(Storyboard::main());
+        scene.willConnect(ScreenMetrics::phone());
+        scene.window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(scene.window.get()));
+    }
+    void TearDown() override {
+        scene.window.reset();
+        processEvents();
+        Application::shared().setDelegate(nullptr);
+    }
+
+    PlatformViewController* top() { return scene.window->screenStack()->topViewController(); }
+    ViewController* home() {
+        return qobject_cast<ViewController*>(scene.window->screenStack()->rootViewController());
+    }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = QDir(dir.path()).filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+
+    // Drops data on the middle of the window as the desktop's drag and drop delivers it.
+    void drop(QMimeData* data) {
+        const QPointF centre(scene.window->width() / 2.0, scene.window->height() / 2.0);
+        QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(scene.window.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(centre, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(scene.window.get(), &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+        processEvents();
+        delete data;
+    }
+    void dropFile(const QString& path) {
+        auto* data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(path)});
+        drop(data);
+    }
+    void pressKeys(const QKeySequence& keys) {
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : top();
+        QTest::keySequence(focus, keys);
+        processEvents();
+    }
+
+    // The editor on top, showing width x height cells whose colours the picture's pixels give.
+    void expectEditorShows(const QImage& cells) {
+        auto* editor = qobject_cast<DrawingViewController*>(top());
+        ASSERT_NE(editor, nullptr) << "on top: " << top()->metaObject()->className();
+        ASSERT_TRUE(editor->canvasView);
+        const Canvas* canvas = editor->canvasView->canvas();
+        ASSERT_EQ(canvas->width, cells.width());
+        ASSERT_EQ(canvas->height, cells.height());
+        int wrong = 0;
+        for (int y = 0; y < cells.height(); ++y) {
+            for (int x = 0; x < cells.width(); ++x) {
+                const Color color =
+                    canvas->getColorArray()[size_t(x * cells.height() + (cells.height() - 1 - y))];
+                const auto c = PictureExporter::rgbaComponents(color);
+                wrong += qRgb(c->red, c->green, c->blue) != (cells.pixel(x, y) | 0xff000000u);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(editor->previousDrawing, nullptr);  // new and unsaved
+    }
+    void expectAlertSaying(const QString& words) {
+        auto* alert = qobject_cast<AlertController*>(top());
+        ASSERT_NE(alert, nullptr) << "on top: " << top()->metaObject()->className();
+        EXPECT_TRUE(alert->message().contains(words)) << alert->message().toStdString();
+        alert->dismiss(false);
+        processEvents();
+    }
+};
+
+// Hostile files from the photo loader's table: each is refused with its reason, whichever way
+// it comes in.
+struct Hostile {
+    QString name;
+    QByteArray bytes;
+    QString says;
+};
+std::vector<Hostile> hostileFiles() {
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg");
+    const QByteArray pngBytes = encoded(halves(300, 200), "png");
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    return {
+        {"cut.jpg", jpeg.left(jpeg.size() / 2), "damaged or incomplete"},
+        {"cut.png", pngBytes.left(pngBytes.size() / 2), "damaged or incomplete"},
+        {"noise.jpg", noise, "not a picture"},
+        {"notes.png", "These are not pixels.", "not a picture"},
+        {"empty.jpg", QByteArray(), "is empty"},
+        {"claims-huge.png", pngDeclaring(100000, 100000), "too large"},
+        {"claims-huge.svg",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
+         "height='900000'><rect width='9' height='9'/></svg>",
+         "too large"},
+        {"side.png", pngDeclaring(12001, 10), "too large"},
+        {"area.png", pngDeclaring(11000, 11000), "too large"},
+        {"wide.bmp", bmpDeclaring(10000, 10000), "too large"},
+        {"wide.png", pngDeclaring(10000, 10000), "too large to open at full size"},
+    };
+}
+
+}  // namespace
+
+TEST_F(ImportTest, OpenPictureAsksInThePicturesFolderAndOpensTheChoiceAsANewDrawing) {
+    const QImage cells = sprite();
+    const QString path = file("sprite.png", png(cells.scaled(240, 180)));
+    QString askedIn;
+    home()->setOpenFileNameProvider([&](QWidget*, const QString& folder) {
+        askedIn = folder;
+        return path;
+    });
+    qputenv("TILEBLOOM_PICTURES_DIR", dir.path().toLocal8Bit());
+    auto* button = home()->findChild<QPushButton*>(QStringLiteral("openPictureButton"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->accessibleName(), QStringLiteral("Open picture\u2026"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    processEvents();
+    qunsetenv("TILEBLOOM_PICTURES_DIR");
+    EXPECT_EQ(askedIn, dir.path());
+    expectEditorShows(cells);
+
+    // Cancelling the dialog opens nothing.
+    qobject_cast<DrawingViewController*>(top())->dismiss(false);
+    processEvents();
+    home()->setOpenFileNameProvider([](QWidget*, const QString&) { return QString(); });
+    QTest::mouseClick(button, Qt::LeftButton);
+    processEvents();
+    EXPECT_EQ(top(), home());
+}
+
+// Offscreen there is no desktop to drag from, so the window gets the drag-and-drop events the
+// desktop would send it.
+TEST_F(ImportTest, ADroppedFileOrPictureOpensAsANewDrawing) {
+    const QImage cells = sprite(3);
+    dropFile(file("dropped.png", png(cells.scaled(120, 90))));
+    expectEditorShows(cells);
+    top()->dismiss(false);
+    processEvents();
+
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/png"), png(cells.scaled(36, 27)));
+    drop(data);
+    expectEditorShows(cells);
+}
+
+TEST_F(ImportTest, HostileFilesAreRefusedWithTheirReasonByDropAndClipboard) {
+    for (const Hostile& h : hostileFiles()) {
+        SCOPED_TRACE(h.name.toStdString());
+        dropFile(file(h.name, h.bytes));
+        expectAlertSaying(h.says);
+        EXPECT_EQ(top(), home());
+
+        // The clipboard holds bytes without a name.
+        if (!h.bytes.isEmpty()) {
+            auto* data = new QMimeData;
+            data->setData(QStringLiteral("image/png"), h.bytes);
+            QApplication::clipboard()->setMimeData(data);
+            pressKeys(QKeySequence::Paste);
+            auto* alert = qobject_cast<AlertController*>(top());
+            ASSERT_NE(alert, nullptr);
+            alert->dismiss(false);
+            processEvents();
+        }
+    }
+    // The command line opens through the same call as a drop.
+    for (const Hostile& h : hostileFiles()) {
+        const PictureOpener::Result opened =
+            PictureOpener::openFile(file(h.name, h.bytes), PictureImport::currentOptions());
+        EXPECT_FALSE(opened.ok()) << h.name.toStdString();
+        EXPECT_TRUE(opened.error.contains(h.says)) << opened.error.toStdString();
+        EXPECT_TRUE(opened.error.contains(h.name)) << opened.error.toStdString();
+    }
+}
+
+// A pipe named like a picture would block a plain open until something writes to it; a
+// device never ends. Both are turned away at once.
+TEST(PictureOpenerFileTest, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString path;
+        QString says;
+    } cases[] = {{fifo, "not a file Tilebloom can open"},
+                 {QStringLiteral("/dev/zero"), "not a file Tilebloom can open"},
+                 {dir.path(), "is a folder"},
+                 {dir.filePath("missing.png"), "could not be found"}};
+    for (const auto& c : cases) {
+        auto opened = std::async(std::launch::async, [&] {
+            return PictureOpener::openFile(c.path, PictureOpener::Options());
+        });
+        ASSERT_EQ(opened.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << c.path.toStdString();
+        const PictureOpener::Result result = opened.get();
+        EXPECT_TRUE(result.error.contains(c.says)) << result.error.toStdString();
+    }
+}
+
+// The editor copies its 1000-point picture; pasting it on the home screen or in the gallery
+// gives back the same drawing, and pasting elsewhere does nothing.
+TEST_F(ImportTest, CopyInTheEditorPastesBackAsTheSameDrawingOnHomeAndInTheGallery) {
+    const QImage cells = sprite(5);
+    ASSERT_TRUE(
+        PictureImport::present(home(), PictureOpener::openData(png(cells.scaled(60, 45)), "s.png",
+                                                               PictureImport::currentOptions())));
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_NE(editor, nullptr);
+    QApplication::clipboard()->clear();
+    pressKeys(QKeySequence::Copy);
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_FALSE(copied.isNull());
+    // Pasting over the editor opens nothing new.
+    pressKeys(QKeySequence::Paste);
+    EXPECT_EQ(top(), editor);
+    editor->dismiss(false);
+    processEvents();
+
+    pressKeys(QKeySequence::Paste);
+    expectEditorShows(cells);
+    top()->dismiss(false);
+    processEvents();
+
+    auto* gallery = new ResultViewController;
+    gallery->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    home()->present(gallery, false);
+    processEvents();
+    ASSERT_EQ(top(), gallery);
+    pressKeys(QKeySequence::Paste);
+    expectEditorShows(cells);
+}
+
+// "Edit as drawing" turns the preview's blocks into cells, one per block, with the chosen
+// palette size.
+TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
+    QImage photo(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            photo.setPixel(x, y, qRgb(x * 255 / 300, y * 255 / 200, (x + y) % 256));
+        }
+    }
+    UserDefaults::standard().setInteger(16, QLatin1String(PictureImport::kPaletteSizeKey));
+    auto* pixel = qobject_cast<PixelViewController*>(
+        Storyboard::main().instantiateViewController(QStringLiteral("pixel")));
+    ASSERT_NE(pixel, nullptr);
+    pixel->sourceImage = photo;
+    pixel->setRenderQueue(
+        [](std::function<QImage()> work) { return QtFuture::makeReadyFuture(work()); });
+    pixel->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    // As the home screen opens it.
+    pixel->setEditAsDrawingHandler([](PixelViewController* screen, const QImage& preview) {
+        PictureImport::present(screen,
+                               PictureOpener::openPixelated(preview, PictureImport::paletteSize()));
+    });
+    home()->present(pixel, false);
+    pixel->loadSourceImage(pixel->sourceImage, false);
+    pixel->pixelSizeSlider->setValue(13);
+    // The render throttle lets the change through once its threshold has passed.
+    QTest::qWait(int(pixel->pixelizationUpdateThreshold * 1000) + 200);
+    processEvents();
+    const QImage preview = pixel->previewImageView->image();
+    ASSERT_FALSE(preview.isNull());
+    saveScreenshotIfAsked(*scene.window, QStringLiteral("pixelate-edit-as-drawing"));
+    auto* button = pixel->findChild<QPushButton*>(QStringLiteral("editAsDrawingButton"));
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_NE(editor, nullptr);
+    const Canvas* canvas = editor->canvasView->canvas();
+    // One cell per block of 13 points across the preview.
+    EXPECT_NEAR(double(canvas->width), preview.deviceIndependentSize().width() / 13, 1);
+    EXPECT_NEAR(double(canvas->height), preview.deviceIndependentSize().height() / 13, 1);
+    std::set<QRgb> colours;
+    for (const Color& c : canvas->getColorArray()) {
+        colours.insert(c.toQColor().rgb());
+    }
+    EXPECT_LE(colours.size(), 16u);
+    EXPECT_GE(colours.size(), 8u);
+    UserDefaults::standard().removeValue(QLatin1String(PictureImport::kPaletteSizeKey));
+}
+
+// The editor's share sheet offers the 1000-point picture and every whole scale up to the
+// largest that stays within 8192 pixels and can be opened again; each writes a picture that
+// opens back as the same drawing.
+TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
+    const QImage cells = sprite(9);
+    ASSERT_TRUE(PictureImport::present(
+        home(), PictureOpener::openData(png(cells), "s.png", PictureImport::currentOptions())));
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_NE(editor, nullptr);
+    editor->shareDrawing();
+    processEvents();
+    auto* sheet = qobject_cast<ActivityViewController*>(top());
+    ASSERT_NE(sheet, nullptr);
+    QComboBox* box = sheet->saveAsSizeBox();
+    ASSERT_NE(box, nullptr);
+    const int largest = ExactScaleExport::largestScale(12, 9);
+    ASSERT_EQ(box->count(), 1 + largest);
+    EXPECT_TRUE(box->itemText(0).startsWith("1000 points"));
+    EXPECT_EQ(box->itemText(2), QStringLiteral("2\u00D7 (24 \u00D7 18 pixels)"));
+    EXPECT_TRUE(box->itemText(largest).contains(QString::number(12 * largest)));
+    for (const int index : {0, 1, 3, largest}) {
+        SCOPED_TRACE(index);
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("scale %1.png").arg(index));
+        sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return path; });
+        box->setCurrentIndex(index);
+        ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs))
+            << sheet->statusText().toStdString();
+        if (index > 0) {
+            EXPECT_EQ(QImageReader(path).size(), QSize(12 * index, 9 * index));
+        }
+        const PictureOpener::Result back =
+            PictureOpener::openFile(path, PictureImport::currentOptions());
+        ASSERT_TRUE(back.ok()) << back.error.toStdString();
+        ASSERT_EQ(back.cells.width, 12);
+        ASSERT_EQ(back.cells.height, 9);
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                ASSERT_EQ(back.cells.at(x, y), cells.pixel(x, y) | 0xff000000u) << x << "," << y;
+            }
+        }
+    }
+}
+
+// The settings choose the palette size pictures open with; a stored size that is not offered
+// reads as the default.
+TEST_F(ImportTest, TheSettingsChooseThePaletteSize) {
+    EXPECT_EQ(PictureImport::paletteSize(), 32);
+    auto* settings = new SettingsViewController;
+    settings->setModalPresentationStyle(ModalPresentationStyle::fullScreen);
+    home()->present(settings, false);
+    processEvents();
+    QComboBox* choice = nullptr;
+    for (auto* box : settings->findChildren<QComboBox*>()) {
+        if (box->accessibleName() == QStringLiteral("Most colours in an opened picture")) {
+            choice = box;
+        }
+    }
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(choice->currentText(), QStringLiteral("32"));
+    choice->setCurrentIndex(0);
+    EXPECT_EQ(PictureImport::paletteSize(), 8);
+    EXPECT_EQ(choice->accessibleDescription(), QStringLiteral("8"));
+    EXPECT_EQ(PictureImport::currentOptions().maxColors, 8);
+    UserDefaults::standard().setInteger(31, QLatin1String(PictureImport::kPaletteSizeKey));
+    EXPECT_EQ(PictureImport::paletteSize(), 32);
+    UserDefaults::standard().removeValue(QLatin1String(PictureImport::kPaletteSizeKey));
+}
