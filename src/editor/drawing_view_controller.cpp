@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QShortcut>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>

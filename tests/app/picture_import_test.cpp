@@ -169,7 +169,7 @@ std::vector<Hostile> hostileFiles() {
         {"claims-huge.svg",
          "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
          "height='900000'><rect width='9' height='9'/></svg>",
-         "too large"},
+         "not a picture"},
         {"side.png", pngDeclaring(12001, 10), "too large"},
         {"area.png", pngDeclaring(11000, 11000), "too large"},
         {"wide.bmp", bmpDeclaring(10000, 10000), "too large"},

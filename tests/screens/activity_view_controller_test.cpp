@@ -256,6 +256,7 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     EXPECT_TRUE(sheet->statusText().contains("symbolic link")) << sheet->statusText().toStdString();
     EXPECT_EQ(snapshot(target), before);
     EXPECT_EQ(opened.size(), 1);
+}
 
 // "Save As…" writes the size chosen beside it, under a name made from the drawing's title.
 TEST_F(ShareSheetTest, SaveAsWritesTheChosenSizeUnderTheTitlesName) {
