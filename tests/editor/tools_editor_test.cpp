@@ -268,6 +268,23 @@ TEST_F(ToolsEditorTest, KeysChooseToolsAndCycleTheMirrorButNotWhileTypingOrCover
     processEvents();
     QTest::keyClick(editor, Qt::Key_L);
     EXPECT_TRUE(isA<LineTool>(editor->currentTool.get()));
+
+    // Hex digits typed into the colour picker are a colour, not tool keys.
+    click(editor->colorPickerButton);
+    auto* picker =
+        qobject_cast<ColorPickerViewController*>(window.screenStack()->topViewController());
+    ASSERT_TRUE(picker);
+    auto* hex = picker->findChild<QLineEdit*>("hexField");
+    ASSERT_TRUE(hex);
+    hex->setFocus();
+    hex->selectAll();
+    QTest::keyClicks(hex, "be0");
+    EXPECT_TRUE(isA<LineTool>(editor->currentTool.get()));
+    QTest::keyClick(hex, Qt::Key_M);
+    EXPECT_EQ(editor->toolOptions.mirror, MirrorAxes::none);
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(editor->currentDrawingColor, Color::withRGB(0xbb / 255.0, 0xee / 255.0, 0, 1));
 }
 
 TEST_F(ToolsEditorTest, OptionSwitchesShowForTheToolsTheyBelongTo) {
