@@ -31,9 +31,9 @@
 #include "test_support.h"
 
 namespace {
-const Color kCyan = Color::systemCyan();
+const Color kPaintCyan = Color::systemCyan();
 
-struct Tool_ {
+struct FanTool {
     const char* button;
     const char* name;
     const char* key;
@@ -43,7 +43,7 @@ template <class T>
 bool isA(const Tool* tool) {
     return dynamic_cast<const T*>(tool) != nullptr;
 }
-const Tool_ kTools[] = {
+const FanTool kFanTools[] = {
     {"lineButton", "Line", "L", isA<LineTool>},
     {"eraserButton", "Eraser", "E", isA<Eraser>},
     {"paintBrushButton", "Paintbrush", "B",
@@ -84,7 +84,10 @@ struct ToolsEditorTest : testing::Test {
             std::string row;
             for (int64_t x = 0; x < canvas().width; ++x) {
                 const Color c = canvas().getPixel(x, y)->fillColor();
-                row += c == Color::white() ? '.' : c == kCyan ? 'C' : c == Color::red() ? 'R' : '?';
+                row += c == Color::white() ? '.'
+                       : c == kPaintCyan   ? 'C'
+                       : c == Color::red() ? 'R'
+                                           : '?';
             }
             rows.push_back(row);
         }
@@ -137,7 +140,7 @@ struct TabletToolsEditorTest : ToolsEditorTest {
 void expectFanFits(DrawingViewController& editor, const QSizeF& screen) {
     const QPointF menu = editor.fanMenuButton->center();
     std::vector<QRectF> frames;
-    for (const Tool_& tool : kTools) {
+    for (const FanTool& tool : kFanTools) {
         auto* b = editor.findChild<Button*>(tool.button);
         ASSERT_TRUE(b) << tool.button;
         EXPECT_EQ(b->alpha(), 1) << tool.button;
@@ -148,25 +151,25 @@ void expectFanFits(DrawingViewController& editor, const QSizeF& screen) {
     EXPECT_EQ(editor.fillButton->center(), menu + QPointF(50, -70));
     const QRectF bar = editor.lowerToolbar->geometry();
     for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_TRUE(QRectF(QPointF(0, 0), screen).contains(frames[i])) << kTools[i].button;
-        EXPECT_LE(frames[i].bottom(), bar.top()) << kTools[i].button;
+        EXPECT_TRUE(QRectF(QPointF(0, 0), screen).contains(frames[i])) << kFanTools[i].button;
+        EXPECT_LE(frames[i].bottom(), bar.top()) << kFanTools[i].button;
         for (const char* option : {"mirrorButton", "filledButton", "replaceButton"}) {
             EXPECT_FALSE(frames[i].intersects(editor.findChild<Button*>(option)->frame()))
-                << kTools[i].button << " " << option;
+                << kFanTools[i].button << " " << option;
         }
         for (size_t j = 0; j < i; ++j) {
             const QPointF apart = frames[i].center() - frames[j].center();
             EXPECT_GE(std::hypot(apart.x(), apart.y()), 55)
-                << kTools[i].button << " " << kTools[j].button;
+                << kFanTools[i].button << " " << kFanTools[j].button;
         }
         // Every part of a round button takes its own taps, its edges beside a neighbour too.
-        auto* b = editor.findChild<Button*>(kTools[i].button);
+        auto* b = editor.findChild<Button*>(kFanTools[i].button);
         for (int k = 0; k < 16; ++k) {
             const double angle = k * M_PI / 8;
             const QPointF inside =
                 frames[i].center() + 23 * QPointF(std::cos(angle), std::sin(angle));
             EXPECT_EQ(editor.mainView->childAt(inside.toPoint()), b)
-                << kTools[i].button << " at " << k * 22.5 << " degrees";
+                << kFanTools[i].button << " at " << k * 22.5 << " degrees";
         }
         // Left to right in the order of the list, rising towards the ends.
         if (i > 0) {
@@ -182,7 +185,7 @@ TEST_F(ToolsEditorTest, TheFanHoldsEveryToolOnAnArcThatFitsAPhone) {
     click(editor->fanMenuButton);
     saveScreenshotIfAsked(window, "editor-fan-phone");
     expectFanFits(*editor, QSizeF(390, 844));
-    for (const Tool_& tool : kTools) {
+    for (const FanTool& tool : kFanTools) {
         SCOPED_TRACE(tool.name);
         Button* b = button(tool.button);
         EXPECT_EQ(b->accessibleName(), tool.name);
@@ -196,7 +199,7 @@ TEST_F(ToolsEditorTest, TheFanHoldsEveryToolOnAnArcThatFitsAPhone) {
         EXPECT_EQ(b->alpha(), 1);
         EXPECT_EQ(editor->fanMenuButton->accessibleDescription(),
                   QStringLiteral("Active tool: %1").arg(tool.name));
-        for (const Tool_& other : kTools) {
+        for (const FanTool& other : kFanTools) {
             if (&other != &tool) {
                 EXPECT_EQ(button(other.button)->alpha(), 0) << other.name;
             }
@@ -232,7 +235,7 @@ TEST_F(ToolsEditorTest, KeysChooseToolsAndCycleTheMirrorButNotWhileTypingOrCover
     for (const char* key : {"B", "G", "E", "L", "U", "O", "M", "Ctrl+Z", "Ctrl+Shift+Z"}) {
         EXPECT_EQ(bound.count(key), 1u) << key;
     }
-    for (const Tool_& tool : kTools) {
+    for (const FanTool& tool : kFanTools) {
         QTest::keySequence(editor, QKeySequence(tool.key));
         EXPECT_TRUE(tool.is(editor->currentTool.get())) << tool.key;
         EXPECT_EQ(editor->fanMenuButton->accessibleDescription(),
@@ -329,13 +332,13 @@ TEST_F(ToolsEditorTest, AShapeDragPreviewsCommitsOnLiftAndLeavesNothingWhenCut) 
     touch().press(0, at(2, 2), target());
     touch().move(0, at(6, 2), target());
     touch().move(0, at(9, 5), target());
-    EXPECT_EQ(colour(5, 3), kCyan);  // on the line to where the finger is now
+    EXPECT_EQ(colour(5, 3), kPaintCyan);  // on the line to where the finger is now
     EXPECT_EQ(colour(6, 2), Color::white());
     EXPECT_EQ(steps(), 0u);
     touch().release(0, at(9, 5), target());
     ASSERT_EQ(steps(), 1u);
-    EXPECT_EQ(colour(2, 2), kCyan);
-    EXPECT_EQ(colour(9, 5), kCyan);
+    EXPECT_EQ(colour(2, 2), kPaintCyan);
+    EXPECT_EQ(colour(9, 5), kPaintCyan);
     const std::vector<Color> afterLine = canvas().getColorArray();
 
     const std::pair<const char*, std::function<void()>> cuts[] = {
@@ -384,7 +387,7 @@ TEST_F(ToolsEditorTest, ShiftWithTheMouseSnapsLinesAndSquaresShapes) {
     QTest::mouseMove(&window, at(12, 4));
     QTest::mouseRelease(&window, Qt::LeftButton, Qt::ShiftModifier, at(12, 4));
     for (int x = 2; x <= 12; ++x) {
-        EXPECT_EQ(colour(x, 2), kCyan) << x;
+        EXPECT_EQ(colour(x, 2), kPaintCyan) << x;
     }
     EXPECT_EQ(colour(12, 4), Color::white());
     QTest::keyClick(editor, Qt::Key_U);
@@ -392,7 +395,7 @@ TEST_F(ToolsEditorTest, ShiftWithTheMouseSnapsLinesAndSquaresShapes) {
     QTest::mouseMove(&window, at(4, 11));
     QTest::mouseMove(&window, at(5, 12));
     QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, at(5, 12));
-    EXPECT_EQ(colour(5, 12), kCyan);
+    EXPECT_EQ(colour(5, 12), kPaintCyan);
     EXPECT_EQ(colour(5, 13), Color::white());  // no Shift: as dragged
     EXPECT_EQ(steps(), 2u);
 }
@@ -407,6 +410,7 @@ TEST_F(ToolsEditorTest, MirroredStrokesShowTheAxisAndStayOneStep) {
     touch().release(0, at(3, 18), target());
     EXPECT_EQ(shown()[1], ".CCC............CCC.");
     EXPECT_EQ(steps(), 1u);
+    saveScreenshotIfAsked(window, "editor-mirror");
     // The axis is drawn over the cells, in the middle of the canvas and in its own colour.
     editor->canvasView->repaint();
     const QImage image = editor->canvasView->grab().toImage();
@@ -445,7 +449,7 @@ TEST_F(ToolsEditorTest, TwoFingerTapsUndoAndThreeFingerTapsRedo) {
     fingerTap({at(4, 12), at(8, 12)});
     EXPECT_EQ(steps(), 1u);
     EXPECT_EQ(colour(10, 10), Color::white());
-    EXPECT_EQ(colour(4, 3), kCyan);
+    EXPECT_EQ(colour(4, 3), kPaintCyan);
     fingerTap({at(4, 12), at(8, 12)});
     EXPECT_EQ(steps(), 0u);
     fingerTap({at(4, 12), at(8, 12), at(6, 15)});
