@@ -80,6 +80,10 @@ def main():
            "one 120 Hz frame", "< 8.3 ms", limit(8.33))
     faster("Input to painted cell, tap", "BM_InputToPaintedCellTap", (8.33, 8.33),
            "one 120 Hz frame", "< 8.3 ms", limit(8.33))
+    for side in (28, 256):
+        faster(f"Filled ellipse preview while dragging, {side}x{side}",
+               f"BM_FilledEllipsePreviewDrag/{side}", (8.33, 8.33), "one 120 Hz frame",
+               "< 8.3 ms", limit(8.33))
     # Fill and history.
     for name, label in (("BM_BucketFillGrid", "Bucket fill 28x28"),
                         ("BM_UndoRedoFill/0", "Undo of the fill"),

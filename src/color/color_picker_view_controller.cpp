@@ -1,16 +1,18 @@
 #include "color/color_picker_view_controller.h"
 
 #include <QAbstractListModel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "widgets/sheet_style.h"
+#include "color/hex_color.h"
 #include "screens/storyboard.h"
 #include "store/core_data_manager.h"
 #include "ui_color_picker_view_controller.h"
+#include "widgets/sheet_style.h"
 
 namespace {
 // Keeps light history colours visible on the white sheet.
@@ -217,6 +219,10 @@ void ColorPickerViewController::viewDidLoad() {
     ui_->doneButton->setStyleSheet(ui_->doneButton->styleSheet() +
                                    QStringLiteral("QPushButton { padding: 0 6px; }"));
 
+    ui_->hexField->setFont(SheetStyle::font(15));
+    connect(ui_->hexField, &QLineEdit::textEdited, this, &ColorPickerViewController::hexEdited);
+    showHexState(false);
+
     overhang_ = new IndicatorOverhang(this);
     overhang_->setGeometry(rect());
     overhang_->raise();
@@ -285,6 +291,32 @@ void ColorPickerViewController::showColor(const Color& color) {
     updateCurrentColor(color);
 }
 
+void ColorPickerViewController::hexEdited(const QString& text) {
+    const std::optional<Color> color = hex_color::parse(text);
+    showHexState(!color);
+    if (!color) {
+        return;
+    }
+    fromHexField_ = true;
+    showColor(*color);
+    fromHexField_ = false;
+}
+
+void ColorPickerViewController::showHexState(bool rejected) {
+    hexRejected_ = rejected;
+    if (!ui_) {
+        return;
+    }
+    const QColor edge = rejected ? SheetStyle::destructive() : SheetStyle::separator();
+    const QColor text = rejected ? SheetStyle::destructive() : SheetStyle::text();
+    ui_->hexField->setStyleSheet(
+        QStringLiteral("QLineEdit { border: %1px solid %2; border-radius: 8px; padding: 0 6px;"
+                       " color: %3; background: white; }")
+            .arg(rejected ? 2 : 1)
+            .arg(edge.name(), text.name()));
+    ui_->hexField->setAccessibleDescription(rejected ? QStringLiteral("Not a colour") : QString());
+}
+
 void ColorPickerViewController::recordColor(const Color& color) {
     // Replaces every entry that shows the same colour, whatever space it was kept in.
     CoreDataManager::recordColor(color);
@@ -326,6 +358,11 @@ void ColorPickerViewController::updateCurrentColor(const Color& color) {
                 .arg(shown.green())
                 .arg(shown.blue())
                 .arg(shown.alpha()));
+        // What the user is typing stays as typed; any other change shows the new colour.
+        if (!fromHexField_) {
+            ui_->hexField->setText(hex_color::format(color));
+            showHexState(false);
+        }
     }
 }
 

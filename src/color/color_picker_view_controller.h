@@ -25,7 +25,8 @@ public:
 };
 
 // The screen on which the user chooses the drawing colour: a hue and saturation wheel, a
-// brightness bar and the most recently chosen colours from the stored history. Chosen
+// brightness bar, a field for the colour as hex digits and the most recently chosen colours
+// from the stored history. Chosen
 // colours are recorded in the history and handed to the colour-choice delegate.
 class ColorPickerViewController : public PlatformViewController,
                                   public ColorWheelSelectedDelegate,
@@ -82,6 +83,11 @@ public:
     void didSelectItemAt(int item);
 
     void showColor(const Color& color);
+    // The hex field's text changed by the user: a colour is shown at once, anything else is
+    // marked as not a colour and changes nothing.
+    void hexEdited(const QString& text);
+    // Whether the hex field holds something that is no colour.
+    bool hexFieldRejected() const { return hexRejected_; }
     void recordColor(const Color& color);
 
     void colorSelected(const Color& color) override;
@@ -106,6 +112,7 @@ private:
     class IndicatorOverhang;
 
     void updateCurrentColor(const Color& color);
+    void showHexState(bool rejected);
 
     std::optional<Color> initialColor_;
     Color currentColor_;
@@ -122,4 +129,7 @@ private:
     HistoryModel* historyModel_ = nullptr;
     IndicatorOverhang* overhang_ = nullptr;
     bool closing_ = false;
+    bool hexRejected_ = false;
+    // Set while a colour typed into the hex field is being shown, which leaves its text alone.
+    bool fromHexField_ = false;
 };

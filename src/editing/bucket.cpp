@@ -56,26 +56,45 @@ void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
     }
 }
 
+void replaceColor(Canvas& canvas, const Color& target, const Color& replacement,
+                  EditorFields& editor) {
+    const auto targetRGBA = target.getRGBA();
+    const auto replacementRGBA = replacement.getRGBA();
+    for (Pixel* cell : canvas.pixelArray()) {
+        const Color& current = cell->fillColor();
+        const auto currentRGBA = current.getRGBA();
+        if (near(currentRGBA, targetRGBA, kFillTolerance) &&
+            !near(currentRGBA, replacementRGBA, kFillTolerance)) {
+            editor.groupDrawCommand->addCommand(DrawCommand(current, replacement, cell));
+        }
+    }
+}
+
 void Bucket::handleTap(const Gesture& gesture, EditorFields& editor) {
     if (!editor.canvasView) {
         return;
     }
-    const std::vector<Pixel*> cells = cellsUnderTouch(gesture, editor);
+    const std::vector<Pixel*> seeds = mirroredCellsUnderTouch(gesture, editor);
+    if (seeds.empty()) {
+        return;
+    }
     editor.groupDrawCommand = std::make_shared<GroupDrawCommand>();
     Canvas& canvas = *editor.canvasView->canvas();
     // Room for every cell up front: a whole-grid fill would otherwise rehash ten times.
     editor.groupDrawCommand->drawCommands.reserve(canvas.pixelArray().size());
-    for (Pixel* cell : cells) {
-        const auto index = canvas.indexOf(cell);
-        if (!index) {
-            continue;
-        }
+    // Each seed fills what it finds when its turn comes: a mirror image that lies in an area
+    // filled already finds the new colour there and changes nothing.
+    for (Pixel* seed : seeds) {
         // A copy: the cell's own colour changes as soon as the fill paints it.
-        const Color target = cell->fillColor();
-        floodFill(canvas, *index / canvas.height, *index % canvas.height, target,
-                  editor.currentDrawingColor, editor);
-        editor.commandManager.execute(editor.groupDrawCommand);
+        const Color target = seed->fillColor();
+        if (editor.toolOptions.replaceColor) {
+            replaceColor(canvas, target, editor.currentDrawingColor, editor);
+        } else {
+            const QPoint cell = cellOf(canvas, *seed);
+            floodFill(canvas, cell.x(), cell.y(), target, editor.currentDrawingColor, editor);
+        }
     }
+    editor.commandManager.execute(editor.groupDrawCommand);
 }
 
 void Bucket::handleDraw(const Gesture&, EditorFields&) {}

@@ -3,10 +3,16 @@
 #include "canvas/pixel.h"
 
 void Paintbrush::handleTap(const Gesture& gesture, EditorFields& editor) {
-    for (Pixel* cell : cellsUnderTouch(gesture, editor)) {
-        editor.commandManager.execute(
-            std::make_shared<DrawCommand>(cell->fillColor(), editor.currentDrawingColor, cell));
+    const std::vector<Pixel*> cells = mirroredCellsUnderTouch(gesture, editor);
+    if (cells.empty()) {
+        return;
     }
+    const Color colour = paintColor(editor);
+    auto group = std::make_shared<GroupDrawCommand>();
+    for (Pixel* cell : cells) {
+        group->addCommand(DrawCommand(cell->fillColor(), colour, cell));
+    }
+    editor.commandManager.execute(group);
 }
 
 void Paintbrush::handleDraw(const Gesture& gesture, EditorFields& editor) {
@@ -18,8 +24,8 @@ void Paintbrush::handleDraw(const Gesture& gesture, EditorFields& editor) {
     }
     // The group is already in the history on ended; painting into it still makes the last
     // cell part of the same step.
-    for (Pixel* cell : cellsUnderTouch(gesture, editor)) {
-        editor.groupDrawCommand->addCommand(
-            DrawCommand(cell->fillColor(), editor.currentDrawingColor, cell));
+    const Color colour = paintColor(editor);
+    for (Pixel* cell : mirroredCellsUnderTouch(gesture, editor)) {
+        editor.groupDrawCommand->addCommand(DrawCommand(cell->fillColor(), colour, cell));
     }
 }

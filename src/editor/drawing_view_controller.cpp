@@ -3,8 +3,8 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QShortcut>
 #include <QKeySequence>
+#include <QShortcut>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
@@ -15,21 +15,23 @@
 #include "color/color_picker_view_controller.h"
 #include "editing/bucket.h"
 #include "editing/paintbrush.h"
+#include "editing/shape_tool.h"
+#include "editor/mirror_axis_node.h"
 #include "editor/split_presentation_controller.h"
 #include "export/exact_scale_export.h"
 #include "export/picture_exporter.h"
 #include "imaging/image_asset.h"
+#include "imaging/png_encoder.h"
 #include "platform/animation.h"
+#include "platform/impact_feedback_generator.h"
+#include "platform/screen_metrics.h"
+#include "platform/store_review_controller.h"
+#include "scene/scene.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
-#include "platform/impact_feedback_generator.h"
-#include "imaging/png_encoder.h"
 #include "screens/popover_presentation_controller.h"
-#include "platform/screen_metrics.h"
-#include "platform/store_review_controller.h"
 #include "screens/storyboard.h"
-#include "scene/scene.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
 #include "store/managed_object_context.h"
@@ -39,6 +41,29 @@
 namespace {
 // The layout file places Save 12 points from the right edge of a 390-point screen.
 constexpr int kSaveButtonRightMargin = 12;
+// A tap of fingers on the glass: the mouse, which stands in for one finger or a pair moving
+// together, never makes one.
+class FingerTapGestureRecognizer final : public TapGestureRecognizer {
+public:
+    explicit FingerTapGestureRecognizer(int fingers) { setNumberOfTouchesRequired(fingers); }
+
+protected:
+    void touchesBegan(const std::vector<GestureTouch>& touches) override {
+        for (const GestureTouch& touch : touches) {
+            if (touch.precise && state() == GestureState::possible) {
+                setState(GestureState::failed);
+                return;
+            }
+        }
+        TapGestureRecognizer::touchesBegan(touches);
+    }
+};
+
+template <class T>
+std::unique_ptr<Tool> make() {
+    return std::make_unique<T>();
+}
+
 // The date as a long date and a short time in the user's locale, without the weekday.
 QString savedAtText(const QDateTime& moment) {
     const QLocale locale;
@@ -121,6 +146,7 @@ void DrawingViewController::setupCanvasView() {
     view->setAccessibleName(QStringLiteral("Canvas"));
     view->show();
     canvasView = view;
+    mirrorAxis_ = MirrorAxisNode::addTo(*view->canvas());
     navigator_ = std::make_unique<CanvasNavigator>(view, QSizeF(screenWidth_, screenHeight_));
     pipette_ = std::make_unique<Pipette>(mainView, view);
     pipette_->onPick = [this](const Color& color) {
@@ -155,15 +181,64 @@ void DrawingViewController::setupToolbar() {
     fanMenuButton = menu.menuButton();
     // The menu button must be in place before the tool buttons fold onto it.
     toolbar_->layout(width(), false);
-    paintBrushButton =
-        menu.addTool({QStringLiteral("paintBrushButton"), QStringLiteral("ic_brush"),
-                      QStringLiteral("Paintbrush"), QStringLiteral("Paint cells"),
-                      typeid(Paintbrush), [] { return std::make_unique<Paintbrush>(); }});
+    // Left to right on the fan: brush and bucket in the middle, where they have always been.
+    menu.addTool({QStringLiteral("lineButton"), QStringLiteral("ic_line"), QStringLiteral("Line"),
+                  QStringLiteral("Draw a straight line"), typeid(LineTool), make<LineTool>,
+                  QStringLiteral("L")});
+    menu.addTool({QStringLiteral("eraserButton"), QStringLiteral("ic_eraser"),
+                  QStringLiteral("Eraser"), QStringLiteral("Erase cells to white"), typeid(Eraser),
+                  make<Eraser>, QStringLiteral("E")});
+    paintBrushButton = menu.addTool({QStringLiteral("paintBrushButton"), QStringLiteral("ic_brush"),
+                                     QStringLiteral("Paintbrush"), QStringLiteral("Paint cells"),
+                                     typeid(Paintbrush), make<Paintbrush>, QStringLiteral("B")});
     fillButton = menu.addTool({QStringLiteral("fillButton"), QStringLiteral("ic_paint_bucket"),
                                QStringLiteral("Paint bucket"), QStringLiteral("Fill an area"),
-                               typeid(Bucket), [] { return std::make_unique<Bucket>(); }});
+                               typeid(Bucket), make<Bucket>, QStringLiteral("G")});
+    menu.addTool({QStringLiteral("rectangleButton"), QStringLiteral("ic_rectangle"),
+                  QStringLiteral("Rectangle"), QStringLiteral("Draw a rectangle"),
+                  typeid(RectangleTool), make<RectangleTool>, QStringLiteral("U")});
+    menu.addTool({QStringLiteral("ellipseButton"), QStringLiteral("ic_ellipse"),
+                  QStringLiteral("Ellipse"), QStringLiteral("Draw an ellipse"), typeid(EllipseTool),
+                  make<EllipseTool>, QStringLiteral("O")});
+    menu.keysAllowed = [this] { return acceptsToolKeys(); };
+    toolbar_->keysAllowed = [this] { return acceptsToolKeys(); };
+    connect(toolbar_, &EditorToolbar::mirrorPressed, this, &DrawingViewController::cycleMirror);
+    connect(toolbar_, &EditorToolbar::filledPressed, this,
+            &DrawingViewController::toggleFilledShapes);
+    connect(toolbar_, &EditorToolbar::replacePressed, this,
+            &DrawingViewController::toggleReplaceColor);
     menu.onToolChosen = [this](std::unique_ptr<Tool> tool) { selectTool(std::move(tool)); };
     hideFanMenu();
+    showToolOptions();
+}
+
+bool DrawingViewController::acceptsToolKeys() const {
+    return presentedViewController() == nullptr;
+}
+
+void DrawingViewController::showToolOptions() {
+    if (toolbar_) {
+        toolbar_->showToolOptions(toolOptions,
+                                  currentTool ? currentTool->option() : Tool::Option::none);
+    }
+    if (mirrorAxis_) {
+        mirrorAxis_->setAxes(toolOptions.mirror);
+    }
+}
+
+void DrawingViewController::cycleMirror() {
+    toolOptions.mirror = mirror::next(toolOptions.mirror);
+    showToolOptions();
+}
+
+void DrawingViewController::toggleFilledShapes() {
+    toolOptions.filledShapes = !toolOptions.filledShapes;
+    showToolOptions();
+}
+
+void DrawingViewController::toggleReplaceColor() {
+    toolOptions.replaceColor = !toolOptions.replaceColor;
+    showToolOptions();
 }
 
 void DrawingViewController::viewDidLayoutSubviews() {
@@ -201,6 +276,7 @@ void DrawingViewController::selectTool(std::unique_ptr<Tool> tool) {
     strokes_.finishInterruptedStroke();
     currentTool = std::move(tool);
     hideFanMenu();
+    showToolOptions();
 }
 
 void DrawingViewController::paintBrushButtonPressedWithSender() {
@@ -253,10 +329,21 @@ void DrawingViewController::setupGestureRecognizers() {
     tap->addTarget(this, &DrawingViewController::handleTapFrom);
     tapGestureRecognizer = tap;
 
+    auto* twoFingerTap = new FingerTapGestureRecognizer(2);
+    twoFingerTap->addTarget(this, &DrawingViewController::handleTwoFingerTapFrom);
+    twoFingerTap->setDelegate(this);
+    twoFingerTapGestureRecognizer = twoFingerTap;
+    auto* threeFingerTap = new FingerTapGestureRecognizer(3);
+    threeFingerTap->addTarget(this, &DrawingViewController::handleThreeFingerTapFrom);
+    threeFingerTap->setDelegate(this);
+    threeFingerTapGestureRecognizer = threeFingerTap;
+
     addGestureRecognizer(mainView, pinch);
     addGestureRecognizer(mainView, pan);
     addGestureRecognizer(mainView, draw);
     addGestureRecognizer(mainView, tap);
+    addGestureRecognizer(mainView, twoFingerTap);
+    addGestureRecognizer(mainView, threeFingerTap);
 
     if (canvasView) {
         auto* longPress = new LongPressGestureRecognizer;
@@ -269,16 +356,37 @@ void DrawingViewController::setupGestureRecognizers() {
     }
 }
 
-bool DrawingViewController::gestureRecognizerShouldRecognizeSimultaneouslyWith(GestureRecognizer&,
-                                                                               GestureRecognizer&) {
-    return true;
+bool DrawingViewController::gestureRecognizerShouldRecognizeSimultaneouslyWith(
+    GestureRecognizer& recognizer, GestureRecognizer& other) {
+    // A tap of several fingers is no pan or zoom: once either has begun the tap fails, and the
+    // other way round.
+    const auto isFingerTap = [this](const GestureRecognizer& r) {
+        return &r == twoFingerTapGestureRecognizer.data() ||
+               &r == threeFingerTapGestureRecognizer.data();
+    };
+    return !isFingerTap(recognizer) && !isFingerTap(other);
 }
 
 void DrawingViewController::handleTapFrom(TapGestureRecognizer& recognizer) {
     strokes_.tap(recognizer);
 }
 
+void DrawingViewController::handleTwoFingerTapFrom(TapGestureRecognizer&) {
+    ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
+    strokes_.undo();
+}
+
+void DrawingViewController::handleThreeFingerTapFrom(TapGestureRecognizer&) {
+    ImpactFeedbackGenerator(ImpactFeedbackGenerator::FeedbackStyle::light).impactOccurred();
+    strokes_.redo();
+}
+
 void DrawingViewController::handleDrawFrom(PanGestureRecognizer& recognizer) {
+    // Shift held with the mouse: lines keep to eight directions, shapes to squares and circles.
+    // Asked of the keyboard itself: the state the last key event left can be stale (after
+    // Ctrl+Shift+Z, X11 reports Shift's own release with Shift still held).
+    toolOptions.constrainShapes =
+        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
     strokes_.draw(recognizer, canDraw);
 }
 

@@ -14,18 +14,19 @@
 #include "editor/editor_toolbar.h"
 #include "editor/pipette.h"
 #include "editor/stroke_router.h"
-#include "widgets/button.h"
-#include "platform/device_orientation_center.h"
 #include "gestures/gesture_recognizer.h"
 #include "gestures/long_press_gesture_recognizer.h"
 #include "gestures/pan_gesture_recognizer.h"
 #include "gestures/pinch_gesture_recognizer.h"
+#include "gestures/tap_gesture_recognizer.h"
+#include "platform/device_orientation_center.h"
 #include "screens/activity_view_controller.h"
 #include "screens/platform_view_controller.h"
 #include "screens/presentation_controller.h"
-#include "gestures/tap_gesture_recognizer.h"
+#include "widgets/button.h"
 
 class Drawing;
+class MirrorAxisNode;
 class PictureExporter;
 class Pixel;
 
@@ -54,6 +55,9 @@ public:
     // The stored drawing being edited; owned by the store's context.
     Drawing* previousDrawing = nullptr;
     QPointer<TapGestureRecognizer> tapGestureRecognizer;
+    // Touch screens only: two fingers tapping undo, three redo.
+    QPointer<TapGestureRecognizer> twoFingerTapGestureRecognizer;
+    QPointer<TapGestureRecognizer> threeFingerTapGestureRecognizer;
     QPointer<LongPressGestureRecognizer> longPressGestureRecognizer;
     QPointer<QWidget> lowerToolbar;
     QPointer<QWidget> pipetteCircle;
@@ -75,6 +79,8 @@ public:
 
     // Gestures.
     void handleTapFrom(TapGestureRecognizer& recognizer);
+    void handleTwoFingerTapFrom(TapGestureRecognizer& recognizer);
+    void handleThreeFingerTapFrom(TapGestureRecognizer& recognizer);
     void handleDrawFrom(PanGestureRecognizer& recognizer);
     void handlePanFrom(PanGestureRecognizer& recognizer);
     void handlePinchFrom(PinchGestureRecognizer& recognizer);
@@ -94,6 +100,11 @@ public:
     void showFanMenu();
     void hideFanMenu();
     void selectTool(std::unique_ptr<Tool> tool);
+    // The tool options, as the toolbar's switches and the M key change them.
+    void cycleMirror();
+    void toggleFilledShapes();
+    void toggleReplaceColor();
+    MirrorAxisNode* mirrorAxisNode() const { return mirrorAxis_; }
     void presentColorPicker();
     void colorChosen(const Color& color) override;
     std::unique_ptr<PresentationController> presentationControllerForPresentedViewController(
@@ -133,6 +144,9 @@ private:
     // The 1000-point picture and every whole scale the exporter's cells can be saved at.
     QList<ActivityViewController::SaveAsChoice> saveAsChoices(const QImage& shared) const;
     void showDrawingColor(const Color& color);
+    void showToolOptions();
+    // Tool keys act only while the editor is in front.
+    bool acceptsToolKeys() const;
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
     void discardUnsavedRecordChanges();
@@ -146,6 +160,8 @@ private:
     QPointer<EditorToolbar> toolbar_;
     std::unique_ptr<CanvasNavigator> navigator_;
     std::unique_ptr<Pipette> pipette_;
+    // Owned by the canvas.
+    MirrorAxisNode* mirrorAxis_ = nullptr;
     // The stored colours of a reopened drawing, kept once sharing has overwritten them in
     // memory, so that leaving without saving can put them back.
     std::optional<std::vector<Color>> originalColors_;

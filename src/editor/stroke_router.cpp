@@ -39,10 +39,17 @@ void StrokeRouter::draw(const PanGestureRecognizer& recognizer, bool drawingAllo
         // finger went down, so the first cell is painted too.
         const QPointF start = location - recognizer.translationInView(recognizer.view());
         tool_->handleDraw(GestureSnapshot(GestureState::began, start), editor_);
-        drawAlong(start, location, true);
+        if (tool_->followsPath()) {
+            drawAlong(start, location, true);
+        } else {
+            tool_->handleDraw(GestureSnapshot(GestureState::changed, location), editor_);
+        }
     } else {
-        // Every cell the finger passed, not only those under the sampled positions.
-        drawAlong(lastDrawLocation_, location, false);
+        // Every cell the finger passed, not only those under the sampled positions; a shape
+        // only needs where the finger is now.
+        if (tool_->followsPath()) {
+            drawAlong(lastDrawLocation_, location, false);
+        }
         tool_->handleDraw(recognizer, editor_);
     }
     lastDrawLocation_ = location;
@@ -75,6 +82,8 @@ void StrokeRouter::finishInterruptedStroke() {
         return;
     }
     strokeOpen_ = false;
+    // A shape still being dragged goes; a brush stroke keeps what it painted.
+    tool_->interruptStroke(editor_);
     const std::shared_ptr<GroupDrawCommand> group = editor_.groupDrawCommand;
     const bool madeByStroke = group && group != groupBeforeStroke_;
     groupBeforeStroke_.reset();

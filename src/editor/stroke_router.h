@@ -10,8 +10,9 @@
 class PanGestureRecognizer;
 
 // Hands one-finger gestures on the canvas to the active tool: a tap as it is, a drag as a
-// stroke whose began, changed and ended phases cover every cell the finger passed. A stroke
-// cut short (a second finger, a pan, undo or redo) still becomes one undo step.
+// stroke whose began, changed and ended phases cover every cell the finger passed (or, for a
+// shape, where it is). A stroke cut short (a second finger, a pan, undo or redo) still becomes
+// one undo step; a shape cut short leaves nothing.
 class StrokeRouter {
 public:
     // tool is the editor's slot for the active tool, read at every gesture.
@@ -20,7 +21,8 @@ public:
     void tap(const Gesture& gesture);
     // drawingAllowed is false while a two-finger pan runs: a stroke then paints nothing more.
     void draw(const PanGestureRecognizer& recognizer, bool drawingAllowed);
-    // Ends the open stroke, entering the group it made into the history unless the tool has.
+    // Ends the open stroke, entering the group it made into the history unless the tool has
+    // (a shape's tool takes its shape away instead).
     void finishInterruptedStroke();
     void undo();
     void redo();

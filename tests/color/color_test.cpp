@@ -1,6 +1,8 @@
 // The colour model, the colour wheel, the brightness bar and the colour picker screen.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -10,16 +12,17 @@
 #include "color/brightness_view.h"
 #include "color/color_picker_view_controller.h"
 #include "color/color_wheel.h"
+#include "color/hex_color.h"
 #include "color/hsb.h"
+#include "platform/screen_metrics.h"
 #include "screens/app_window.h"
 #include "screens/presentation_controller.h"
-#include "platform/screen_metrics.h"
 #include "screens/screen_stack.h"
-#include "widgets/sheet_style.h"
 #include "screenshot.h"
 #include "store/core_data_manager.h"
 #include "store_test_delegate.h"
 #include "test_support.h"
+#include "widgets/sheet_style.h"
 
 namespace {
 const std::string kNotConvertible =
@@ -547,4 +550,70 @@ TEST_F(PickerTest, ColoursThatShowTheSameAreOneHistoryEntry) {
     EXPECT_EQ(cellColors(picker), expected);
     tapCell(picker, 1);
     EXPECT_EQ(storedHistory(), (std::vector<Color>{Color::white(), Color::red(), kGreen}));
+
+TEST(HexColorTest, SixOrThreeDigitsWithOrWithoutHashAndNothingElse) {
+    const Color expected = Color::withRGB(0x1a / 255.0, 0x2b / 255.0, 0x3c / 255.0, 1);
+    for (const char* text : {"#1A2B3C", "1a2b3c", "  #1a2B3c\t", "1A2B3C"}) {
+        EXPECT_EQ(hex_color::parse(text), expected) << text;
+    }
+    EXPECT_EQ(hex_color::parse("#f0a"), Color::withRGB(1, 0, 0xaa / 255.0, 1));
+    EXPECT_EQ(hex_color::parse("000"), Color::withRGB(0, 0, 0, 1));
+    for (const char* text : {"", "#", "#12", "#1234", "#12345", "#1234567", "##123456", "12 34 56",
+                             "#12345g", "0x1234", "+12345", "-12345", "#１２３"}) {
+        EXPECT_EQ(hex_color::parse(QString::fromUtf8(text)), std::nullopt) << text;
+    }
+    EXPECT_EQ(hex_color::format(Color::withRGB(0x1a / 255.0, 0x2b / 255.0, 0x3c / 255.0)),
+              "#1A2B3C");
+    EXPECT_EQ(hex_color::format(Color::white()), "#FFFFFF");  // grey, shown as RGB
+    EXPECT_EQ(hex_color::format(Color::withoutRGB()), "");
+    for (const Color& colour : {Color::systemCyan(), Color::red(), kGreen}) {
+        EXPECT_EQ(hex_color::parse(hex_color::format(colour))->toQColor().rgb(),
+                  colour.toQColor().rgb());
+    }
+}
+
+// The field shows the colour on show, takes a typed or pasted colour at once, and marks
+// anything else without changing the colour.
+TEST_F(PickerTest, TheHexFieldShowsTheColourAndTakesTypedOrPastedHex) {
+    ColorPickerViewController* picker = open(Color::red());
+    auto* field = picker->findChild<QLineEdit*>("hexField");
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->accessibleName(), "Hex colour");
+    EXPECT_EQ(field->text(), "#FF0000");
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "#1a2b3");
+    EXPECT_TRUE(picker->hexFieldRejected());
+    EXPECT_EQ(field->accessibleDescription(), "Not a colour");
+    EXPECT_EQ(picker->currentColor(), Color::withRGB(0x11 / 255.0, 0xaa / 255.0, 0x22 / 255.0));
+    QTest::keyClicks(field, "c");
+    const Color typed = Color::withRGB(0x1a / 255.0, 0x2b / 255.0, 0x3c / 255.0, 1);
+    EXPECT_FALSE(picker->hexFieldRejected());
+    EXPECT_EQ(picker->currentColor(), typed);
+    EXPECT_EQ(picker->colorPicker()->color(), typed);  // the wheel and bar show it too
+    EXPECT_NEAR(picker->brightnessView()->point()->x(), HSB::fromColor(typed)->brightness * 350,
+                1e-9);
+    EXPECT_EQ(field->text(), "#1a2b3c");  // as typed, not rewritten under the cursor
+    // A bad paste changes nothing.
+    field->selectAll();
+    QApplication::clipboard()->setText("not a colour");
+    field->paste();
+    EXPECT_TRUE(picker->hexFieldRejected());
+    EXPECT_EQ(picker->currentColor(), typed);
+    QApplication::clipboard()->setText(" 0F0 ");
+    field->selectAll();
+    field->paste();
+    EXPECT_EQ(picker->currentColor(), Color::withRGB(0, 1, 0, 1));
+    // The wheel's choice shows in the field and clears the mark.
+    field->selectAll();
+    QTest::keyClicks(field, "zz");
+    EXPECT_TRUE(picker->hexFieldRejected());
+    stroke(picker->colorPicker(), {{150, 100}});
+    EXPECT_FALSE(picker->hexFieldRejected());
+    EXPECT_EQ(field->text(), hex_color::format(picker->currentColor()));
+    field->selectAll();
+    QTest::keyClicks(field, "#00F");
+    QTest::mouseClick(picker->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
+    processEvents();
+    EXPECT_EQ(editor->chosen.back(), Color::withRGB(0, 0, 1, 1));
 }

@@ -20,11 +20,12 @@
 
 #include "canvas/canvas.h"
 #include "canvas/pixel.h"
+#include "editing/shapes.h"
 #include "editor/drawing_view_controller.h"
-#include "screens/app_window.h"
 #include "gestures/gesture_clock.h"
-#include "screens/screen_stack.h"
 #include "platform/settings_manager.h"
+#include "screens/app_window.h"
+#include "screens/screen_stack.h"
 #include "test_support.h"
 
 namespace {
@@ -102,57 +103,132 @@ struct HistoryModel {
     }
 };
 
+// The editor's tool switches as the model keeps them.
+struct Options {
+    int mirror = 0;  // none, vertical, horizontal, both: the editor's order
+    bool filled = false;
+    bool replace = false;
+};
+
+// A cell and its mirror images, each once, in the order the editor paints them.
+std::vector<int> withImages(const Grid& grid, int cell, int mirror) {
+    const int x = cell / grid.height;
+    const int y = cell % grid.height;
+    const bool acrossX = mirror == 1 || mirror == 3;
+    const bool acrossY = mirror == 2 || mirror == 3;
+    std::vector<int> cells{cell};
+    const auto add = [&](int cx, int cy) {
+        const int image = cx * grid.height + cy;
+        if (std::find(cells.begin(), cells.end(), image) == cells.end()) {
+            cells.push_back(image);
+        }
+    };
+    if (acrossX) {
+        add(grid.width - 1 - x, y);
+    }
+    if (acrossY) {
+        add(x, grid.height - 1 - y);
+    }
+    if (acrossX && acrossY) {
+        add(grid.width - 1 - x, grid.height - 1 - y);
+    }
+    return cells;
+}
+
 // A tool as the model sees it: the cells after a tap on a cell, and after a stroke over the
 // cells the finger passed, in order; nothing when it makes no undo step. A stroke cut short
-// is the stroke over the cells passed so far. A new tool is one more entry in kTools.
+// is the stroke over the cells passed so far, or nothing for a shape, which is only shown
+// until the finger lifts. A new tool is one more entry in kTools.
 struct ModelTool {
     const char* name;
     const char* button;  // its button in the fan menu
-    std::function<std::optional<Cells>(const Grid&, const Cells&, int cell, uint8_t colour)> tap;
-    std::function<std::optional<Cells>(const Grid&, const Cells&, const std::vector<int>& path,
-                                       uint8_t colour)>
+    const char* key;
+    std::function<std::optional<Cells>(const Grid&, Cells, int cell, uint8_t colour,
+                                       const Options&)>
+        tap;
+    std::function<std::optional<Cells>(const Grid&, Cells, const std::vector<int>& path,
+                                       uint8_t colour, const Options&)>
         stroke;
+    bool shape = false;
 };
 
-std::optional<Cells> paintCell(const Grid&, Cells cells, int cell, uint8_t colour) {
-    cells[size_t(cell)] = colour;
+std::optional<Cells> paintCell(const Grid& grid, Cells cells, int cell, uint8_t colour,
+                               const Options& options) {
+    for (const int image : withImages(grid, cell, options.mirror)) {
+        cells[size_t(image)] = colour;
+    }
     return cells;
 }
-std::optional<Cells> paintPath(const Grid&, Cells cells, const std::vector<int>& path,
-                               uint8_t colour) {
+std::optional<Cells> paintPath(const Grid& grid, Cells cells, const std::vector<int>& path,
+                               uint8_t colour, const Options& options) {
     for (const int cell : path) {
-        cells[size_t(cell)] = colour;
+        cells = *paintCell(grid, std::move(cells), cell, colour, options);
     }
     return cells;
 }
-// The tapped cell's region: the cells of its colour joined to it by edges. A fill in the
-// region's own colour changes nothing, but is still a step.
-std::optional<Cells> fillRegion(const Grid& grid, Cells cells, int cell, uint8_t colour) {
-    const uint8_t target = cells[size_t(cell)];
-    if (target == colour) {
-        return cells;
-    }
-    std::vector<int> pending{cell};
-    cells[size_t(cell)] = colour;
-    while (!pending.empty()) {
-        const int next = pending.back();
-        pending.pop_back();
-        for (const int n : grid.neighbours(next)) {
-            if (cells[size_t(n)] == target) {
-                cells[size_t(n)] = colour;
-                pending.push_back(n);
+std::optional<Cells> erase(const Grid& grid, Cells cells, int cell, uint8_t, const Options& o) {
+    return paintCell(grid, std::move(cells), cell, 0, o);
+}
+std::optional<Cells> erasePath(const Grid& grid, Cells cells, const std::vector<int>& path, uint8_t,
+                               const Options& o) {
+    return paintPath(grid, std::move(cells), path, 0, o);
+}
+// The tapped cell's region: the cells of its colour joined to it by edges; or, replacing, every
+// cell of its colour. A fill in the region's own colour changes nothing, but is still a step.
+// Mirrored, each image of the tapped cell fills in turn, with what it finds then.
+std::optional<Cells> fill(const Grid& grid, Cells cells, int tapped, uint8_t colour,
+                          const Options& options) {
+    for (const int cell : withImages(grid, tapped, options.mirror)) {
+        const uint8_t target = cells[size_t(cell)];
+        if (target == colour) {
+            continue;
+        }
+        if (options.replace) {
+            std::replace(cells.begin(), cells.end(), target, colour);
+            continue;
+        }
+        std::vector<int> pending{cell};
+        cells[size_t(cell)] = colour;
+        while (!pending.empty()) {
+            const int next = pending.back();
+            pending.pop_back();
+            for (const int n : grid.neighbours(next)) {
+                if (cells[size_t(n)] == target) {
+                    cells[size_t(n)] = colour;
+                    pending.push_back(n);
+                }
             }
         }
     }
     return cells;
 }
-std::optional<Cells> noStep(const Grid&, const Cells&, const std::vector<int>&, uint8_t) {
+std::optional<Cells> noStep(const Grid&, Cells, const std::vector<int>&, uint8_t, const Options&) {
     return std::nullopt;
+}
+// A shape from where the finger went down to where it lifted; the geometry is the shapes'
+// own (tested on its own), the steps and mirror images are what is checked here.
+template <int kind>
+std::optional<Cells> shapeStroke(const Grid& grid, Cells cells, const std::vector<int>& path,
+                                 uint8_t colour, const Options& options) {
+    const QPoint from(path.front() / grid.height, path.front() % grid.height);
+    const QPoint to(path.back() / grid.height, path.back() % grid.height);
+    const std::vector<QPoint> shape = kind == 0   ? shapes::line(from, to)
+                                      : kind == 1 ? shapes::rectangle(from, to, options.filled)
+                                                  : shapes::ellipse(from, to, options.filled);
+    for (const QPoint& cell : shape) {
+        cells =
+            *paintCell(grid, std::move(cells), cell.x() * grid.height + cell.y(), colour, options);
+    }
+    return cells;
 }
 
 const ModelTool kTools[] = {
-    {"paintbrush", "paintBrushButton", paintCell, paintPath},
-    {"bucket", "fillButton", fillRegion, noStep},
+    {"paintbrush", "paintBrushButton", "B", paintCell, paintPath},
+    {"bucket", "fillButton", "G", fill, noStep},
+    {"eraser", "eraserButton", "E", erase, erasePath},
+    {"line", "lineButton", "L", paintCell, shapeStroke<0>, true},
+    {"rectangle", "rectangleButton", "U", paintCell, shapeStroke<1>, true},
+    {"ellipse", "ellipseButton", "O", paintCell, shapeStroke<2>, true},
 };
 
 // What cuts a gesture short, or comes in the middle of it.
@@ -189,6 +265,7 @@ struct HistoryModelTest : testing::Test {
     HistoryModel model;
     const ModelTool* tool = &kTools[0];
     uint8_t colour = 1;
+    Options options;
     std::vector<int> reachable;  // cells whose centre a finger can land on, found after moves
     std::vector<bool> isReachable;
     std::map<int, QPoint> down;      // fingers on the glass
@@ -268,6 +345,7 @@ struct HistoryModelTest : testing::Test {
         model = {Cells(size_t(grid.width * grid.height), 0), {}, {}};
         tool = &kTools[0];
         colour = 1;
+        options = {};
         findReachable();
         log("open " + std::to_string(side) + " x " + std::to_string(side));
     }
@@ -360,9 +438,15 @@ struct HistoryModelTest : testing::Test {
     }
 
     void chooseTool(const ModelTool& chosen) {
-        click("fanMenuButton");
-        click(chosen.button);
+        if (chance(30)) {
+            QTest::keySequence(editor, QKeySequence(chosen.key));
+        } else {
+            click("fanMenuButton");
+            click(chosen.button);
+        }
         tool = &chosen;
+        // The tool's own option switch may have come up over the canvas.
+        findReachable();
     }
     void undo(bool keys) {
         keys ? QTest::keySequence(editor, QKeySequence("Ctrl+Z")) : click("undoButton");
@@ -371,6 +455,10 @@ struct HistoryModelTest : testing::Test {
     void redo(bool keys) {
         if (keys) {
             QTest::keySequence(editor, QKeySequence(chance(50) ? "Ctrl+Shift+Z" : "Ctrl+Y"));
+            // QTest lifts Shift with Shift still in the event's modifiers, and the offscreen
+            // platform has no keyboard to ask: a key event with none puts the state right, as
+            // a real keyboard's state would be.
+            QTest::keyRelease(editor, Qt::Key_Shift, Qt::NoModifier);
         } else {
             click("redoButton");
         }
@@ -393,12 +481,16 @@ struct HistoryModelTest : testing::Test {
             const ModelTool& chosen = kTools[size_t(pick(std::size(kTools)))];
             chooseTool(chosen);
             log(std::string("choose ") + chosen.name);
-        } else if (roll < 70) {
+        } else if (roll < 69) {
             colour = uint8_t(1 + pick(std::size(kPalette) - 1));
             editor->colorChosen(kPalette[colour]);
             log(std::string("colour ") + kLetters[colour]);
-        } else if (roll < 76) {
+        } else if (roll < 74) {
             pan();
+        } else if (roll < 77) {
+            switchOption();
+        } else if (roll < 80) {
+            fingerTap(chance(60) ? 2 : 3);
         } else if (roll < 89) {
             const bool keys = chance(50);
             undo(keys);
@@ -423,9 +515,53 @@ struct HistoryModelTest : testing::Test {
             press(0, p);
             release(0, p);
         }
-        if (std::optional<Cells> after = tool->tap(grid, model.canvas, cell, colour)) {
+        if (std::optional<Cells> after = tool->tap(grid, model.canvas, cell, colour, options)) {
             model.enter(std::move(*after));
         }
+    }
+
+    // The mirror (key or switch) or the active tool's own option.
+    void switchOption() {
+        const bool ownOption = std::string(tool->name) == "bucket" ||
+                               std::string(tool->name) == "rectangle" ||
+                               std::string(tool->name) == "ellipse";
+        if (ownOption && chance(40)) {
+            if (std::string(tool->name) == "bucket") {
+                click("replaceButton");
+                options.replace = !options.replace;
+                log(std::string("replace ") + (options.replace ? "on" : "off"));
+            } else {
+                click("filledButton");
+                options.filled = !options.filled;
+                log(std::string("filled ") + (options.filled ? "on" : "off"));
+            }
+            return;
+        }
+        const bool key = chance(50);
+        key ? QTest::keyClick(editor, Qt::Key_M) : click("mirrorButton");
+        options.mirror = (options.mirror + 1) % 4;
+        log(std::string("mirror ") + std::to_string(options.mirror) + (key ? " key" : " switch"));
+    }
+
+    // Fingers landing together on the canvas and lifting without moving: two undo, three redo.
+    void fingerTap(int count) {
+        std::vector<QPoint> points;
+        while (int(points.size()) < count) {
+            const QPoint p = centre(reachable[size_t(pick(reachable.size()))]);
+            if (std::find(points.begin(), points.end(), p) == points.end()) {
+                points.push_back(p);
+            }
+        }
+        std::vector<Change> landing;
+        std::vector<Change> lifting;
+        for (int i = 0; i < count; ++i) {
+            landing.emplace_back(i, QEventPoint::State::Pressed, points[size_t(i)]);
+            lifting.emplace_back(i, QEventPoint::State::Released, points[size_t(i)]);
+        }
+        log(std::to_string(count) + "-finger tap");
+        fingers(landing);
+        fingers(lifting);
+        count == 2 ? model.undoStep() : model.redoStep();
     }
 
     // A one-finger drag along neighbouring cells, cut after `at` moves when cut is set.
@@ -460,10 +596,10 @@ struct HistoryModelTest : testing::Test {
             }
             if (cut != Cut::none && i == at) {
                 // A stroke under way ends as a step with what it painted so far.
-                if (at > 0) {
+                if (at > 0 && !tool->shape) {
                     const std::vector<int> passed(path.begin(), path.begin() + long(at) + 1);
                     if (std::optional<Cells> after =
-                            tool->stroke(grid, model.canvas, passed, colour)) {
+                            tool->stroke(grid, model.canvas, passed, colour, options)) {
                         model.enter(std::move(*after));
                     }
                 }
@@ -479,7 +615,8 @@ struct HistoryModelTest : testing::Test {
             release(0, centre(path.back()));
         }
         if (strokeTool) {
-            if (std::optional<Cells> after = strokeTool->stroke(grid, model.canvas, path, colour)) {
+            if (std::optional<Cells> after =
+                    strokeTool->stroke(grid, model.canvas, path, colour, options)) {
                 model.enter(std::move(*after));
             }
         }
@@ -546,7 +683,13 @@ struct HistoryModelTest : testing::Test {
             editor->canvasView->convertPointFromScene(middle) - QPointF(195, 422);
         const double back = reachable.size() < 12 ? 1.0 : 0.5;
         const QPointF drift(pick(161) - 80, pick(161) - 80);
-        return ((drift - offset * back) / 3).toPoint();
+        QPointF step = (drift - offset * back) / 3;
+        // Far enough for a pan: fingers that stay within a touch's slop make a tap, which undoes.
+        const double length = std::hypot(step.x(), step.y());
+        if (length < 6) {
+            step = length > 0 ? step * (6 / length) : QPointF(6, 0);
+        }
+        return step.toPoint();
     }
 
     // A two-finger pan (or the right mouse button's), with undo, redo or a cancel midway.

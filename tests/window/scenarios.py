@@ -469,6 +469,87 @@ def open_from_drop(name):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def drag_held(session, editor, cells):
+    """Presses on the first cell and moves through the others, leaving the button down."""
+    points = [editor.grid.center(*cell) for cell in cells]
+    commands = ["mousemove", *points[0], "mousedown", "1"]
+    for start, end in zip(points, points[1:]):
+        for step in range(1, 7):
+            commands += ["mousemove", round(start[0] + (end[0] - start[0]) * step / 6),
+                         round(start[1] + (end[1] - start[1]) * step / 6), "sleep", "0.01"]
+    session.xdotool(*commands)
+
+
+def check_painted_in(editor, image, cells, paint):
+    for cell in cells:
+        color = editor.grid.color(image, *cell)
+        if not close_to(color, paint):
+            raise Failure(f"cell {cell} shows {color}, the colour button {paint}")
+
+
+def line_tool(name):
+    """A line follows the pointer while dragged, lands on release, and Shift keeps it level."""
+    with Session(name) as session:
+        editor = Editor.new_drawing(session)
+        paint = editor.paint_color()
+        editor.choose_tool("Line")
+        # Rows count from the top here: a diagonal down to the right.
+        diagonal = [(3 + i, 2 + i) for i in range(9)]
+        drag_held(session, editor, [(3, 2), (14, 6), (11, 10)])
+        editor.wait_painted(diagonal, "the line shown to where the pointer is, button still down")
+        session.xdotool("mouseup", "1")
+        image = editor.wait_painted(diagonal, "the diagonal line after the release")
+        check_painted_in(editor, image, diagonal, paint)
+        # Held Shift turns a slightly slanted drag into a level line.
+        session.xdotool("keydown", "shift")
+        try:
+            editor.stroke([(2, 15), (9, 16), (14, 17)])
+        finally:
+            session.xdotool("keyup", "shift")
+        level = [(column, 15) for column in range(2, 15)]
+        editor.wait_painted(diagonal + level, "a level line drawn with Shift held")
+        session.key("ctrl+z")
+        editor.wait_painted(diagonal, "Ctrl+Z to take back the whole level line")
+
+
+def filled_rectangle(name):
+    """The filled switch and a rectangle dragged corner to corner, as one step."""
+    with Session(name) as session:
+        editor = Editor.new_drawing(session)
+        paint = editor.paint_color()
+        editor.choose_tool("Rectangle")
+        session.press("Filled shapes", role=None)
+        block = [(column, row) for column in range(4, 10) for row in range(3, 8)]
+        editor.stroke([(4, 3), (6, 9), (9, 7)])
+        image = editor.wait_painted(block, "a filled rectangle from (4, 3) to (9, 7)")
+        check_painted_in(editor, image, block, paint)
+        session.press("Undo")
+        editor.wait_painted([], "Undo to take the whole rectangle back")
+
+
+def mirrored_stroke(name):
+    """With the vertical mirror on, a stroke paints its image too and the axis shows."""
+    with Session(name) as session:
+        editor = Editor.new_drawing(session)
+        paint = editor.paint_color()
+        cells = editor.grid.cells
+        session.press("Mirror drawing", role=None)
+        stroke = [(column, 6) for column in range(1, 6)]
+        image = [(cells - 1 - column, row) for column, row in stroke]
+        editor.stroke([stroke[0], stroke[-1]])
+        shot = editor.wait_painted(stroke + image, "the stroke and its mirror image")
+        check_painted_in(editor, shot, stroke + image, paint)
+        # The axis runs between the two middle columns, over blank cells too.
+        grid = editor.grid
+        x = round(grid.left + grid.size * cells / 2)
+        y = grid.center(0, 14)[1]
+        axis = shot.getpixel((x, y))
+        if not (axis[2] > 150 and axis[0] < 120):
+            raise Failure(f"the mirror axis does not show: {axis} at ({x}, {y})")
+        session.press("Undo")
+        editor.wait_painted([], "Undo to take back the stroke and its image together")
+
+
 SCENARIOS = {
     "open_from_command_line": open_from_command_line,
     "open_from_drop": open_from_drop,
@@ -481,6 +562,9 @@ SCENARIOS = {
     "reopen_from_gallery": reopen_from_gallery,
     "window_resize": window_resize,
     "largest_grid": largest_grid,
+    "line_tool": line_tool,
+    "filled_rectangle": filled_rectangle,
+    "mirrored_stroke": mirrored_stroke,
 }
 
 if __name__ == "__main__":

@@ -1,0 +1,262 @@
+// The tools on a real canvas: mirror images, the eraser, replace colour and the shape tools'
+// preview, as grid pictures (top row first) and undo steps.
+#include <gtest/gtest.h>
+
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "editing/bucket.h"
+#include "editing/editor_fields.h"
+#include "editing/paintbrush.h"
+#include "editing/shape_tool.h"
+#include "grid_picture.h"
+
+namespace {
+using Picture = std::vector<std::string>;
+
+struct ToolsTest : testing::Test {
+    explicit ToolsTest(int side = 8)
+        : view(std::vector<Color>(size_t(side * side), Color::white()), side, side) {}
+    void SetUp() override { editor.canvasView = &view; }
+    Canvas& canvas() { return *view.canvas(); }
+    Picture shown() { return grid_picture::read(canvas()); }
+    // The centre of a grid position in the view, also off the grid.
+    QPointF at(int x, int y) const {
+        const QPointF local = view.canvas()->pixelArray().front()->position() +
+                              QPointF(x + 0.5, y + 0.5) * Pixel::kSize;
+        return view.convertPointFromScene(view.canvas()->convertPointToScene(local));
+    }
+    void tap(Tool& tool, int x, int y) {
+        tool.handleTap(GestureSnapshot(GestureState::ended, at(x, y)), editor);
+    }
+    void drag(Tool& tool, GestureState state, int x, int y) {
+        tool.handleDraw(GestureSnapshot(state, at(x, y)), editor);
+    }
+    void stroke(Tool& tool, const std::vector<QPoint>& cells) {
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const GestureState state = i == 0                  ? GestureState::began
+                                       : i + 1 == cells.size() ? GestureState::ended
+                                                               : GestureState::changed;
+            drag(tool, state, cells[i].x(), cells[i].y());
+        }
+    }
+    size_t steps() const { return editor.commandManager.commandStack().size(); }
+    void undo() { editor.commandManager.undo(); }
+
+    CanvasView view;
+    EditorFields editor;
+    Paintbrush brush;
+    Eraser eraser;
+    Bucket bucket;
+    LineTool line;
+    RectangleTool rectangle;
+    EllipseTool ellipse;
+};
+
+struct OddToolsTest : ToolsTest {
+    OddToolsTest() : ToolsTest(7) {}
+};
+
+const Picture kBlank8(8, "........");
+}  // namespace
+
+TEST_F(ToolsTest, TheBrushPaintsItsMirrorImagesInTheSameStep) {
+    editor.currentDrawingColor = Color::red();
+    editor.toolOptions.mirror = MirrorAxes::vertical;
+    stroke(brush, {{0, 7}, {1, 7}, {1, 6}});
+    tap(brush, 3, 0);  // beside the axis: its image is the next cell over
+    EXPECT_EQ(shown(), (Picture{"RR....RR", ".R....R.", "........", "........", "........",
+                                "........", "........", "...RR..."}));
+    ASSERT_EQ(steps(), 2u);
+    undo();
+    EXPECT_EQ(shown()[7], "........");
+    undo();
+    EXPECT_EQ(shown(), kBlank8);
+
+    editor.toolOptions.mirror = MirrorAxes::both;
+    tap(brush, 0, 0);  // a corner: the other three corners
+    stroke(brush, {{2, 5}, {3, 5}});
+    EXPECT_EQ(shown(), (Picture{"R......R", "........", "..RRRR..", "........", "........",
+                                "..RRRR..", "........", "R......R"}));
+    EXPECT_EQ(steps(), 2u);
+    editor.toolOptions.mirror = MirrorAxes::horizontal;
+    editor.currentDrawingColor = Color::blue();
+    tap(brush, 7, 4);
+    EXPECT_EQ(shown()[3], ".......B");
+    EXPECT_EQ(shown()[4], ".......B");
+}
+
+TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
+    editor.currentDrawingColor = Color::red();
+    editor.toolOptions.mirror = MirrorAxes::both;
+    tap(brush, 3, 3);  // the centre is its own image across both axes
+    ASSERT_EQ(steps(), 1u);
+    EXPECT_EQ(
+        std::dynamic_pointer_cast<GroupDrawCommand>(editor.commandManager.commandStack().back())
+            ->drawCommands.size(),
+        1u);
+    stroke(brush, {{3, 6}, {3, 5}});  // along the vertical axis
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 4u);
+    EXPECT_EQ(shown(), (Picture{"...R...", "...R...", ".......", "...R...", ".......", "...R...",
+                                "...R..."}));
+    undo();
+    undo();
+    EXPECT_EQ(shown(), Picture(7, "......."));
+}
+
+TEST_F(ToolsTest, TheEraserPaintsBlankCellsWithTheBrushsRules) {
+    grid_picture::paint(canvas(), {"RRRRRRRR", "BBBBBBBB", "RRRRRRRR", "BBBBBBBB", "RRRRRRRR",
+                                   "BBBBBBBB", "RRRRRRRR", "BBBBBBBB"});
+    editor.currentDrawingColor = Color::red();  // not what the eraser paints
+    editor.toolOptions.mirror = MirrorAxes::vertical;
+    stroke(eraser, {{0, 0}, {0, 1}, {1, 1}});
+    tap(eraser, 3, 7);
+    EXPECT_EQ(shown(), (Picture{"RRR..RRR", "BBBBBBBB", "RRRRRRRR", "BBBBBBBB", "RRRRRRRR",
+                                "BBBBBBBB", "..RRRR..", ".BBBBBB."}));
+    EXPECT_EQ(canvas().getPixel(0, 0)->fillColor(), Color::white());  // the blank cells' own
+    ASSERT_EQ(steps(), 2u);
+    undo();
+    undo();
+    EXPECT_EQ(shown()[7], "BBBBBBBB");
+}
+
+TEST_F(ToolsTest, TheBucketFillsFromTheTappedCellAndItsImagesInOneStep) {
+    grid_picture::paint(canvas(), {"...#....", "...#....", "####....", "........", "........",
+                                   "........", "........", "........"});
+    editor.currentDrawingColor = Color::red();
+    editor.toolOptions.mirror = MirrorAxes::vertical;
+    tap(bucket, 0, 7);  // the walled corner, and its image: the big open area
+    EXPECT_EQ(shown(), (Picture{"RRR#RRRR", "RRR#RRRR", "####RRRR", "RRRRRRRR", "RRRRRRRR",
+                                "RRRRRRRR", "RRRRRRRR", "RRRRRRRR"}));
+    ASSERT_EQ(steps(), 1u);
+    undo();
+    EXPECT_EQ(shown()[0], "...#....");
+    // An image that lands in the area filled already finds nothing left to do.
+    editor.toolOptions.mirror = MirrorAxes::both;
+    tap(bucket, 5, 3);
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 64u - 6u - 6u);
+    EXPECT_EQ(steps(), 1u);
+}
+
+TEST_F(ToolsTest, ReplaceColourChangesTheColourEverywhereWithinTheFillsTolerance) {
+    grid_picture::paint(canvas(), {"R......R", "..B.....", ".....R..", "R.BBB...", "........",
+                                   "..R.....", "..R.....", "R.....RR"});
+    const Color almostRed = Color::withRGB(0.999995, 0, 0, 1);  // within 0.00001
+    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);
+    canvas().getPixel(3, 0)->setFillColor(almostRed);
+    canvas().getPixel(4, 0)->setFillColor(nextShade);
+    editor.toolOptions.replaceColor = true;
+    editor.currentDrawingColor = Color::blue();
+    tap(bucket, 0, 7);
+    EXPECT_EQ(
+        grid_picture::read(
+            canvas(),
+            {{'.', Color::white()}, {'R', Color::red()}, {'B', Color::blue()}, {'n', nextShade}}),
+        (Picture{"B......B", "..B.....", ".....B..", "B.BBB...", "........", "..B.....", "..B.....",
+                 "B..Bn.BB"}));
+    ASSERT_EQ(steps(), 1u);
+    undo();
+    EXPECT_EQ(canvas().getPixel(3, 0)->fillColor(), almostRed);
+    EXPECT_EQ(shown()[0], "R......R");
+    // Mirrored: the tapped colour and the colour under each image are both replaced.
+    editor.toolOptions.mirror = MirrorAxes::horizontal;
+    editor.currentDrawingColor = Color::systemCyan();
+    tap(bucket, 2, 6);  // blue; its image (2, 1) is red
+    EXPECT_EQ(shown(), (Picture{"C......C", "..C.....", ".....C..", "C.CCC...", "........",
+                                "..C.....", "..C.....", "C..C?.CC"}));
+    EXPECT_EQ(steps(), 1u);
+}
+
+TEST_F(ToolsTest, ALineIsShownWhileDraggedAndEntersTheHistoryOnLift) {
+    canvas().getPixel(3, 1)->setFillColor(Color::blue());
+    editor.currentDrawingColor = Color::red();
+    drag(line, GestureState::began, 0, 0);
+    drag(line, GestureState::changed, 7, 3);
+    EXPECT_EQ(shown(), (Picture{"........", "........", "........", "........", "......RR",
+                                "....RR..", "..RR....", "RR......"}));
+    EXPECT_EQ(steps(), 0u);
+    // Moving on gives the cells the line leaves their colour back, the blue one too.
+    drag(line, GestureState::changed, 0, 7);
+    EXPECT_EQ(shown(), (Picture{"R.......", "R.......", "R.......", "R.......", "R.......",
+                                "R.......", "R..B....", "R......."}));
+    drag(line, GestureState::ended, 7, 7);  // corner to corner across the grid
+    EXPECT_EQ(shown(), (Picture{".......R", "......R.", ".....R..", "....R...", "...R....",
+                                "..R.....", ".R.B....", "R......."}));
+    ASSERT_EQ(steps(), 1u);
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 8u);
+    undo();
+    EXPECT_EQ(shown()[6], "...B....");
+    EXPECT_EQ(shown()[0], "........");
+}
+
+TEST_F(ToolsTest, ACancelledOrInterruptedShapeLeavesNothing) {
+    editor.currentDrawingColor = Color::red();
+    drag(rectangle, GestureState::began, 1, 1);
+    drag(rectangle, GestureState::changed, 5, 4);
+    drag(rectangle, GestureState::cancelled, 6, 4);
+    EXPECT_EQ(shown(), kBlank8);
+    drag(ellipse, GestureState::began, 1, 1);
+    drag(ellipse, GestureState::changed, 6, 6);
+    ellipse.interruptStroke(editor);
+    EXPECT_EQ(shown(), kBlank8);
+    // What comes after an interruption is not drawn: the drag has no anchor any more.
+    drag(ellipse, GestureState::changed, 5, 5);
+    drag(ellipse, GestureState::ended, 5, 5);
+    EXPECT_EQ(shown(), kBlank8);
+    EXPECT_EQ(steps(), 0u);
+    EXPECT_FALSE(editor.shapePreview.isActive());
+}
+
+TEST_F(ToolsTest, RectanglesAndEllipsesOutlinedFilledSquaredAndMirrored) {
+    editor.currentDrawingColor = Color::red();
+    stroke(rectangle, {{1, 1}, {3, 2}, {4, 3}});
+    editor.toolOptions.filledShapes = true;
+    editor.toolOptions.constrainShapes = true;  // a square, as far as the longer side goes
+    stroke(rectangle, {{6, 7}, {5, 6}});
+    EXPECT_EQ(shown(), (Picture{".....RR.", ".....RR.", "........", "........", ".RRRR...",
+                                ".R..R...", ".RRRR...", "........"}));
+    EXPECT_EQ(steps(), 2u);
+    undo();
+    undo();
+
+    editor.toolOptions.constrainShapes = false;
+    editor.toolOptions.mirror = MirrorAxes::both;
+    stroke(ellipse, {{0, 7}, {2, 5}});
+    editor.toolOptions.filledShapes = false;
+    editor.currentDrawingColor = Color::blue();
+    stroke(ellipse, {{3, 3}, {4, 4}});  // across the centre: its images are itself
+    EXPECT_EQ(shown(), (Picture{".R....R.", "RRR..RRR", ".R....R.", "...BB...", "...BB...",
+                                ".R....R.", "RRR..RRR", ".R....R."}));
+    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 4u);
+    EXPECT_EQ(steps(), 2u);
+}
+
+TEST_F(ToolsTest, ShapesReachingPastTheGridAreClippedAtItsEdges) {
+    editor.currentDrawingColor = Color::red();
+    stroke(rectangle, {{5, 5}, {40, -30}});
+    stroke(line, {{-3, 1}, {2, 6}});  // begun off the grid
+    EXPECT_EQ(shown(), (Picture{"........", "..R.....", ".R...RRR", "R....R..", ".....R..",
+                                ".....R..", ".....R..", ".....R.."}));
+    EXPECT_EQ(steps(), 2u);
+    // Far beyond, a shape is still worked out in a moment, and only its cells on the grid
+    // enter the step.
+    editor.toolOptions.filledShapes = true;
+    stroke(ellipse, {{-1000000, -1000000}, {1000000, 1000000}});
+    EXPECT_EQ(steps(), 3u);
+    EXPECT_LE(editor.groupDrawCommand->drawCommands.size(), 64u);
+}
+
+TEST_F(ToolsTest, AShapeToolTapPaintsOneCellAndItsImagesAsOneStep) {
+    editor.currentDrawingColor = Color::red();
+    editor.toolOptions.mirror = MirrorAxes::horizontal;
+    tap(ellipse, 6, 0);
+    tap(line, -1, 0);  // off the grid: no step
+    EXPECT_EQ(shown(), (Picture{"......R.", "........", "........", "........", "........",
+                                "........", "........", "......R."}));
+    EXPECT_EQ(steps(), 1u);
+    editor.canvasView = nullptr;
+    tap(rectangle, 1, 1);
+    drag(rectangle, GestureState::began, 1, 1);
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_FALSE(editor.shapePreview.isActive());
+}

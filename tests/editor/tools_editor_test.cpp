@@ -1,0 +1,476 @@
+// The drawing tools as the editor offers them: the fan menu with every tool, the keys, the
+// option switches, the mirror axis, the shape preview through real touches, and the two- and
+// three-finger taps.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QShortcut>
+#include <QTest>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "canvas/canvas.h"
+#include "canvas/pixel.h"
+#include "color/color_picker_view_controller.h"
+#include "editing/bucket.h"
+#include "editing/paintbrush.h"
+#include "editing/shape_tool.h"
+#include "editor/drawing_view_controller.h"
+#include "editor/fan_menu.h"
+#include "editor/mirror_axis_node.h"
+#include "gestures/gesture_clock.h"
+#include "imaging/image_asset.h"
+#include "platform/impact_feedback_generator.h"
+#include "platform/settings_manager.h"
+#include "screens/alert_controller.h"
+#include "screens/app_window.h"
+#include "screens/screen_stack.h"
+#include "screens/storyboard.h"
+#include "screenshot.h"
+#include "test_support.h"
+
+namespace {
+const Color kPaintCyan = Color::systemCyan();
+
+struct FanTool {
+    const char* button;
+    const char* name;
+    const char* key;
+    std::function<bool(const Tool*)> is;
+};
+template <class T>
+bool isA(const Tool* tool) {
+    return dynamic_cast<const T*>(tool) != nullptr;
+}
+const FanTool kFanTools[] = {
+    {"lineButton", "Line", "L", isA<LineTool>},
+    {"eraserButton", "Eraser", "E", isA<Eraser>},
+    {"paintBrushButton", "Paintbrush", "B",
+     [](const Tool* t) { return isA<Paintbrush>(t) && !isA<Eraser>(t); }},
+    {"fillButton", "Paint bucket", "G", isA<Bucket>},
+    {"rectangleButton", "Rectangle", "U", isA<RectangleTool>},
+    {"ellipseButton", "Ellipse", "O", isA<EllipseTool>},
+};
+
+struct ToolsEditorTest : testing::Test {
+    explicit ToolsEditorTest(const ScreenMetrics& screen = ScreenMetrics::phone())
+        : window(screen) {}
+    ScopedDataDir dataDir;
+    ManualGestureClock clock;
+    AppWindow window;
+    PlatformViewController* home = new PlatformViewController;
+    QPointer<DrawingViewController> editor;
+
+    void SetUp() override {
+        Storyboard::main().registerScreen("colorpicker",
+                                          [] { return new ColorPickerViewController; });
+        window.screenStack()->setRootViewController(home);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        editor = new DrawingViewController;
+        home->present(editor, false);
+        processEvents();
+    }
+    void TearDown() override { SettingsManager::applyGridSize(20); }
+
+    Canvas& canvas() { return *editor->canvasView->canvas(); }
+    Color colour(int x, int y) { return canvas().getPixel(x, y)->fillColor(); }
+    // The painted cells as text, top row first: '.' white, 'C' cyan, 'R' red, '?' others.
+    std::vector<std::string> shown() {
+        std::vector<std::string> rows;
+        for (int64_t y = canvas().height - 1; y >= 0; --y) {
+            std::string row;
+            for (int64_t x = 0; x < canvas().width; ++x) {
+                const Color c = canvas().getPixel(x, y)->fillColor();
+                row += c == Color::white() ? '.'
+                       : c == kPaintCyan   ? 'C'
+                       : c == Color::red() ? 'R'
+                                           : '?';
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    QPoint at(int x, int y) {
+        const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);
+        return editor->canvasView->convertPointFromScene(canvas().convertPointToScene(centre))
+            .toPoint();
+    }
+    Button* button(const char* name) { return editor->findChild<Button*>(name); }
+    void click(QWidget* widget) {
+        ASSERT_TRUE(widget);
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+        processEvents();
+    }
+    void choose(const char* toolButton) {
+        click(editor->fanMenuButton);
+        click(button(toolButton));
+    }
+    size_t steps() { return editor->commandManager.commandStack().size(); }
+    size_t redoable() { return editor->commandManager.undoStack().size(); }
+
+    static QPointingDevice* device() {
+        static QPointingDevice* touchScreen = QTest::createTouchDevice();
+        return touchScreen;
+    }
+    QTest::QTouchEventWidgetSequence touch() { return QTest::touchEvent(&window, device()); }
+    QWidget* target() { return editor->canvasView; }
+    // Fingers landing together and lifting together without moving.
+    void fingerTap(const std::vector<QPoint>& points) {
+        auto down = touch();
+        for (size_t i = 0; i < points.size(); ++i) {
+            down.press(int(i), points[i], target());
+        }
+        down.commit();
+        auto up = touch();
+        for (size_t i = 0; i < points.size(); ++i) {
+            up.release(int(i), points[i], target());
+        }
+    }
+};
+
+struct TabletToolsEditorTest : ToolsEditorTest {
+    TabletToolsEditorTest() : ToolsEditorTest(ScreenMetrics::tablet()) {}
+};
+
+// The unfolded fan on a screen: inside it, clear of the bar and the option switches, no two
+// buttons overlapping, and the first two tools where they always were.
+void expectFanFits(DrawingViewController& editor, const QSizeF& screen) {
+    const QPointF menu = editor.fanMenuButton->center();
+    std::vector<QRectF> frames;
+    for (const FanTool& tool : kFanTools) {
+        auto* b = editor.findChild<Button*>(tool.button);
+        ASSERT_TRUE(b) << tool.button;
+        EXPECT_EQ(b->alpha(), 1) << tool.button;
+        EXPECT_TRUE(b->isUserInteractionEnabled()) << tool.button;
+        frames.push_back(b->frame());
+    }
+    EXPECT_EQ(editor.paintBrushButton->center(), menu + QPointF(-50, -70));
+    EXPECT_EQ(editor.fillButton->center(), menu + QPointF(50, -70));
+    const QRectF bar = editor.lowerToolbar->geometry();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(QRectF(QPointF(0, 0), screen).contains(frames[i])) << kFanTools[i].button;
+        EXPECT_LE(frames[i].bottom(), bar.top()) << kFanTools[i].button;
+        for (const char* option : {"mirrorButton", "filledButton", "replaceButton"}) {
+            EXPECT_FALSE(frames[i].intersects(editor.findChild<Button*>(option)->frame()))
+                << kFanTools[i].button << " " << option;
+        }
+        for (size_t j = 0; j < i; ++j) {
+            const QPointF apart = frames[i].center() - frames[j].center();
+            EXPECT_GE(std::hypot(apart.x(), apart.y()), 55)
+                << kFanTools[i].button << " " << kFanTools[j].button;
+        }
+        // Every part of a round button takes its own taps, its edges beside a neighbour too.
+        auto* b = editor.findChild<Button*>(kFanTools[i].button);
+        for (int k = 0; k < 16; ++k) {
+            const double angle = k * M_PI / 8;
+            const QPointF inside =
+                frames[i].center() + 23 * QPointF(std::cos(angle), std::sin(angle));
+            EXPECT_EQ(editor.mainView->childAt(inside.toPoint()), b)
+                << kFanTools[i].button << " at " << k * 22.5 << " degrees";
+        }
+        // Left to right in the order of the list, rising towards the ends.
+        if (i > 0) {
+            EXPECT_GT(frames[i].center().x(), frames[i - 1].center().x());
+        }
+    }
+    EXPECT_LT(frames.front().center().y(), frames[1].center().y());
+    EXPECT_LT(frames.back().center().y(), frames[frames.size() - 2].center().y());
+}
+}  // namespace
+
+TEST_F(ToolsEditorTest, TheFanHoldsEveryToolOnAnArcThatFitsAPhone) {
+    click(editor->fanMenuButton);
+    saveScreenshotIfAsked(window, "editor-fan-phone");
+    expectFanFits(*editor, QSizeF(390, 844));
+    for (const FanTool& tool : kFanTools) {
+        SCOPED_TRACE(tool.name);
+        Button* b = button(tool.button);
+        EXPECT_EQ(b->accessibleName(), tool.name);
+        EXPECT_TRUE(b->toolTip().endsWith(QStringLiteral("(%1)").arg(tool.key)))
+            << b->toolTip().toStdString();
+        click(editor->fanMenuButton);
+        click(b);
+        EXPECT_TRUE(tool.is(editor->currentTool.get()));
+        // Folded, the menu shows the active tool alone and names it.
+        EXPECT_EQ(b->center(), editor->fanMenuButton->center());
+        EXPECT_EQ(b->alpha(), 1);
+        EXPECT_EQ(editor->fanMenuButton->accessibleDescription(),
+                  QStringLiteral("Active tool: %1").arg(tool.name));
+        for (const FanTool& other : kFanTools) {
+            if (&other != &tool) {
+                EXPECT_EQ(button(other.button)->alpha(), 0) << other.name;
+            }
+        }
+    }
+    for (const char* icon : {"ic_line", "ic_eraser", "ic_rectangle", "ic_ellipse", "ic_mirror_off",
+                             "ic_mirror_vertical", "ic_mirror_horizontal", "ic_mirror_both",
+                             "ic_shape_filled", "ic_replace_color"}) {
+        EXPECT_FALSE(ImageAsset::icon(icon).isNull()) << icon;
+    }
+    const std::vector<QPointF> odd = FanMenu::arcOffsets(5);
+    EXPECT_EQ(odd[2].x(), 0);  // an odd count has one tool straight above
+    EXPECT_EQ(odd[0], QPointF(-odd[4].x(), odd[4].y()));
+}
+
+TEST_F(TabletToolsEditorTest, TheFanFitsATabletToo) {
+    click(editor->fanMenuButton);
+    saveScreenshotIfAsked(window, "editor-fan-tablet");
+    expectFanFits(*editor, QSizeF(820, 1180));
+}
+
+TEST_F(ToolsEditorTest, KeysChooseToolsAndCycleTheMirrorButNotWhileTypingOrCovered) {
+    // Every sequence bound once in the editor, so that none is ambiguous.
+    std::map<QString, int> bound;
+    for (QShortcut* shortcut : editor->findChildren<QShortcut*>()) {
+        for (const QKeySequence& keys : shortcut->keys()) {
+            ++bound[keys.toString()];
+        }
+    }
+    for (const auto& [keys, count] : bound) {
+        EXPECT_EQ(count, 1) << keys.toStdString();
+    }
+    for (const char* key : {"B", "G", "E", "L", "U", "O", "M", "Ctrl+Z", "Ctrl+Shift+Z"}) {
+        EXPECT_EQ(bound.count(key), 1u) << key;
+    }
+    for (const FanTool& tool : kFanTools) {
+        QTest::keySequence(editor, QKeySequence(tool.key));
+        EXPECT_TRUE(tool.is(editor->currentTool.get())) << tool.key;
+        EXPECT_EQ(editor->fanMenuButton->accessibleDescription(),
+                  QStringLiteral("Active tool: %1").arg(tool.name));
+    }
+    const MirrorAxes cycle[] = {MirrorAxes::vertical, MirrorAxes::horizontal, MirrorAxes::both,
+                                MirrorAxes::none};
+    for (const MirrorAxes axes : cycle) {
+        QTest::keyClick(editor, Qt::Key_M);
+        EXPECT_EQ(editor->toolOptions.mirror, axes);
+        EXPECT_EQ(editor->mirrorAxisNode()->axes(), axes);
+    }
+    EXPECT_EQ(button("mirrorButton")->toolTip(), "Mirror drawing: off (M)");
+
+    // Typing a title: the letters go into the field.
+    QTest::keyClick(editor, Qt::Key_B);
+    click(editor->findChild<QWidget*>("saveButton"));
+    auto* alert = qobject_cast<AlertController*>(window.screenStack()->topViewController());
+    ASSERT_TRUE(alert);
+    QLineEdit* field = alert->textFields().front();
+    field->setFocus();
+    QTest::keyClicks(field, "glume");
+    EXPECT_EQ(field->text(), "glume");
+    EXPECT_TRUE(isA<Paintbrush>(editor->currentTool.get()));
+    EXPECT_EQ(editor->toolOptions.mirror, MirrorAxes::none);
+    // Even with the focus off the field, nothing under the alert changes.
+    field->clearFocus();
+    QTest::keyClick(editor, Qt::Key_L);
+    QTest::keyClick(editor, Qt::Key_M);
+    EXPECT_TRUE(isA<Paintbrush>(editor->currentTool.get()));
+    EXPECT_EQ(editor->toolOptions.mirror, MirrorAxes::none);
+    alert->triggerAction("Cancel");
+    processEvents();
+    QTest::keyClick(editor, Qt::Key_L);
+    EXPECT_TRUE(isA<LineTool>(editor->currentTool.get()));
+
+    // Hex digits typed into the colour picker are a colour, not tool keys.
+    click(editor->colorPickerButton);
+    auto* picker =
+        qobject_cast<ColorPickerViewController*>(window.screenStack()->topViewController());
+    ASSERT_TRUE(picker);
+    auto* hex = picker->findChild<QLineEdit*>("hexField");
+    ASSERT_TRUE(hex);
+    hex->setFocus();
+    hex->selectAll();
+    QTest::keyClicks(hex, "be0");
+    EXPECT_TRUE(isA<LineTool>(editor->currentTool.get()));
+    QTest::keyClick(hex, Qt::Key_M);
+    EXPECT_EQ(editor->toolOptions.mirror, MirrorAxes::none);
+    picker->donePressed();
+    processEvents();
+    EXPECT_EQ(editor->currentDrawingColor, Color::withRGB(0xbb / 255.0, 0xee / 255.0, 0, 1));
+}
+
+TEST_F(ToolsEditorTest, OptionSwitchesShowForTheToolsTheyBelongTo) {
+    Button* mirror = button("mirrorButton");
+    Button* filled = button("filledButton");
+    Button* replace = button("replaceButton");
+    for (Button* option : {mirror, filled, replace}) {
+        ASSERT_TRUE(option);
+        EXPECT_FALSE(option->accessibleName().isEmpty());
+        // Within a thumb's reach: just above the bar, at the sides.
+        EXPECT_LE(option->frame().bottom(), editor->lowerToolbar->geometry().top());
+        EXPECT_GE(option->frame().top(), editor->lowerToolbar->geometry().top() - 70);
+    }
+    EXPECT_TRUE(mirror->isVisible());
+    EXPECT_FALSE(filled->isVisible());
+    EXPECT_FALSE(replace->isVisible());
+    click(mirror);
+    click(mirror);
+    EXPECT_EQ(editor->toolOptions.mirror, MirrorAxes::horizontal);
+    EXPECT_TRUE(mirror->isChecked());
+    EXPECT_EQ(mirror->accessibleDescription(), "Horizontal axis");
+    choose("rectangleButton");
+    EXPECT_TRUE(filled->isVisible());
+    EXPECT_FALSE(replace->isVisible());
+    click(filled);
+    EXPECT_TRUE(editor->toolOptions.filledShapes && filled->isChecked());
+    choose("fillButton");
+    EXPECT_FALSE(filled->isVisible());
+    EXPECT_TRUE(replace->isVisible());
+    click(replace);
+    EXPECT_TRUE(editor->toolOptions.replaceColor && replace->isChecked());
+    click(replace);
+    EXPECT_FALSE(editor->toolOptions.replaceColor || replace->isChecked());
+    choose("ellipseButton");
+    EXPECT_TRUE(filled->isVisible() && filled->isChecked());  // the option stayed on
+}
+
+// A shape is shown while dragged and becomes one step on lift; a second finger, undo or another
+// tool in the middle take it away and leave the history as it was.
+TEST_F(ToolsEditorTest, AShapeDragPreviewsCommitsOnLiftAndLeavesNothingWhenCut) {
+    QTest::keyClick(editor, Qt::Key_L);
+    touch().press(0, at(2, 2), target());
+    touch().move(0, at(6, 2), target());
+    touch().move(0, at(9, 5), target());
+    EXPECT_EQ(colour(5, 3), kPaintCyan);  // on the line to where the finger is now
+    EXPECT_EQ(colour(6, 2), Color::white());
+    EXPECT_EQ(steps(), 0u);
+    touch().release(0, at(9, 5), target());
+    ASSERT_EQ(steps(), 1u);
+    EXPECT_EQ(colour(2, 2), kPaintCyan);
+    EXPECT_EQ(colour(9, 5), kPaintCyan);
+    const std::vector<Color> afterLine = canvas().getColorArray();
+
+    const std::pair<const char*, std::function<void()>> cuts[] = {
+        {"second finger",
+         [&] {
+             touch().stationary(0).press(1, at(15, 15), target());
+             touch().stationary(0).release(1, at(15, 15), target());
+         }},
+        {"Ctrl+Z", [&] { QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier); }},
+        {"tool key", [&] { QTest::keyClick(editor, Qt::Key_B); }},
+        {"touch cancel",
+         [&] {
+             QTouchEvent cancel(QEvent::TouchCancel, device());
+             QApplication::sendEvent(editor->canvasView, &cancel);
+         }},
+    };
+    for (const auto& [name, cut] : cuts) {
+        SCOPED_TRACE(name);
+        editor->currentDrawingColor = Color::red();
+        QTest::keyClick(editor, Qt::Key_U);
+        const std::vector<Color> before = canvas().getColorArray();
+        const size_t stepsBefore = steps();
+        touch().press(0, at(4, 10), target());
+        touch().move(0, at(12, 16), target());
+        EXPECT_EQ(colour(8, 10), Color::red());
+        cut();
+        touch().move(0, at(14, 18), target());
+        touch().release(0, at(14, 18), target());
+        if (std::string(name) == "Ctrl+Z") {
+            EXPECT_EQ(canvas().getColorArray(), std::vector<Color>(400, Color::white()));
+            EXPECT_EQ(redoable(), 1u);
+            editor->redoButtonPressedWithSender();
+        } else {
+            EXPECT_EQ(canvas().getColorArray(), before);
+            EXPECT_EQ(steps(), stepsBefore);
+        }
+        EXPECT_EQ(canvas().getColorArray(), afterLine);
+    }
+}
+
+// Shift held with the mouse keeps a line to eight directions and makes a rectangle square.
+TEST_F(ToolsEditorTest, ShiftWithTheMouseSnapsLinesAndSquaresShapes) {
+    QTest::keyClick(editor, Qt::Key_L);
+    QTest::mousePress(&window, Qt::LeftButton, Qt::ShiftModifier, at(2, 2));
+    QTest::mouseMove(&window, at(5, 3));
+    QTest::mouseMove(&window, at(12, 4));
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::ShiftModifier, at(12, 4));
+    for (int x = 2; x <= 12; ++x) {
+        EXPECT_EQ(colour(x, 2), kPaintCyan) << x;
+    }
+    EXPECT_EQ(colour(12, 4), Color::white());
+    QTest::keyClick(editor, Qt::Key_U);
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, at(2, 10));
+    QTest::mouseMove(&window, at(4, 11));
+    QTest::mouseMove(&window, at(5, 12));
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, at(5, 12));
+    EXPECT_EQ(colour(5, 12), kPaintCyan);
+    EXPECT_EQ(colour(5, 13), Color::white());  // no Shift: as dragged
+    EXPECT_EQ(steps(), 2u);
+}
+
+TEST_F(ToolsEditorTest, MirroredStrokesShowTheAxisAndStayOneStep) {
+    const QPoint middle = (at(9, 10) + at(10, 10)) / 2;
+    const QColor before = editor->canvasView->grab().toImage().pixelColor(middle);
+    QTest::keyClick(editor, Qt::Key_M);  // the vertical axis
+    touch().press(0, at(1, 18), target());
+    touch().move(0, at(2, 18), target());
+    touch().move(0, at(3, 18), target());
+    touch().release(0, at(3, 18), target());
+    EXPECT_EQ(shown()[1], ".CCC............CCC.");
+    EXPECT_EQ(steps(), 1u);
+    saveScreenshotIfAsked(window, "editor-mirror");
+    // The axis is drawn over the cells, in the middle of the canvas and in its own colour.
+    editor->canvasView->repaint();
+    const QImage image = editor->canvasView->grab().toImage();
+    const QColor onAxis = image.pixelColor(middle);
+    EXPECT_LT(onAxis.red(), 120);
+    EXPECT_GT(onAxis.blue(), 150);
+    EXPECT_EQ(image.pixelColor(at(9, 10)), QColor(Qt::white));
+    // It takes no touches: the pipette and taps on the axis find the cells.
+    editor->currentDrawingColor = Color::red();
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, middle + QPoint(-2, 0));
+    EXPECT_EQ(colour(9, 10), Color::red());
+    EXPECT_EQ(colour(10, 10), Color::red());
+    QTest::keyClick(editor, Qt::Key_M);
+    QTest::keyClick(editor, Qt::Key_M);
+    QTest::keyClick(editor, Qt::Key_M);
+    editor->canvasView->repaint();
+    const QImage off = editor->canvasView->grab().toImage();
+    EXPECT_EQ(off.pixelColor(middle), before) << "the axis goes with the mirror";
+}
+
+// Two fingers tapping undo, three redo, with the haptic; they paint, pan and zoom nothing. A
+// mouse's two-finger stand-in (the right button) is no tap.
+TEST_F(ToolsEditorTest, TwoFingerTapsUndoAndThreeFingerTapsRedo) {
+    touch().press(0, at(3, 3), target());
+    touch().move(0, at(5, 3), target());
+    touch().release(0, at(5, 3), target());
+    QTest::keyClick(editor, Qt::Key_U);
+    touch().press(0, at(8, 8), target());
+    touch().move(0, at(10, 10), target());
+    touch().release(0, at(10, 10), target());
+    const std::vector<Color> painted = canvas().getColorArray();
+    ASSERT_EQ(steps(), 2u);
+    const QTransform placed = canvas().transformToScene();
+    ImpactFeedbackGenerator::resetRecordedImpacts();
+
+    fingerTap({at(4, 12), at(8, 12)});
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_EQ(colour(10, 10), Color::white());
+    EXPECT_EQ(colour(4, 3), kPaintCyan);
+    fingerTap({at(4, 12), at(8, 12)});
+    EXPECT_EQ(steps(), 0u);
+    fingerTap({at(4, 12), at(8, 12), at(6, 15)});
+    EXPECT_EQ(steps(), 1u);
+    fingerTap({at(4, 12), at(8, 12), at(6, 15)});
+    EXPECT_EQ(canvas().getColorArray(), painted);
+    EXPECT_EQ(ImpactFeedbackGenerator::totalImpactCount(), 4);
+    EXPECT_EQ(canvas().transformToScene(), placed);
+
+    // Fingers that wander are a pan, not a tap; one held too long is no tap either.
+    touch().press(0, at(4, 12), target()).press(1, at(8, 12), target());
+    touch().move(0, at(4, 9), target()).move(1, at(8, 9), target());
+    touch().release(0, at(4, 9), target()).release(1, at(8, 9), target());
+    EXPECT_EQ(steps(), 2u);
+    EXPECT_NE(canvas().transformToScene(), placed);
+    touch().press(0, at(4, 12), target()).press(1, at(8, 12), target());
+    clock.advance(1.0);
+    touch().release(0, at(4, 12), target()).release(1, at(8, 12), target());
+    EXPECT_EQ(steps(), 2u);
+    QTest::mouseClick(&window, Qt::RightButton, Qt::NoModifier, at(6, 6));
+    EXPECT_EQ(steps(), 2u);
+    EXPECT_EQ(ImpactFeedbackGenerator::totalImpactCount(), 4);
+    EXPECT_EQ(canvas().getColorArray(), painted);
+}
