@@ -436,6 +436,7 @@ void BM_OpenEditorOnStoredDrawing(benchmark::State& state) {
         state.ResumeTiming();
     }
     store.close();
+}
 
 // The editor on a blank grid of a given side, kept for the run once made. The canvas view
 // accepts sides up to 256.

@@ -550,6 +550,7 @@ TEST_F(PickerTest, ColoursThatShowTheSameAreOneHistoryEntry) {
     EXPECT_EQ(cellColors(picker), expected);
     tapCell(picker, 1);
     EXPECT_EQ(storedHistory(), (std::vector<Color>{Color::white(), Color::red(), kGreen}));
+}
 
 TEST(HexColorTest, SixOrThreeDigitsWithOrWithoutHashAndNothingElse) {
     const Color expected = Color::withRGB(0x1a / 255.0, 0x2b / 255.0, 0x3c / 255.0, 1);
