@@ -257,9 +257,18 @@ void Canvas::drawTree(QPainter& painter, const QTransform& parentToDevice,
             drawTransformed(painter, toDevice);
         }
     }
-    // Cells beyond the grid (set up twice) are ordinary nodes.
-    for (size_t i = cells; i < pixelArray_.size(); ++i) {
-        pixelArray_[i]->drawTree(painter, toDevice, clip);
+    // Every other child is an ordinary node drawn over the cells: cells beyond the grid (set
+    // up twice), and what the editor lays on the canvas, such as the mirror axis. The grid's
+    // cells were added one after another, so they are one run of the children.
+    const auto& nodes = children();
+    size_t first = 0;
+    while (first < nodes.size() && nodes[first].get() != pixelArray_.front()) {
+        ++first;
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (i < first || i >= first + cells) {
+            nodes[i]->drawTree(painter, toDevice, clip);
+        }
     }
 }
 
