@@ -2,15 +2,16 @@
 
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "screens/photo_library.h"
 #include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
+#include "screens/photo_library.h"
 #include "ui_settings_view_controller.h"
 
 namespace {
@@ -42,6 +43,8 @@ SettingsViewController::SettingsViewController(QWidget* parent)
     customHeightSpin->setRange(int(SettingsManager::kSmallestSide),
                                int(SettingsManager::kLargestSide));
     stepperL->setMaximumValue(double(SettingsManager::kSquareSides.size() - 1));
+    // With the custom-size row the list outgrows a phone's screen, and its scroll bar shows.
+    ui_->tableView->verticalScrollBar()->setAccessibleName(tr("Scroll the settings"));
     // The boxes' own text fields are controls too, and say what the boxes say.
     for (QSpinBox* box : {customWidthSpin.data(), customHeightSpin.data()}) {
         if (auto* field = box->findChild<QLineEdit*>()) {
