@@ -13,16 +13,19 @@
 #include "editor/editor_toolbar.h"
 #include "editor/pipette.h"
 #include "editor/stroke_router.h"
-#include "widgets/button.h"
-#include "platform/device_orientation_center.h"
 #include "gestures/gesture_recognizer.h"
 #include "gestures/long_press_gesture_recognizer.h"
 #include "gestures/pan_gesture_recognizer.h"
 #include "gestures/pinch_gesture_recognizer.h"
+#include "gestures/tap_gesture_recognizer.h"
+#include "platform/device_orientation_center.h"
 #include "screens/platform_view_controller.h"
 #include "screens/presentation_controller.h"
-#include "gestures/tap_gesture_recognizer.h"
+#include "store/draft.h"
+#include "widgets/button.h"
 
+class Command;
+class DraftKeeper;
 class Drawing;
 class PictureExporter;
 class Pixel;
@@ -90,6 +93,12 @@ public:
         PlatformViewController* presented, PlatformViewController* presenting,
         PlatformViewController* source) override;
 
+    // Opens, once presented, as the draft left it: picture, colour, tool and history. Call
+    // before presenting; the drawing it came from is reopened when it is still stored.
+    void restoreDraft(Draft draft);
+    // Keeps this editor's draft; nothing before the view has loaded.
+    DraftKeeper* draftKeeper() const { return draft_.get(); }
+
     // Save, leave and share.
     void showSaveAlert();
     void saveCurrentDrawing(const QString& title);
@@ -122,6 +131,10 @@ private:
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
     void discardUnsavedRecordChanges();
+    void setupDraft();
+    // Puts a restored draft's colour, tool and history in place; the history's commands.
+    std::vector<std::shared_ptr<Command>> applyRestoredDraft(const Draft& draft);
+    void noteDraftChange();
 
     std::unique_ptr<Ui::DrawingViewController> ui_;
     // Sizes read once at set-up.
@@ -137,4 +150,6 @@ private:
     std::optional<std::vector<Color>> originalColors_;
     std::pair<int64_t, int64_t> originalSize_;  // width and height, kept with the colours
     bool createdHere_ = false;
+    std::unique_ptr<DraftKeeper> draft_;
+    std::optional<Draft> restoring_;
 };
