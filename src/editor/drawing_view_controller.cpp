@@ -384,7 +384,8 @@ std::vector<std::shared_ptr<Command>> DrawingViewController::applyRestoredDraft(
     currentDrawingColor = draft.color;
     showDrawingColor(draft.color);
     // Only a folded tool button of the fan menu is pressed: the name comes from the file.
-    auto* toolButton = mainView ? mainView->findChild<Button*>(draft.tool) : nullptr;
+    auto* toolButton =
+        mainView && !draft.tool.isEmpty() ? mainView->findChild<Button*>(draft.tool) : nullptr;
     if (toolButton && toolButton != fanMenuButton && !toolButton->isUserInteractionEnabled()) {
         toolButton->click();
     } else if (draft.tool != u"paintBrushButton") {

@@ -423,6 +423,7 @@ std::optional<Draft> DraftStore::read(const QString& id, QString& problem) {
     draft.tool = query.value(5).toString();
     bool appliedRead = false;
     draft.applied = query.value(6).toLongLong(&appliedRead);
+    const QString appliedText = query.value(6).toString();
     query.finish();
 
     query.prepare(
@@ -453,7 +454,7 @@ std::optional<Draft> DraftStore::read(const QString& id, QString& problem) {
     if (!appliedRead || draft.applied < 0 ||
         draft.applied > static_cast<int64_t>(draft.steps.size())) {
         problem = QStringLiteral("it says %1 of its %2 steps are done")
-                      .arg(query.value(6).toString())
+                      .arg(appliedText)
                       .arg(draft.steps.size());
         return std::nullopt;
     }

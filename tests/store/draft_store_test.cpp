@@ -125,7 +125,8 @@ TEST(DraftCodecTest, DamagedBlobsAreRefusedWithAReason) {
     EXPECT_FALSE(DraftCodec::decodeCells(stepBytes, 64, problem));
     EXPECT_EQ(problem, "not a draft blob of its kind");
     // A step's cells must lie on the grid it is read for.
-    EXPECT_FALSE(DraftCodec::decodeStep(DraftCodec::encodeStep({true, {{40, {}, {}}}}), 40, problem));
+    EXPECT_FALSE(
+        DraftCodec::decodeStep(DraftCodec::encodeStep({true, {{40, {}, {}}}}), 40, problem));
     // Bytes changed one at a time: each is refused or gives a sound blob, never a crash.
     std::mt19937 random(9);
     for (int i = 0; i < 2000; ++i) {
