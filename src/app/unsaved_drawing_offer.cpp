@@ -32,7 +32,7 @@ std::optional<Draft> nextDraft(DraftStore& drafts) {
 }  // namespace
 
 void UnsavedDrawingOffer::offer(PlatformViewController* home) {
-    if (home == nullptr || !DraftStore::applicationStoreFileExists()) {
+    if (home == nullptr || !DraftStore::applicationStoreHasDrafts()) {
         return;
     }
     DraftStore* drafts = DraftStore::application();

@@ -12,6 +12,7 @@ class UnsavedDrawingOffer {
 public:
     UnsavedDrawingOffer() = delete;
 
-    // Opens the store only when its file exists: a first start creates nothing.
+    // Opens the store only when its file holds a draft: otherwise the store is left to its
+    // first use, and a first start creates nothing.
     static void offer(PlatformViewController* home);
 };

@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <atomic>
 
 #include "platform/app_paths.h"
@@ -258,9 +259,37 @@ DraftStore* DraftStore::application() {
     return container ? container->drafts() : nullptr;
 }
 
-bool DraftStore::applicationStoreFileExists() {
-    return QFileInfo::exists(AppPaths::dataDirectory() + QLatin1Char('/') +
-                             PersistentContainerProvider::storeName() + QStringLiteral(".sqlite"));
+bool DraftStore::applicationStoreHasDrafts() {
+    const QFileInfo file(AppPaths::dataDirectory() + QLatin1Char('/') +
+                         PersistentContainerProvider::storeName() + QStringLiteral(".sqlite"));
+    // Only a regular file of some size is read: nothing to do for a first start, and nothing
+    // else is opened at all.
+    if (PrivateFiles::nonRegularKind(file.absoluteFilePath()) != QString() || !file.isFile() ||
+        file.size() == 0) {
+        return false;
+    }
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("tilebloom-draft-peek-%1").arg(++counter);
+    bool found = false;
+    {
+        QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // Read-only, through the log when there is one: a draft written just before a crash
+        // may be in the log alone.
+        QUrl uri = QUrl::fromLocalFile(file.absoluteFilePath());
+        uri.setQuery(QStringLiteral("mode=ro"));
+        reader.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        reader.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (reader.open()) {
+            QSqlQuery query(reader);
+            found = query.exec(QStringLiteral(
+                        "SELECT 1 FROM Draft WHERE keptAside IS NULL LIMIT 1")) &&
+                    query.next();
+        }
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return found;
 }
 
 QString DraftStore::ownersFolder() const {

@@ -97,9 +97,10 @@ public:
     // The application's draft store, when its store opened; nothing otherwise. Opens the
     // store on first use.
     static DraftStore* application();
-    // Whether the application's store file exists at all: with none, there is no draft and
-    // nothing needs to be opened.
-    static bool applicationStoreFileExists();
+    // Whether the application's store file holds a draft that is not kept aside, read
+    // without opening the store, so that a start without drafts leaves the store to its first
+    // use. False, silently, for a file that is missing or no store: its first use says why.
+    static bool applicationStoreHasDrafts();
 
     // This store's owner id; takes the owner lock on first use.
     QString owner();
