@@ -20,7 +20,15 @@ DraftKeeper::DraftKeeper(EditorFields& editor, Sources sources, QString id, QUui
     pending_.setSingleShot(true);
     pending_.setInterval(0);
     connect(&pending_, &QTimer::timeout, this, &DraftKeeper::writeNow);
-    indexCells();
+    auto index = std::make_shared<CellIndex>();
+    if (editor_.canvasView) {
+        const std::vector<Pixel*>& cells = editor_.canvasView->canvas()->pixelArray();
+        index->reserve(cells.size());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            index->emplace(cells[i], static_cast<uint32_t>(i));
+        }
+    }
+    cellIndex_ = std::move(index);
 }
 
 DraftKeeper::~DraftKeeper() {
@@ -28,17 +36,6 @@ DraftKeeper::~DraftKeeper() {
         writeNow();
     }
     // The journal's destructor writes what is still queued.
-}
-
-void DraftKeeper::indexCells() {
-    if (!editor_.canvasView) {
-        return;
-    }
-    const std::vector<Pixel*>& cells = editor_.canvasView->canvas()->pixelArray();
-    cellIndex_.reserve(cells.size());
-    for (size_t i = 0; i < cells.size(); ++i) {
-        cellIndex_.emplace(cells[i], static_cast<uint32_t>(i));
-    }
 }
 
 void DraftKeeper::adoptStored(const std::vector<std::shared_ptr<Command>>& history) {
@@ -55,12 +52,17 @@ void DraftKeeper::changed() {
     }
 }
 
-std::vector<std::shared_ptr<Command>> DraftKeeper::history() const {
-    // One line: the done steps oldest first, then the undone ones, the next to redo first.
-    std::vector<std::shared_ptr<Command>> line = editor_.commandManager.commandStack();
+size_t DraftKeeper::historySize() const {
+    return editor_.commandManager.commandStack().size() + editor_.commandManager.undoStack().size();
+}
+
+const std::shared_ptr<Command>& DraftKeeper::commandAt(size_t position) const {
+    const auto& done = editor_.commandManager.commandStack();
+    if (position < done.size()) {
+        return done[position];
+    }
     const auto& undone = editor_.commandManager.undoStack();
-    line.insert(line.end(), undone.rbegin(), undone.rend());
-    return line;
+    return undone[undone.size() - 1 - (position - done.size())];
 }
 
 size_t DraftKeeper::cellCountOf(const Command& command) {
@@ -70,11 +72,11 @@ size_t DraftKeeper::cellCountOf(const Command& command) {
     return 1;
 }
 
-DraftStep DraftKeeper::stepFor(const Command& command) const {
+DraftStep DraftKeeper::stepFrom(const Command& command, const CellIndex& index) {
     DraftStep step;
     const auto add = [&](const DrawCommand& draw) {
-        const auto found = cellIndex_.find(draw.pixel);
-        if (found != cellIndex_.end()) {
+        const auto found = index.find(draw.pixel);
+        if (found != index.end()) {
             step.changes.push_back({found->second, draw.oldColor, draw.newColor});
         }
     };
@@ -112,8 +114,8 @@ void DraftKeeper::writeNow() {
     if (closed_ || !editor_.canvasView) {
         return;
     }
-    const std::vector<std::shared_ptr<Command>> line = history();
-    if (line.empty() && !hasDraft_) {
+    const size_t length = historySize();
+    if (length == 0 && !hasDraft_) {
         return;  // nothing done yet that a crash could lose
     }
     if (!journal_) {
@@ -141,35 +143,47 @@ void DraftKeeper::writeNow() {
     // A stroke under way has painted cells that no step holds yet: the draft shows them as
     // they were before it.
     const std::shared_ptr<GroupDrawCommand>& open = editor_.groupDrawCommand;
-    if (sources_.strokeOpen && sources_.strokeOpen() && open &&
-        std::find(line.begin(), line.end(), open) == line.end()) {
-        for (const DrawCommand& draw : open->drawCommands) {
-            const auto found = cellIndex_.find(draw.pixel);
-            if (found != cellIndex_.end()) {
-                write.cells[found->second] = draw.oldColor;
+    if (sources_.strokeOpen && sources_.strokeOpen() && open) {
+        bool entered = false;
+        for (size_t position = 0; position < length && !entered; ++position) {
+            entered = commandAt(position) == open;
+        }
+        if (!entered) {
+            for (const DrawCommand& draw : open->drawCommands) {
+                const auto found = cellIndex_->find(draw.pixel);
+                if (found != cellIndex_->end()) {
+                    write.cells[found->second] = draw.oldColor;
+                }
             }
         }
     }
 
     // Steps the store holds stay; from the first one that differs on, they are written again.
+    // Only the newest written step can have grown since (within the event that entered it).
     size_t keep = 0;
-    while (keep < line.size() && keep < written_.size() && written_[keep].command == line[keep] &&
-           written_[keep].cells == cellCountOf(*line[keep])) {
+    while (keep < length && keep < written_.size() && written_[keep].command == commandAt(keep)) {
         ++keep;
+    }
+    if (keep > 0 && keep == written_.size() &&
+        written_[keep - 1].cells != cellCountOf(*written_[keep - 1].command)) {
+        --keep;
     }
     write.keepSteps = static_cast<int64_t>(keep);
     written_.resize(keep);
-    for (size_t position = keep; position < line.size(); ++position) {
-        const Command& command = *line[position];
-        if (!reportedUnknownStep_ && !dynamic_cast<const DrawCommand*>(&command) &&
-            !dynamic_cast<const GroupDrawCommand*>(&command)) {
+    for (size_t position = keep; position < length; ++position) {
+        std::shared_ptr<Command> command = commandAt(position);
+        if (!reportedUnknownStep_ && !dynamic_cast<const DrawCommand*>(command.get()) &&
+            !dynamic_cast<const GroupDrawCommand*>(command.get())) {
             reportedUnknownStep_ = true;
             printLine(
                 QStringLiteral("Drafts: a step of a kind the draft cannot hold is kept "
                                "as an empty step."));
         }
-        write.steps.emplace(static_cast<int64_t>(position), stepFor(command));
-        written_.push_back({line[position], cellCountOf(command)});
+        written_.push_back({command, cellCountOf(*command)});
+        // Read on the journal's thread: a command in the history no longer changes.
+        write.steps.emplace(static_cast<int64_t>(position),
+                            [command = std::shared_ptr<const Command>(std::move(command)),
+                             index = cellIndex_] { return stepFrom(*command, *index); });
     }
     hasDraft_ = true;
     journal_->submit(std::move(write));

@@ -61,27 +61,31 @@ public:
     // The journal, once there is one (tests and measurements).
     DraftJournal* journal() const { return journal_.get(); }
 
-    // The steps a history command makes, cells as indexes of the canvas.
-    DraftStep stepFor(const Command& command) const;
+    // The step a history command makes, cells as indexes of the canvas.
+    DraftStep stepFor(const Command& command) const { return stepFrom(command, *cellIndex_); }
     // The commands that replay a draft's steps on the canvas's cells.
     static std::shared_ptr<Command> commandFor(const DraftStep& step,
                                                const std::vector<Pixel*>& cells);
 
 private:
+    using CellIndex = std::unordered_map<const Pixel*, uint32_t>;
     struct Written {
-        std::shared_ptr<Command> command;
+        std::shared_ptr<Command> command;  // held, so that its address is never reused
         size_t cells;  // a group may still grow within the event that entered it
     };
-    std::vector<std::shared_ptr<Command>> history() const;
+    // The history as one line, done steps first, then the undone ones, next to redo first.
+    const std::shared_ptr<Command>& commandAt(size_t position) const;
+    size_t historySize() const;
+    static DraftStep stepFrom(const Command& command, const CellIndex& index);
     static size_t cellCountOf(const Command& command);
-    void indexCells();
 
     EditorFields& editor_;
     Sources sources_;
     QString id_;
     QUuid drawing_;
     QTimer pending_;
-    std::unordered_map<const Pixel*, uint32_t> cellIndex_;
+    // Read by the journal's thread too; never changed once made (cells never move).
+    std::shared_ptr<const CellIndex> cellIndex_;
     std::vector<Written> written_;
     DraftStore* store_ = nullptr;
     std::unique_ptr<DraftJournal> journal_;

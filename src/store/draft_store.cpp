@@ -54,7 +54,7 @@ QString exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
 
 void DraftWrite::mergeWith(DraftWrite next) {
     // Steps this write added that next keeps stay; next's own come on top.
-    std::map<int64_t, DraftStep> merged;
+    std::map<int64_t, DraftStepSource> merged;
     for (auto& [position, step] : steps) {
         if (position < next.keepSteps) {
             merged.emplace(position, std::move(step));
@@ -229,7 +229,8 @@ std::optional<StoreError> DraftJournal::write(const DraftWrite& write) {
         problem =
             exec(query,
                  QStringLiteral("INSERT INTO DraftStep (draft, position, change) VALUES (?, ?, ?)"),
-                 {id, QVariant::fromValue<qint64>(it->first), DraftCodec::encodeStep(it->second)});
+                 {id, QVariant::fromValue<qint64>(it->first),
+                  DraftCodec::encodeStep(it->second ? it->second() : DraftStep{})});
     }
     if (problem.isEmpty()) {
         problem = exec(query, QStringLiteral("COMMIT"), {});
@@ -282,9 +283,9 @@ bool DraftStore::applicationStoreHasDrafts() {
             QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
         if (reader.open()) {
             QSqlQuery query(reader);
-            found = query.exec(QStringLiteral(
-                        "SELECT 1 FROM Draft WHERE keptAside IS NULL LIMIT 1")) &&
-                    query.next();
+            found =
+                query.exec(QStringLiteral("SELECT 1 FROM Draft WHERE keptAside IS NULL LIMIT 1")) &&
+                query.next();
         }
         reader.close();
     }

@@ -5,6 +5,7 @@
 #include <QUuid>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,9 +18,14 @@
 
 class SqliteStore;
 
+// A history step as the journal's thread reads it. The editor hands over what its step is
+// made of rather than a copy, so that even a fill of a large grid costs it nothing; what a
+// source reads must not change once it is handed over.
+using DraftStepSource = std::function<DraftStep()>;
+
 // One draft write as the editor hands it over: the whole picture and state, and the history
-// steps from `keepSteps` on (earlier ones are stored already). The journal's thread encodes
-// it, so that the editor only copies.
+// steps from `keepSteps` on (earlier ones are stored already). The journal's thread reads the
+// steps and encodes it all.
 struct DraftWrite {
     QString id;
     QUuid drawing;
@@ -30,7 +36,7 @@ struct DraftWrite {
     QString tool;
     int64_t applied = 0;
     int64_t keepSteps = 0;
-    std::map<int64_t, DraftStep> steps;  // by position in the history
+    std::map<int64_t, DraftStepSource> steps;  // by position in the history
 
     // This write followed by next, as one: next's state, and the history steps both leave.
     void mergeWith(DraftWrite next);

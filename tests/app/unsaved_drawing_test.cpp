@@ -36,7 +36,7 @@ DraftWrite leftBehind(const QString& id, uint32_t cell = 5) {
     write.color = kRed;
     write.tool = "paintBrushButton";
     write.applied = 1;
-    write.steps.emplace(0, DraftStep{false, {{cell, Color::white(), kRed}}});
+    write.steps.emplace(0, [cell] { return DraftStep{false, {{cell, Color::white(), kRed}}}; });
     return write;
 }
 

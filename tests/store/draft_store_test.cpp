@@ -189,7 +189,7 @@ TEST_F(DraftStoreTest, TheJournalMergesQueuedWritesIntoTheLastState) {
             history.resize(keep);
             history.push_back(randomStep(28 * 28, uint32_t(round), 1 + random() % 40));
             write.keepSteps = int64_t(keep);
-            write.steps.emplace(int64_t(keep), history.back());
+            write.steps.emplace(int64_t(keep), [step = history.back()] { return step; });
         } else {
             write.keepSteps = int64_t(history.size());
         }
@@ -282,8 +282,8 @@ TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
     DraftStore* drafts = app().persistentContainer()->drafts();
     std::unique_ptr<DraftJournal> journal = drafts->journal();
     DraftWrite write = writeOf("d", 20, 2);
-    write.steps.emplace(0, randomStep(400, 1, 3));
-    write.steps.emplace(1, randomStep(400, 2, 1));
+    write.steps.emplace(0, [] { return randomStep(400, 1, 3); });
+    write.steps.emplace(1, [] { return randomStep(400, 2, 1); });
     write.applied = 2;
     journal->submit(write);
     ASSERT_TRUE(journal->flush());
@@ -326,7 +326,7 @@ TEST_F(DraftStoreTest, ASaveDeletesItsDraftInTheSameTransaction) {
     DraftStore* drafts = app().persistentContainer()->drafts();
     std::unique_ptr<DraftJournal> journal = drafts->journal();
     DraftWrite write = writeOf("d", 20, 2);
-    write.steps.emplace(0, randomStep(400, 1, 3));
+    write.steps.emplace(0, [] { return randomStep(400, 1, 3); });
     journal->submit(write);
     ASSERT_TRUE(journal->flush());
     const auto deleteDraft = [drafts] { return drafts->discardWithinTransaction("d"); };
