@@ -8,7 +8,8 @@
 
 #include "store/color_archive.h"
 
-namespace {
+// Named: the sanitizer flavours compile the store's files as one unit.
+namespace draft_codec {
 constexpr char cellsMagic[4] = {'T', 'B', 'D', 'L'};
 constexpr char stepMagic[4] = {'T', 'B', 'D', 'S'};
 constexpr quint8 codecVersion = 1;
@@ -145,9 +146,10 @@ private:
     const QByteArray& bytes_;
     qsizetype at_ = 0;
 };
-}  // namespace
+}  // namespace draft_codec
 
 QByteArray DraftCodec::encodeCells(const std::vector<Color>& cells) {
+    using namespace draft_codec;
     Palette palette;
     std::vector<std::pair<uint64_t, uint32_t>> runs;
     for (const Color& cell : cells) {
@@ -171,6 +173,7 @@ QByteArray DraftCodec::encodeCells(const std::vector<Color>& cells) {
 
 std::optional<std::vector<Color>> DraftCodec::decodeCells(const QByteArray& bytes,
                                                           uint64_t cellCount, QString& problem) {
+    using namespace draft_codec;
     Reader reader(bytes);
     if (!reader.magic(cellsMagic, problem)) {
         return std::nullopt;
@@ -204,6 +207,7 @@ std::optional<std::vector<Color>> DraftCodec::decodeCells(const QByteArray& byte
 }
 
 QByteArray DraftCodec::encodeStep(const DraftStep& step) {
+    using namespace draft_codec;
     std::vector<const DraftCellChange*> changes;
     changes.reserve(step.changes.size());
     for (const DraftCellChange& change : step.changes) {
@@ -235,6 +239,7 @@ QByteArray DraftCodec::encodeStep(const DraftStep& step) {
 
 std::optional<DraftStep> DraftCodec::decodeStep(const QByteArray& bytes, uint64_t cellCount,
                                                 QString& problem) {
+    using namespace draft_codec;
     Reader reader(bytes);
     if (!reader.magic(stepMagic, problem)) {
         return std::nullopt;

@@ -22,7 +22,8 @@
 #include "store/persistent_container_provider.h"
 #include "store/sqlite_store.h"
 
-namespace {
+// Named: the sanitizer flavours compile the store's files as one unit.
+namespace draft_rows {
 QString uuidText(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces);
 }
@@ -50,7 +51,7 @@ QString exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     }
     return {};
 }
-}  // namespace
+}  // namespace draft_rows
 
 void DraftWrite::mergeWith(DraftWrite next) {
     // Steps this write added that next keeps stay; next's own come on top.
@@ -189,25 +190,25 @@ std::optional<StoreError> DraftJournal::write(const DraftWrite& write) {
         database.setDatabaseName(storePath_);
         database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (!database.open()) {
-            const QString text = describe(database.lastError());
+            const QString text = draft_rows::describe(database.lastError());
             QSqlDatabase::removeDatabase(connectionName_);
             return failed(text);
         }
         QSqlQuery setup(database);
         // The sync level is the connection's own; the log mode is the file's, set by the store.
         if (!setup.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
-            return failed(describe(setup.lastError()));
+            return failed(draft_rows::describe(setup.lastError()));
         }
     }
     QSqlDatabase database = QSqlDatabase::database(connectionName_, false);
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    QString problem = exec(query, QStringLiteral("BEGIN IMMEDIATE"), {});
+    QString problem = draft_rows::exec(query, QStringLiteral("BEGIN IMMEDIATE"), {});
     if (!problem.isEmpty()) {
         return failed(problem);
     }
     const QString& id = write.id;
-    problem = exec(
+    problem = draft_rows::exec(
         query,
         QStringLiteral(
             "INSERT INTO Draft (id, owner, updated, drawing, width, height, cells, color, tool, "
@@ -216,24 +217,24 @@ std::optional<StoreError> DraftJournal::write(const DraftWrite& write) {
             "width = excluded.width, height = excluded.height, cells = excluded.cells, "
             "color = excluded.color, tool = excluded.tool, applied = excluded.applied"),
         {id, owner_, QVariant::fromValue<qint64>(QDateTime::currentMSecsSinceEpoch()),
-         textOrNull(write.drawing), QVariant::fromValue<qint64>(write.width),
+         draft_rows::textOrNull(write.drawing), QVariant::fromValue<qint64>(write.width),
          QVariant::fromValue<qint64>(write.height), DraftCodec::encodeCells(write.cells),
          ColorArchive::encode(write.color), write.tool,
          QVariant::fromValue<qint64>(write.applied)});
     if (problem.isEmpty()) {
-        problem =
-            exec(query, QStringLiteral("DELETE FROM DraftStep WHERE draft = ? AND position >= ?"),
-                 {id, QVariant::fromValue<qint64>(write.keepSteps)});
+        problem = draft_rows::exec(
+            query, QStringLiteral("DELETE FROM DraftStep WHERE draft = ? AND position >= ?"),
+            {id, QVariant::fromValue<qint64>(write.keepSteps)});
     }
     for (auto it = write.steps.begin(); problem.isEmpty() && it != write.steps.end(); ++it) {
-        problem =
-            exec(query,
-                 QStringLiteral("INSERT INTO DraftStep (draft, position, change) VALUES (?, ?, ?)"),
-                 {id, QVariant::fromValue<qint64>(it->first),
-                  DraftCodec::encodeStep(it->second ? it->second() : DraftStep{})});
+        problem = draft_rows::exec(
+            query,
+            QStringLiteral("INSERT INTO DraftStep (draft, position, change) VALUES (?, ?, ?)"),
+            {id, QVariant::fromValue<qint64>(it->first),
+             DraftCodec::encodeStep(it->second ? it->second() : DraftStep{})});
     }
     if (problem.isEmpty()) {
-        problem = exec(query, QStringLiteral("COMMIT"), {});
+        problem = draft_rows::exec(query, QStringLiteral("COMMIT"), {});
     }
     if (!problem.isEmpty()) {
         QSqlQuery(database).exec(QStringLiteral("ROLLBACK"));
@@ -301,7 +302,7 @@ QString DraftStore::owner() {
     if (!owner_.isEmpty()) {
         return owner_;
     }
-    owner_ = uuidText(QUuid::createUuid());
+    owner_ = draft_rows::uuidText(QUuid::createUuid());
     // Without the lock the drafts are still written; another run may then offer them while
     // this one is alive, which duplicates a drawing but loses nothing.
     const QString folder = ownersFolder();
@@ -337,7 +338,7 @@ bool DraftStore::ownerIsAlive(const QString& owner) const {
     }
     // The name comes from the file: only an id in its plain form makes a path.
     const QUuid id = QUuid::fromString(owner);
-    if (id.isNull() || uuidText(id) != owner) {
+    if (id.isNull() || draft_rows::uuidText(id) != owner) {
         return false;
     }
     const QString path = ownersFolder() + QLatin1Char('/') + owner + QStringLiteral(".lock");
@@ -411,7 +412,7 @@ std::optional<Draft> DraftStore::read(const QString& id, QString& problem) {
                        "FROM Draft WHERE id = ?"));
     query.bindValue(0, id);
     if (!query.exec() || !query.next()) {
-        problem = query.lastError().isValid() ? describe(query.lastError())
+        problem = query.lastError().isValid() ? draft_rows::describe(query.lastError())
                                               : QStringLiteral("the draft is not there");
         return std::nullopt;
     }
@@ -461,7 +462,7 @@ std::optional<Draft> DraftStore::read(const QString& id, QString& problem) {
                        "ORDER BY position"));
     query.bindValue(0, id);
     if (!query.exec()) {
-        problem = describe(query.lastError());
+        problem = draft_rows::describe(query.lastError());
         return std::nullopt;
     }
     while (query.next()) {

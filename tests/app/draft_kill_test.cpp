@@ -18,7 +18,8 @@
 #include "draft_kill_state.h"
 #include "store/color_archive.h"
 
-namespace {
+// Named: the sanitizer flavours compile the app's tests as one unit.
+namespace draft_kill {
 constexpr int64_t kLossBoundNs = 500'000'000;
 
 int64_t nowNs() {
@@ -312,7 +313,9 @@ struct DraftKillTest : testing::Test {
         return output;
     }
 };
-}  // namespace
+}  // namespace draft_kill
+
+using draft_kill::DraftKillTest;
 
 TEST_F(DraftKillTest, EveryKillLeavesTheLastStepsForTheNextStart) {
     const int asked = qEnvironmentVariableIntValue("TILEBLOOM_DRAFT_KILLS");

@@ -22,7 +22,7 @@
 #include "test_support.h"
 
 namespace {
-const Color kRed = Color::withRGB(1, 0, 0, 1);
+const Color kLeftRed = Color::withRGB(1, 0, 0, 1);
 
 // What an editor of an earlier run left: a blank 20 x 20 grid with one red cell, painted in
 // one step, and the drawing colour red.
@@ -32,11 +32,11 @@ DraftWrite leftBehind(const QString& id, uint32_t cell = 5) {
     write.width = 20;
     write.height = 20;
     write.cells.assign(400, Color::white());
-    write.cells[cell] = kRed;
-    write.color = kRed;
+    write.cells[cell] = kLeftRed;
+    write.color = kLeftRed;
     write.tool = "paintBrushButton";
     write.applied = 1;
-    write.steps.emplace(0, [cell] { return DraftStep{false, {{cell, Color::white(), kRed}}}; });
+    write.steps.emplace(0, [cell] { return DraftStep{false, {{cell, Color::white(), kLeftRed}}}; });
     return write;
 }
 
@@ -111,8 +111,8 @@ TEST_F(UnsavedDrawingTest, TheUnsavedDrawingIsOfferedFirstAndRestoreOpensItAsItW
     auto* editor = qobject_cast<DrawingViewController*>(top());
     ASSERT_TRUE(editor);
     Canvas& canvas = *editor->canvasView->canvas();
-    EXPECT_EQ(canvas.pixelArray()[5]->fillColor(), kRed);
-    EXPECT_EQ(editor->currentDrawingColor, kRed);
+    EXPECT_EQ(canvas.pixelArray()[5]->fillColor(), kLeftRed);
+    EXPECT_EQ(editor->currentDrawingColor, kLeftRed);
     editor->undoButtonPressedWithSender();
     EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(400, Color::white()));
     // Until Save or Exit, the draft stays: a crash now loses nothing either.
@@ -133,7 +133,7 @@ TEST_F(UnsavedDrawingTest, DiscardDeletesTheDraftAndOffersTheNextOne) {
     processEvents();
     auto* editor = qobject_cast<DrawingViewController*>(top());
     ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->canvasView->canvas()->pixelArray()[7]->fillColor(), kRed);
+    EXPECT_EQ(editor->canvasView->canvas()->pixelArray()[7]->fillColor(), kLeftRed);
     editor->dismiss(false);
     processEvents();
     quit();

@@ -28,7 +28,7 @@
 #include "test_support.h"
 
 namespace editor_draft {
-const Color kCyan = Color::systemCyan();
+const Color kBrushCyan = Color::systemCyan();
 
 struct DraftTest : testing::Test {
     ScopedDataDir dataDir;
@@ -145,7 +145,7 @@ struct DraftTest : testing::Test {
 }  // namespace editor_draft
 
 using editor_draft::DraftTest;
-using editor_draft::kCyan;
+using editor_draft::kBrushCyan;
 
 // Every finished step is in the draft at once with the whole picture; a stroke under way is
 // not, and nothing is kept before the first step.
@@ -158,12 +158,12 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     tap(3, 3);
     Draft draft = stored();
     EXPECT_EQ(draft.cells, canvas().getColorArray());
-    EXPECT_EQ(draft.cells[3 * 20 + 3], kCyan);
+    EXPECT_EQ(draft.cells[3 * 20 + 3], kBrushCyan);
     EXPECT_EQ(draft.steps.size(), 1u);
     EXPECT_FALSE(draft.steps[0].group);
     EXPECT_EQ(draft.applied, 1);
     EXPECT_EQ(draft.tool, "paintBrushButton");
-    EXPECT_EQ(draft.color, kCyan);
+    EXPECT_EQ(draft.color, kBrushCyan);
     EXPECT_TRUE(draft.drawing.isNull());
     EXPECT_EQ(draft.width, 20);
 
@@ -180,7 +180,7 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     touch().press(0, at(6, 6), editor->canvasView);
     touch().move(0, at(7, 6), editor->canvasView);
     touch().move(0, at(8, 6), editor->canvasView);
-    ASSERT_EQ(canvas().getPixel(7, 6)->fillColor(), kCyan);
+    ASSERT_EQ(canvas().getPixel(7, 6)->fillColor(), kBrushCyan);
     editor->draftKeeper()->writeNow();
     draft = stored();
     EXPECT_EQ(draft.cells, before);

@@ -71,7 +71,7 @@ DraftWrite writeOf(const QString& id, int64_t side, uint32_t seed) {
     return write;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
+void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
@@ -259,7 +259,7 @@ TEST_F(DraftStoreTest, DamagedOwnersAndHostileLockFilesCountAsGone) {
     const QString fifoOwner = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString linkOwner = QUuid::createUuid().toString(QUuid::WithoutBraces);
     ASSERT_EQ(mkfifo(QFile::encodeName(owners + "/" + fifoOwner + ".lock").constData(), 0600), 0);
-    writeFile(folder() + "/elsewhere", "x");
+    writeBytes(folder() + "/elsewhere", "x");
     ASSERT_TRUE(QFile::link(folder() + "/elsewhere", owners + "/" + linkOwner + ".lock"));
     const QStringList damaged = {fifoOwner, linkOwner, "../../elsewhere", "",
                                  "{" + fifoOwner + "}"};
