@@ -28,13 +28,13 @@ fi
 cmake "$build" -DTILEBLOOM_BUILD_BENCH=ON >/dev/null
 export CCACHE_BASEDIR="$root"
 cmake --build "$build" -j2 --target bench_editor bench_export bench_pixelate bench_store \
-    bench_gallery bench_pictures tilebloom
+    bench_gallery bench_pictures bench_draft tilebloom
 
 echo "load before: $(uptime)"
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$out/inputs"
 export TILEBLOOM_BENCH_INPUTS="$out/inputs"
-for program in editor export pixelate store gallery pictures; do
+for program in editor export pixelate store gallery pictures draft; do
     echo "running bench_$program ..."
     "$build/bench/bench_$program" --benchmark_repetitions="$repetitions" \
         --benchmark_out="$out/$program.json" --benchmark_out_format=json >/dev/null 2>&1

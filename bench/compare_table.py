@@ -36,7 +36,7 @@ def imagemagick_ms(folder, name):
 def main():
     folder = sys.argv[1]
     bench = {}
-    for program in ("editor", "export", "pixelate", "store", "gallery", "pictures"):
+    for program in ("editor", "export", "pixelate", "store", "gallery", "pictures", "draft"):
         for name, value in load_bench(folder, program).items():
             bench[name] = value
     pillow = json.load(open(os.path.join(folder, "pillow.json")))
@@ -170,6 +170,17 @@ def main():
            limit(1))
     faster("Gallery of 1000, first screen", "BM_GalleryFirstScreen/real_time", (100, 100),
            "target", "< 100 ms", limit(100))
+    # The draft: what a step costs the editor's thread, and the writer's durable transaction,
+    # each against one 120 Hz frame.
+    frame = (8.33, 8.33)
+    for side in (28, 256):
+        for step in ("Tap", "Fill"):
+            faster(f"Draft hand-over, {step.lower()} {side}x{side}",
+                   f"BM_DraftHandOver{step}/{side}" + ("/iterations:20" if step == "Fill" else ""),
+                   frame, "one 120 Hz frame", "< 8.3 ms", limit(8.33))
+            faster(f"  durable write (writer thread)",
+                   f"BM_DraftDurableWrite{step}/{side}" + ("/iterations:20" if step == "Fill" else ""),
+                   frame, "one 120 Hz frame", "", None)
     # Start and memory.
     for key, label in (("startup_offscreen", "Cold start to first frame"),
                        ("startup_offscreen_scale3", "Cold start to first frame @3x")):

@@ -45,7 +45,6 @@ SettingsViewController::SettingsViewController(QWidget* parent)
                                int(SettingsManager::kLargestSide));
     stepperL->setMaximumValue(double(SettingsManager::kSquareSides.size() - 1));
     // With the custom-size row the list outgrows a phone's screen, and its scroll bar shows.
-    ui_->tableView->verticalScrollBar()->setAccessibleName(tr("Scroll the settings"));
     // The boxes' own text fields are controls too, and say what the boxes say.
     for (QSpinBox* box : {customWidthSpin.data(), customHeightSpin.data()}) {
         if (auto* field = box->findChild<QLineEdit*>()) {

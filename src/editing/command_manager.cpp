@@ -9,6 +9,9 @@ void CommandManager::execute(std::shared_ptr<Command> command) {
     commandStack_.push_back(command);
     command->execute();
     undoStack_.clear();
+    if (onChange) {
+        onChange();
+    }
 }
 
 void CommandManager::undo() {
@@ -19,6 +22,9 @@ void CommandManager::undo() {
     commandStack_.pop_back();
     undoStack_.push_back(command);
     command->undo();
+    if (onChange) {
+        onChange();
+    }
 }
 
 void CommandManager::redo() {
@@ -29,4 +35,7 @@ void CommandManager::redo() {
     undoStack_.pop_back();
     commandStack_.push_back(command);
     command->redo();
+    if (onChange) {
+        onChange();
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,9 @@ public:
 
     const std::vector<std::shared_ptr<Command>>& commandStack() const { return commandStack_; }
     const std::vector<std::shared_ptr<Command>>& undoStack() const { return undoStack_; }
+
+    // Called after the history changed (a step entered, undone or redone).
+    std::function<void()> onChange;
 
 private:
     std::vector<std::shared_ptr<Command>> commandStack_;

@@ -16,6 +16,7 @@
 #include "editing/bucket.h"
 #include "editing/paintbrush.h"
 #include "editing/shape_tool.h"
+#include "editor/draft_keeper.h"
 #include "editor/mirror_axis_node.h"
 #include "editor/split_presentation_controller.h"
 #include "export/exact_scale_export.h"
@@ -23,6 +24,7 @@
 #include "imaging/image_asset.h"
 #include "imaging/png_encoder.h"
 #include "platform/animation.h"
+#include "platform/console.h"
 #include "platform/impact_feedback_generator.h"
 #include "platform/screen_metrics.h"
 #include "platform/store_review_controller.h"
@@ -109,6 +111,8 @@ DrawingViewController::~DrawingViewController() {
     if (observer) {
         DeviceOrientationCenter::shared().removeObserver(*observer);
     }
+    // While the canvas is still there: what the draft has not written yet is.
+    draft_.reset();
 }
 
 InterfaceOrientationMask DrawingViewController::supportedInterfaceOrientations() const {
@@ -125,6 +129,7 @@ void DrawingViewController::viewDidLoad() {
     setupCanvasView();
     setupGestureRecognizers();
     setupToolbar();
+    setupDraft();
     StoreReviewController::requestReview();
     // The layout file's controls stay above everything the code adds.
     ui_->backButton->raise();
@@ -133,7 +138,10 @@ void DrawingViewController::viewDidLoad() {
 
 void DrawingViewController::setupCanvasView() {
     CanvasView* view = nullptr;
-    if (previousDrawing) {
+    if (restoring_) {
+        view = new CanvasView(restoring_->cells, static_cast<double>(restoring_->width),
+                              static_cast<double>(restoring_->height), mainView);
+    } else if (previousDrawing) {
         view = new CanvasView(previousDrawing->colorArray(),
                               static_cast<double>(previousDrawing->width()),
                               static_cast<double>(previousDrawing->height()), mainView);
@@ -152,6 +160,7 @@ void DrawingViewController::setupCanvasView() {
     pipette_->onPick = [this](const Color& color) {
         currentDrawingColor = color;
         showDrawingColor(color);
+        noteDraftChange();
     };
     // The canvas shows above the toolbar.
     pipette_->visibleArea = [this] {
@@ -277,6 +286,7 @@ void DrawingViewController::selectTool(std::unique_ptr<Tool> tool) {
     currentTool = std::move(tool);
     hideFanMenu();
     showToolOptions();
+    noteDraftChange();
 }
 
 void DrawingViewController::paintBrushButtonPressedWithSender() {
@@ -475,6 +485,79 @@ void DrawingViewController::colorChosen(const Color& color) {
     }
     currentDrawingColor = Color::withRGB(rgba->red, rgba->green, rgba->blue, rgba->alpha);
     showDrawingColor(color);
+    noteDraftChange();
+}
+
+// The draft.
+
+void DrawingViewController::restoreDraft(Draft draft) {
+    previousDrawing = CoreDataManager::loadDrawing(draft.drawing);
+    if (previousDrawing) {
+        keepRecordFor(this, previousDrawing);  // as the gallery does for a reopened drawing
+    }
+    restoring_ = std::move(draft);
+}
+
+void DrawingViewController::setupDraft() {
+    DraftKeeper::Sources sources{
+        [this] { return strokes_.isStrokeOpen(); },
+        [this]() -> QString {
+            const Tool* tool = currentTool.get();
+            Button* button =
+                toolbar_ && tool ? toolbar_->fanMenu().buttonFor(typeid(*tool)) : nullptr;
+            return button ? button->objectName() : QString();
+        }};
+    const QUuid drawingId = previousDrawing ? previousDrawing->id() : QUuid();
+    if (restoring_) {
+        const std::vector<std::shared_ptr<Command>> history = applyRestoredDraft(*restoring_);
+        draft_ =
+            std::make_unique<DraftKeeper>(*this, std::move(sources), restoring_->id, drawingId);
+        draft_->adoptStored(history);
+        restoring_.reset();
+    } else {
+        draft_ = std::make_unique<DraftKeeper>(*this, std::move(sources),
+                                               QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                               drawingId);
+    }
+    commandManager.onChange = [this] { noteDraftChange(); };
+}
+
+std::vector<std::shared_ptr<Command>> DrawingViewController::applyRestoredDraft(
+    const Draft& draft) {
+    currentDrawingColor = draft.color;
+    showDrawingColor(draft.color);
+    // Only a folded tool button of the fan menu is pressed: the name comes from the file.
+    auto* toolButton =
+        mainView && !draft.tool.isEmpty() ? mainView->findChild<Button*>(draft.tool) : nullptr;
+    if (toolButton && toolButton != fanMenuButton && !toolButton->isUserInteractionEnabled()) {
+        toolButton->click();
+    } else if (draft.tool != u"paintBrushButton") {
+        printLine(QStringLiteral("Drafts: the tool \"%1\" is not offered; the paintbrush is used.")
+                      .arg(draft.tool));
+    }
+    // The steps are replayed to rebuild the history; the cells are then set as the draft
+    // kept them.
+    std::vector<Pixel*> cells =
+        canvasView ? canvasView->canvas()->pixelArray() : std::vector<Pixel*>{};
+    std::vector<std::shared_ptr<Command>> history;
+    history.reserve(draft.steps.size());
+    for (const DraftStep& step : draft.steps) {
+        history.push_back(DraftKeeper::commandFor(step, cells));
+        commandManager.execute(history.back());
+    }
+    for (size_t undone = static_cast<size_t>(draft.applied); undone < history.size(); ++undone) {
+        commandManager.undo();
+    }
+    for (size_t i = 0; i < cells.size() && i < draft.cells.size(); ++i) {
+        cells[i]->setFillColor(draft.cells[i]);
+    }
+    return history;
+}
+
+void DrawingViewController::noteDraftChange() {
+    if (draft_) {
+        draft_->changed();
+    }
 }
 
 // Save, leave and share.
@@ -591,10 +674,21 @@ bool DrawingViewController::storeDrawingWithThumbnail(const QByteArray& pngData,
     Thumbnail* previous = drawing->thumbnail();
     drawing->setThumbnail(thumbnail);
     thumbnail->setDrawing(drawing);
-    CoreDataManager::saveDrawing(drawing, previous);
+    // The draft goes in the transaction that stores the drawing: a crash leaves one or the
+    // other. Written up to date first, so that a refused save leaves it current.
+    ManagedObjectContext::WithinSave deleteDraft;
+    if (draft_) {
+        draft_->flush();
+        deleteDraft = draft_->discardWithinSave();
+    }
+    CoreDataManager::saveDrawing(drawing, previous, deleteDraft);
     ManagedObjectContext* context = drawing->managedObjectContext();
     // A save that failed leaves its changes pending in the context.
-    return context && !context->hasChanges();
+    const bool saved = context && !context->hasChanges();
+    if (saved && draft_) {
+        draft_->close();
+    }
+    return saved;
 }
 
 void DrawingViewController::showExitAlert() {
@@ -603,6 +697,9 @@ void DrawingViewController::showExitAlert() {
                             QStringLiteral("Your draw will be lost if you don\u2019t save them."));
     alert->addAction(AlertAction(QStringLiteral("Exit"), AlertActionStyle::defaultStyle, [this] {
         discardUnsavedRecordChanges();
+        if (draft_) {
+            draft_->discard();
+        }
         dismiss(true);
     }));
     alert->addAction(AlertAction(QStringLiteral("Cancel"), AlertActionStyle::cancel));

@@ -23,8 +23,11 @@
 #include "screens/activity_view_controller.h"
 #include "screens/platform_view_controller.h"
 #include "screens/presentation_controller.h"
+#include "store/draft.h"
 #include "widgets/button.h"
 
+class Command;
+class DraftKeeper;
 class Drawing;
 class MirrorAxisNode;
 class PictureExporter;
@@ -111,6 +114,12 @@ public:
         PlatformViewController* presented, PlatformViewController* presenting,
         PlatformViewController* source) override;
 
+    // Opens, once presented, as the draft left it: picture, colour, tool and history. Call
+    // before presenting; the drawing it came from is reopened when it is still stored.
+    void restoreDraft(Draft draft);
+    // Keeps this editor's draft; nothing before the view has loaded.
+    DraftKeeper* draftKeeper() const { return draft_.get(); }
+
     // Save, leave and share.
     void showSaveAlert();
     void saveCurrentDrawing(const QString& title);
@@ -150,6 +159,10 @@ private:
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
     void discardUnsavedRecordChanges();
+    void setupDraft();
+    // Puts a restored draft's colour, tool and history in place; the history's commands.
+    std::vector<std::shared_ptr<Command>> applyRestoredDraft(const Draft& draft);
+    void noteDraftChange();
 
     std::unique_ptr<Ui::DrawingViewController> ui_;
     // Sizes read once at set-up.
@@ -167,4 +180,6 @@ private:
     std::optional<std::vector<Color>> originalColors_;
     std::pair<int64_t, int64_t> originalSize_;  // width and height, kept with the colours
     bool createdHere_ = false;
+    std::unique_ptr<DraftKeeper> draft_;
+    std::optional<Draft> restoring_;
 };

@@ -36,7 +36,8 @@ std::optional<std::vector<Thumbnail*>> CoreDataManager::loadThumbnails() {
     return thumbnails;
 }
 
-bool CoreDataManager::updateDrawing(Drawing* drawing) {
+bool CoreDataManager::updateDrawing(Drawing* drawing,
+                                    const ManagedObjectContext::WithinSave& alsoWithin) {
     if (drawing == nullptr || drawing->managedObjectContext() == nullptr) {
         return false;
     }
@@ -55,15 +56,16 @@ bool CoreDataManager::updateDrawing(Drawing* drawing) {
                          drawing->value(QStringLiteral("colorArray")));
         record->setValue(QStringLiteral("thumbnail"), drawing->value(QStringLiteral("thumbnail")));
     }
-    if (auto error = viewContext->save()) {
+    if (auto error = viewContext->save(alsoWithin)) {
         report(QStringLiteral("Could not update any drawings. "), *error);
         return false;
     }
     return true;
 }
 
-void CoreDataManager::saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail) {
-    if (updateDrawing(drawing)) {
+void CoreDataManager::saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail,
+                                  const ManagedObjectContext::WithinSave& alsoWithin) {
+    if (updateDrawing(drawing, alsoWithin)) {
         // The drawing's current thumbnail is never the one to throw away, even when a caller
         // passes it as the previous one: deleting it would take the drawing with it.
         if (previousThumbnail != nullptr && previousThumbnail != drawing->thumbnail()) {
@@ -74,9 +76,23 @@ void CoreDataManager::saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail
     if (drawing == nullptr || drawing->managedObjectContext() == nullptr) {
         return;
     }
-    if (auto error = drawing->managedObjectContext()->save()) {
+    if (auto error = drawing->managedObjectContext()->save(alsoWithin)) {
         report(QStringLiteral("Could not save. "), *error);
     }
+}
+
+Drawing* CoreDataManager::loadDrawing(const QUuid& id) {
+    ManagedObjectContext* viewContext = context();
+    if (viewContext == nullptr || id.isNull()) {
+        return nullptr;
+    }
+    FetchResult result = viewContext->fetch(
+        {QStringLiteral("Drawing"), QStringLiteral("id"), QVariant::fromValue(id)});
+    if (result.error) {
+        report(QStringLiteral("Could not load the drawing. "), *result.error);
+        return nullptr;
+    }
+    return result.objects.empty() ? nullptr : static_cast<Drawing*>(result.objects.front());
 }
 
 void CoreDataManager::saveDuplicate(Drawing* drawing) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QUuid>
 #include <optional>
 #include <vector>
 
 #include "platform/color.h"
+#include "store/managed_object_context.h"
 
 class Drawing;
 class Thumbnail;
@@ -21,9 +23,14 @@ public:
     static std::optional<std::vector<Thumbnail*>> loadThumbnails();
     // Gives the stored record with the drawing's id the drawing's colours and thumbnail, and
     // saves. True when the store was saved; false, silently, for an id that is not stored.
-    static bool updateDrawing(Drawing* drawing);
-    // Saves a new or reopened drawing; a reopened one loses its previous thumbnail.
-    static void saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail);
+    static bool updateDrawing(Drawing* drawing,
+                              const ManagedObjectContext::WithinSave& alsoWithin = {});
+    // Saves a new or reopened drawing; a reopened one loses its previous thumbnail. alsoWithin
+    // runs inside the transaction that writes the drawing.
+    static void saveDrawing(Drawing* drawing, Thumbnail* previousThumbnail,
+                            const ManagedObjectContext::WithinSave& alsoWithin = {});
+    // The stored drawing with this id; nothing when there is none or it cannot be fetched.
+    static Drawing* loadDrawing(const QUuid& id);
     static void saveDuplicate(Drawing* drawing);
     // Deletes the thumbnail's stored record, and with it the drawing it shows.
     static void deleteThumbnail(Thumbnail* thumbnail,

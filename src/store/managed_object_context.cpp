@@ -573,15 +573,16 @@ void ManagedObjectContext::rollback() {
     inserted_.clear();
 }
 
-std::optional<StoreError> ManagedObjectContext::save() {
-    return saveWhere(false);
+std::optional<StoreError> ManagedObjectContext::save(const WithinSave& alsoWithin) {
+    return saveWhere(false, alsoWithin);
 }
 
 std::optional<StoreError> ManagedObjectContext::saveColorHistory() {
-    return saveWhere(true);
+    return saveWhere(true, {});
 }
 
-std::optional<StoreError> ManagedObjectContext::saveWhere(bool colorHistoryOnly) {
+std::optional<StoreError> ManagedObjectContext::saveWhere(bool colorHistoryOnly,
+                                                          const WithinSave& alsoWithin) {
     const auto taken = [colorHistoryOnly](const ManagedObject* object) {
         return !colorHistoryOnly || object->entity() == Entity::colorHistory;
     };
@@ -589,7 +590,7 @@ std::optional<StoreError> ManagedObjectContext::saveWhere(bool colorHistoryOnly)
         return std::any_of(objects.begin(), objects.end(),
                            [&taken](const auto& object) { return taken(object.get()); });
     };
-    if (!anyTaken(inserted_) && !anyTaken(updated_) && !anyTaken(deleted_)) {
+    if (!alsoWithin && !anyTaken(inserted_) && !anyTaken(updated_) && !anyTaken(deleted_)) {
         // Nothing to write; stored state kept for links that changed back is no longer needed.
         if (!hasChanges()) {
             for (ManagedObject* object : touched_) {
@@ -659,6 +660,11 @@ std::optional<StoreError> ManagedObjectContext::saveWhere(bool colorHistoryOnly)
             query->finish();
         }
         if (failure) {
+            return fail(*failure);
+        }
+    }
+    if (alsoWithin) {
+        if (auto failure = alsoWithin()) {
             return fail(*failure);
         }
     }

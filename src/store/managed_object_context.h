@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -56,7 +57,10 @@ public:
     // Writes every pending insertion, change and deletion in one transaction. On failure
     // nothing is written and everything stays pending for the next save. A thumbnail that a
     // drawing let go of in this save is deleted with it unless another drawing took it.
-    std::optional<StoreError> save();
+    // alsoWithin runs inside the same transaction (even when nothing else is pending), so
+    // that its writes commit or fail with the save.
+    using WithinSave = std::function<std::optional<StoreError>()>;
+    std::optional<StoreError> save(const WithinSave& alsoWithin = {});
     // The same for the colour history alone: pending drawings and thumbnails stay as they are,
     // so that choosing a colour never writes what an open editor has not saved.
     std::optional<StoreError> saveColorHistory();
@@ -98,7 +102,7 @@ private:
     ManagedObject* adopt(std::unique_ptr<ManagedObject> object);
 
     // Which pending work a save takes: all of it, or the colour history's alone.
-    std::optional<StoreError> saveWhere(bool colorHistoryOnly);
+    std::optional<StoreError> saveWhere(bool colorHistoryOnly, const WithinSave& alsoWithin);
     // Runs the statements that delete the matching rows, inside the caller's transaction.
     std::optional<StoreError> deleteRows(Entity entity, const Match& match,
                                          const QString& operation);

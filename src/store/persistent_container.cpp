@@ -1,6 +1,7 @@
 #include "store/persistent_container.h"
 
 #include "platform/app_paths.h"
+#include "store/draft_store.h"
 #include "store/managed_object_context.h"
 #include "store/sqlite_store.h"
 
@@ -12,13 +13,18 @@ PersistentContainer::PersistentContainer(QString name)
 
 PersistentContainer::~PersistentContainer() {
     // Records first: they belong to the context, which uses the store.
+    drafts_.reset();
     viewContext_.reset();
     store_.reset();
 }
 
 std::optional<StoreError> PersistentContainer::loadPersistentStores() {
-    return store_->open(AppPaths::dataDirectory() + QLatin1Char('/') + name_ +
-                        QStringLiteral(".sqlite"));
+    auto failure = store_->open(AppPaths::dataDirectory() + QLatin1Char('/') + name_ +
+                                QStringLiteral(".sqlite"));
+    if (!failure && !drafts_) {
+        drafts_ = std::make_unique<DraftStore>(store_.get());
+    }
+    return failure;
 }
 
 bool PersistentContainer::isStoreLoaded() const {

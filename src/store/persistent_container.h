@@ -7,6 +7,7 @@
 
 #include "store/store_error.h"
 
+class DraftStore;
 class ManagedObjectContext;
 class SqliteStore;
 
@@ -28,6 +29,8 @@ public:
     std::optional<StoreError> loadPersistentStores();
 
     ManagedObjectContext* viewContext() const { return viewContext_.get(); }
+    // The open editors' drafts; nothing unless the store file is open.
+    DraftStore* drafts() const { return drafts_.get(); }
     // True once the store file has been opened.
     bool isStoreLoaded() const;
 
@@ -40,4 +43,5 @@ private:
     QString name_;
     std::unique_ptr<SqliteStore> store_;
     std::unique_ptr<ManagedObjectContext> viewContext_;
+    std::unique_ptr<DraftStore> drafts_;
 };

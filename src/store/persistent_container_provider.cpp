@@ -5,7 +5,7 @@
 #include "store/persistent_container.h"
 
 std::unique_ptr<PersistentContainer> PersistentContainerProvider::makePersistentContainer() {
-    auto container = std::make_unique<PersistentContainer>(QStringLiteral("tesselet"));
+    auto container = std::make_unique<PersistentContainer>(storeName());
     if (auto error = container->loadPersistentStores()) {
         printLine(error->consoleLine(QStringLiteral("Unresolved error ")));
     }

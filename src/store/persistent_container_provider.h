@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
 class ManagedObjectContext;
@@ -11,6 +12,9 @@ class PersistentContainerProvider {
 public:
     virtual ~PersistentContainerProvider() = default;
     virtual PersistentContainer* persistentContainer() = 0;
+
+    // The application's store: <data folder>/<storeName>.sqlite.
+    static QString storeName() { return QStringLiteral("tesselet"); }
 
     // The "tesselet" container with its store loaded, for a provider to keep. A store that
     // cannot be opened prints "Unresolved error " with the error and leaves the container

@@ -41,6 +41,31 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS ColorHistoryByColor ON ColorHistory (color)",
 };
 
+// An open editor's draft (see DraftStore): added to stores made before drafts existed when
+// they are opened, so that a store is the app's with or without these tables. A row stays
+// until Save or Exit deletes it, or is marked kept aside when it cannot be read.
+const char* const draftSchema[] = {
+    "CREATE TABLE IF NOT EXISTS Draft ("
+    " id TEXT PRIMARY KEY,"
+    " owner TEXT NOT NULL,"
+    " updated INTEGER NOT NULL,"
+    " drawing TEXT,"
+    " width INTEGER NOT NULL,"
+    " height INTEGER NOT NULL,"
+    " cells BLOB NOT NULL,"
+    " color BLOB NOT NULL,"
+    " tool TEXT NOT NULL,"
+    " applied INTEGER NOT NULL,"
+    " keptAside TEXT"
+    ") STRICT",
+    "CREATE TABLE IF NOT EXISTS DraftStep ("
+    " draft TEXT NOT NULL,"
+    " position INTEGER NOT NULL,"
+    " change BLOB NOT NULL,"
+    " PRIMARY KEY (draft, position)"
+    ") STRICT",
+};
+
 // The tables of a store and their columns, in order.
 const struct {
     const char* table;
@@ -51,6 +76,17 @@ const struct {
     {"ColorHistory", {"seq", "color"}},
 };
 
+// Tables a store may lack (made before they existed); when there, they have these columns.
+const struct {
+    const char* table;
+    QStringList columns;
+} optionalTables[] = {
+    {"Draft",
+     {"id", "owner", "updated", "drawing", "width", "height", "cells", "color", "tool", "applied",
+      "keptAside"}},
+    {"DraftStep", {"draft", "position", "change"}},
+};
+
 bool isOwnName(const QString& name) {
     // Names starting "sqlite_" are SQLite's own (sequences, automatic indexes); nobody else
     // can create them.
@@ -59,6 +95,11 @@ bool isOwnName(const QString& name) {
     }
     for (const auto& expected : expectedTables) {
         if (name == QLatin1String(expected.table)) {
+            return true;
+        }
+    }
+    for (const auto& optional : optionalTables) {
+        if (name == QLatin1String(optional.table)) {
             return true;
         }
     }
@@ -133,8 +174,25 @@ std::optional<StoreError> SqliteStore::openFile() {
         if (auto failure = recognise(database_, empty)) {
             return failure;
         }
+    } else if (missingDraftTables_) {
+        // A store from before drafts: it gains their tables. One that cannot be written still
+        // opens for reading; its editors then say that they cannot keep a draft.
+        addDraftTables();
     }
     return std::nullopt;
+}
+
+void SqliteStore::addDraftTables() {
+    if (begin()) {
+        return;
+    }
+    for (const char* sql : draftSchema) {
+        if (run(QString::fromLatin1(sql), QStringLiteral("add draft tables"))) {
+            rollback();
+            return;
+        }
+    }
+    commit();
 }
 
 std::optional<StoreError> SqliteStore::inspectFile() {
@@ -193,15 +251,30 @@ std::optional<StoreError> SqliteStore::recognise(const QSqlDatabase& database, b
         return std::nullopt;
     }
     bool tablesMatch = true;
-    for (const auto& expected : expectedTables) {
-        QStringList columns;
-        if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(expected.table))) {
-            return errorFrom(query.lastError(), QStringLiteral("open"));
+    const auto columnsOf = [&query](const char* table, QStringList& columns) {
+        if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+            return false;
         }
         while (query.next()) {
             columns << query.value(1).toString();
         }
+        return true;
+    };
+    for (const auto& expected : expectedTables) {
+        QStringList columns;
+        if (!columnsOf(expected.table, columns)) {
+            return errorFrom(query.lastError(), QStringLiteral("open"));
+        }
         tablesMatch = tablesMatch && columns == expected.columns;
+    }
+    missingDraftTables_ = false;
+    for (const auto& optional : optionalTables) {
+        QStringList columns;
+        if (!columnsOf(optional.table, columns)) {
+            return errorFrom(query.lastError(), QStringLiteral("open"));
+        }
+        missingDraftTables_ = missingDraftTables_ || columns.isEmpty();
+        tablesMatch = tablesMatch && (columns.isEmpty() || columns == optional.columns);
     }
     const QVariantMap details{{QStringLiteral("storeVersion"), version},
                               {QStringLiteral("contents"), names.join(QStringLiteral(", "))}};
@@ -223,6 +296,9 @@ std::optional<StoreError> SqliteStore::createTables() {
     }
     QStringList statements;
     for (const char* sql : schema) {
+        statements << QString::fromLatin1(sql);
+    }
+    for (const char* sql : draftSchema) {
         statements << QString::fromLatin1(sql);
     }
     statements << QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion);

@@ -22,7 +22,8 @@ public:
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
-    // Opens the file, creating the tables in a new or empty one (no tables at all). Any other
+    // Opens the file, creating the tables in a new or empty one (no tables at all) and adding
+    // the draft tables to a store made before them. Any other
     // file that is not a store this version can use (another app's database, a store from a
     // newer version, bytes that are no database) is refused and left byte for byte as it
     // was: nothing is written before it has been read and recognised. A store is opened
@@ -60,12 +61,14 @@ private:
     // otherwise why it cannot be used.
     std::optional<StoreError> recognise(const QSqlDatabase& database, bool& empty);
     std::optional<StoreError> createTables();
+    void addDraftTables();
 
     QString path_;
     QString connectionName_;
     QSqlDatabase database_;
     bool open_ = false;
     bool attempted_ = false;
+    bool missingDraftTables_ = false;  // as the last recognise() found
     std::optional<StoreError> openError_;
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_;
 };

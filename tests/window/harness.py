@@ -59,13 +59,13 @@ def wait_for(what, probe, timeout=10.0, interval=0.05):
         time.sleep(interval)
 
 
-def _kill_group(process, grace=3.0):
+def _kill_group(process, grace=3.0, first=signal.SIGTERM):
     if process is None or process.poll() is not None:
         if process is not None:
             process.wait()
         return
     try:
-        os.killpg(process.pid, signal.SIGTERM)
+        os.killpg(process.pid, first)
     except ProcessLookupError:
         pass
     try:
@@ -244,9 +244,10 @@ class Session:
                                     stderr=subprocess.STDOUT, cwd=self.root)
         self.find(self.ready, role="push button", timeout=30)
 
-    def restart_app(self):
-        """Quits the app and starts it again on the same data folder and X server."""
-        _kill_group(self.app)
+    def restart_app(self, kill=False):
+        """Quits the app (kills it with SIGKILL when kill is set, as a crash or a power cut
+        would end it) and starts it again on the same data folder and X server."""
+        _kill_group(self.app, first=signal.SIGKILL if kill else signal.SIGTERM)
         self._log.close()
         self._app_accessible = None
         self._start_app()

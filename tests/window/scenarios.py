@@ -550,6 +550,49 @@ def mirrored_stroke(name):
         editor.wait_painted([], "Undo to take back the stroke and its image together")
 
 
+def kill_and_restore(name):
+    """Killed while drawing, the app offers the drawing at the next start, as it was."""
+    with Session(name) as session:
+        editor = Editor.new_drawing(session)
+        editor.stroke([ROW_A[0], ROW_A[-1]])
+        editor.tap(17, 2)
+        drawn = ROW_A + [(17, 2)]
+        painted_image = editor.wait_painted(drawn, "a stroke and a tap")
+        painted_colors = {cell: editor.grid.color(painted_image, *cell) for cell in drawn}
+        # Both steps are written as they finish; no Save, no Exit.
+        session.wait_rows("the draft with both steps in the store",
+                          "SELECT (SELECT count(*) FROM DraftStep) AS steps, applied FROM Draft",
+                          lambda rows: rows == [{"steps": 2, "applied": 2}])
+        session.restart_app(kill=True)
+        alert = "Restore your unsaved drawing?"
+        session.wait_still("Discard", within=alert)
+        session.press("Restore", within=alert)
+        session.wait_gone(alert)
+        restored = Editor(session)
+        image = restored.wait_painted(drawn, "the restored drawing's cells")
+        for cell, expected in painted_colors.items():
+            color = restored.grid.color(image, *cell)
+            if not close_to(color, expected, tolerance=2):
+                raise Failure(f"restored cell {cell} shows {color}, painted {expected}")
+        # The session's history came back with it.
+        session.press("Undo")
+        restored.wait_painted(ROW_A, "Undo on the restored drawing to take back the tap")
+        session.press("Undo")
+        restored.wait_painted([], "a second Undo to take back the stroke")
+        session.press("Redo")
+        restored.wait_painted(ROW_A, "Redo to bring the stroke back")
+        # Exit ends the draft: the next start offers nothing.
+        session.press("Back")
+        session.press("Exit", within="Are you sure?")
+        session.wait_gone("Drawing editor")
+        session.wait_rows("the draft to be deleted", "SELECT count(*) AS drafts FROM Draft",
+                          lambda rows: rows == [{"drafts": 0}])
+        session.restart_app(kill=True)
+        session.wait_still("Gallery")
+        if session.query(alert):
+            raise Failure("a drawing was offered after Exit")
+
+
 SCENARIOS = {
     "open_from_command_line": open_from_command_line,
     "open_from_drop": open_from_drop,
@@ -565,6 +608,7 @@ SCENARIOS = {
     "line_tool": line_tool,
     "filled_rectangle": filled_rectangle,
     "mirrored_stroke": mirrored_stroke,
+    "kill_and_restore": kill_and_restore,
 }
 
 if __name__ == "__main__":

@@ -1,0 +1,137 @@
+// The open editor's draft: what one step costs the editor's thread (the picture copied and the
+// new step handed to the draft's writer) and how long the writer's durable transaction takes,
+// on a 28 x 28 grid (the largest the settings offer) and on a 256 x 256 one (the largest any
+// drawing may have), for a one-cell tap and for a fill of the whole grid.
+#include "bench_store.h"
+#include "run_benchmarks.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <random>
+
+#include "canvas/canvas.h"
+#include "canvas/canvas_view.h"
+#include "canvas/pixel.h"
+#include "editing/draw_command.h"
+#include "editing/group_draw_command.h"
+#include "editor/draft_keeper.h"
+#include "platform/screen_metrics.h"
+#include "store/draft_store.h"
+
+namespace {
+struct Folder {
+    QTemporaryDir dir;
+    Folder() { qputenv("TILEBLOOM_DATA_DIR", dir.path().toUtf8()); }
+};
+
+// An editor's fields on a canvas of side x side cells, a different colour in every column,
+// with a history of 50 taps, and its draft.
+struct Editor : EditorFields {
+    std::unique_ptr<CanvasView> view;
+    std::unique_ptr<DraftKeeper> keeper;
+    std::mt19937 random{3};
+
+    explicit Editor(int64_t side) {
+        std::vector<Color> colors;
+        for (int64_t i = 0; i < side * side; ++i) {
+            colors.push_back(Color::withRGB(double(i / side % 256) / 255, 0.5, 0.25, 1));
+        }
+        view = std::make_unique<CanvasView>(colors, double(side), double(side));
+        canvasView = view.get();
+        keeper = std::make_unique<DraftKeeper>(
+            *this,
+            DraftKeeper::Sources{[] { return false; }, [] { return QStringLiteral("brush"); }},
+            QStringLiteral("bench"), QUuid());
+        for (int i = 0; i < 50; ++i) {
+            tap();
+        }
+        keeper->writeNow();
+        keeper->flush();
+    }
+    Canvas& canvas() { return *view->canvas(); }
+    void tap() {
+        Pixel* cell = canvas().pixelArray()[random() % canvas().pixelArray().size()];
+        commandManager.execute(std::make_shared<DrawCommand>(
+            cell->fillColor(), Color::withRGB(random() % 2, 0, 1, 1), cell));
+    }
+    void fill() {
+        auto group = std::make_shared<GroupDrawCommand>();
+        const Color colour = Color::withRGB(random() % 2, 1, 0, 1);
+        for (Pixel* cell : canvas().pixelArray()) {
+            group->drawCommands.insert(DrawCommand(cell->fillColor(), colour, cell));
+        }
+        commandManager.execute(group);
+    }
+};
+
+// The editor's thread: the step made, then handed over. The writer merges what comes faster
+// than it writes, as it does while the user draws.
+void BM_DraftHandOverTap(benchmark::State& state) {
+    Folder folder;
+    BenchStore delegate;
+    Editor editor(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tap();
+        state.ResumeTiming();
+        editor.keeper->writeNow();
+    }
+    editor.keeper->flush();
+}
+BENCHMARK(BM_DraftHandOverTap)->Arg(28)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+void BM_DraftHandOverFill(benchmark::State& state) {
+    Folder folder;
+    BenchStore delegate;
+    Editor editor(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.fill();
+        state.ResumeTiming();
+        editor.keeper->writeNow();
+    }
+    editor.keeper->flush();
+}
+// A whole-grid fill holds every cell: few of them keep the history's memory in bounds.
+BENCHMARK(BM_DraftHandOverFill)->Arg(28)->Arg(256)->Iterations(20)->Unit(benchmark::kMicrosecond);
+
+// One step until its transaction is durable (write-ahead log, synchronous=FULL): the time the
+// writer's thread spends, which the editor never waits for.
+void BM_DraftDurableWriteTap(benchmark::State& state) {
+    Folder folder;
+    BenchStore delegate;
+    Editor editor(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tap();
+        state.ResumeTiming();
+        editor.keeper->writeNow();
+        editor.keeper->flush();
+    }
+}
+BENCHMARK(BM_DraftDurableWriteTap)->Arg(28)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+void BM_DraftDurableWriteFill(benchmark::State& state) {
+    Folder folder;
+    BenchStore delegate;
+    Editor editor(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.fill();
+        state.ResumeTiming();
+        editor.keeper->writeNow();
+        editor.keeper->flush();
+    }
+}
+BENCHMARK(BM_DraftDurableWriteFill)
+    ->Arg(28)
+    ->Arg(256)
+    ->Iterations(20)
+    ->Unit(benchmark::kMicrosecond);
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ScreenMetrics::configure(ScreenMetrics::phone());
+    return runBenchmarks(argc, argv);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "editing/editor_fields.h"
+#include "store/draft.h"
+#include "store/managed_object_context.h"
+
+class Command;
+class DraftJournal;
+class DraftStore;
+class Pixel;
+
+// Keeps an open editor's work in the store as its draft. After every change of the history
+// (a step entered, undone or redone), and after a colour or tool change once there is a
+// draft, it hands the picture, the colour, the tool and the history steps the store lacks to
+// the draft's journal, once the event that made the change is done (so that a stroke's last
+// cell is in). The journal writes on its own thread: drawing never waits for the disk. Cells
+// of a stroke still under way are not part of any step yet and are kept out.
+class DraftKeeper : public QObject {
+public:
+    struct Sources {
+        // True while a stroke is under way.
+        std::function<bool()> strokeOpen;
+        // The name of the tool in use.
+        std::function<QString()> toolName;
+    };
+
+    // A new draft id, or a restored draft's. drawing is the stored drawing it came from.
+    DraftKeeper(EditorFields& editor, Sources sources, QString id, QUuid drawing,
+                QObject* parent = nullptr);
+    ~DraftKeeper() override;  // what is pending is written: leaving any other way keeps it
+
+    const QString& id() const { return id_; }
+    // The draft of a restored editor is in the store already, with these commands' steps.
+    void adoptStored(const std::vector<std::shared_ptr<Command>>& history);
+
+    // Something the draft holds changed; written once the current event is done.
+    void changed();
+    // Hands the current state to the journal at once.
+    void writeNow();
+    // Waits until what was handed over is written; false when the store refused it.
+    bool flush();
+    // True once the store may hold this editor's draft.
+    bool hasDraft() const { return hasDraft_; }
+
+    // For Save: deletes the draft inside the save's transaction. Nothing without a draft.
+    ManagedObjectContext::WithinSave discardWithinSave();
+    // After a Save that committed: nothing more is written.
+    void close();
+    // For Exit: writes nothing more and deletes the draft in a transaction of its own.
+    void discard();
+
+    // The journal, once there is one (tests and measurements).
+    DraftJournal* journal() const { return journal_.get(); }
+
+    // The step a history command makes, cells as indexes of the canvas.
+    DraftStep stepFor(const Command& command) const { return stepFrom(command, *cellIndex_); }
+    // The commands that replay a draft's steps on the canvas's cells.
+    static std::shared_ptr<Command> commandFor(const DraftStep& step,
+                                               const std::vector<Pixel*>& cells);
+
+private:
+    using CellIndex = std::unordered_map<const Pixel*, uint32_t>;
+    struct Written {
+        std::shared_ptr<Command> command;  // held, so that its address is never reused
+        size_t cells;  // a group may still grow within the event that entered it
+    };
+    // The history as one line, done steps first, then the undone ones, next to redo first.
+    const std::shared_ptr<Command>& commandAt(size_t position) const;
+    size_t historySize() const;
+    static DraftStep stepFrom(const Command& command, const CellIndex& index);
+    static size_t cellCountOf(const Command& command);
+
+    EditorFields& editor_;
+    Sources sources_;
+    QString id_;
+    QUuid drawing_;
+    QTimer pending_;
+    // Read by the journal's thread too; never changed once made (cells never move).
+    std::shared_ptr<const CellIndex> cellIndex_;
+    std::vector<Written> written_;
+    DraftStore* store_ = nullptr;
+    std::unique_ptr<DraftJournal> journal_;
+    bool hasDraft_ = false;
+    bool closed_ = false;
+    bool reportedUnknownStep_ = false;
+};

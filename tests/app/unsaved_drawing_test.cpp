@@ -1,0 +1,187 @@
+// At start-up the app offers the drawing its last run left unsaved, before anything else.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "app/app_delegate.h"
+#include "app/scene_delegate.h"
+#include "app/view_controller.h"
+#include "canvas/canvas.h"
+#include "canvas/pixel.h"
+#include "editor/drawing_view_controller.h"
+#include "platform/application.h"
+#include "platform/settings_manager.h"
+#include "screens/alert_controller.h"
+#include "screens/app_window.h"
+#include "screens/screen_stack.h"
+#include "screens/storyboard.h"
+#include "store/draft_store.h"
+#include "store/persistent_container.h"
+#include "test_support.h"
+
+namespace {
+const Color kLeftRed = Color::withRGB(1, 0, 0, 1);
+
+// What an editor of an earlier run left: a blank 20 x 20 grid with one red cell, painted in
+// one step, and the drawing colour red.
+DraftWrite leftBehind(const QString& id, uint32_t cell = 5) {
+    DraftWrite write;
+    write.id = id;
+    write.width = 20;
+    write.height = 20;
+    write.cells.assign(400, Color::white());
+    write.cells[cell] = kLeftRed;
+    write.color = kLeftRed;
+    write.tool = "paintBrushButton";
+    write.applied = 1;
+    write.steps.emplace(0, [cell] { return DraftStep{false, {{cell, Color::white(), kLeftRed}}}; });
+    return write;
+}
+
+struct UnsavedDrawingTest : testing::Test {
+    ScopedDataDir dir;
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<SceneDelegate> scene;
+
+    void TearDown() override { quit(); }
+
+    // A run of the app that leaves drafts behind and ends.
+    void earlierRun(const std::vector<DraftWrite>& writes) {
+        AppDelegate run;
+        Application::shared().setDelegate(&run);
+        for (const DraftWrite& write : writes) {
+            std::unique_ptr<DraftJournal> journal = run.persistentContainer()->drafts()->journal();
+            journal->submit(write);
+            ASSERT_TRUE(journal->flush());
+            QTest::qWait(2);  // one millisecond apart at least: newest first
+        }
+        Application::shared().setDelegate(nullptr);
+    }
+    // The app as main() starts it; returns what it printed while starting.
+    std::string start() {
+        return captureStdout([&] {
+            delegate = std::make_unique<AppDelegate>();
+            Application::shared().setDelegate(delegate.get());
+            delegate->applicationDidFinishLaunching(Application::shared());
+            AppDelegate::registerScreens(Storyboard::main());
+            scene = std::make_unique<SceneDelegate>();
+            scene->willConnect(ScreenMetrics::phone());
+            scene->window->show();
+            processEvents();
+        });
+    }
+    void quit() {
+        scene.reset();
+        processEvents();
+        Application::shared().setDelegate(nullptr);
+        delegate.reset();
+        SettingsManager::applyGridSize(20);
+    }
+    PlatformViewController* top() { return scene->window->screenStack()->topViewController(); }
+    AlertController* offer() { return qobject_cast<AlertController*>(top()); }
+    QVariantList sql(const QString& statement) {
+        QSqlQuery query(delegate->persistentContainer()->database());
+        EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
+        QVariantList out;
+        while (query.next()) {
+            out << query.value(0);
+        }
+        return out;
+    }
+};
+}  // namespace
+
+TEST_F(UnsavedDrawingTest, TheUnsavedDrawingIsOfferedFirstAndRestoreOpensItAsItWas) {
+    earlierRun({leftBehind("left")});
+    EXPECT_EQ(start(), "");
+    AlertController* alert = offer();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "Restore your unsaved drawing?");
+    ASSERT_EQ(alert->actions().size(), 2u);
+    EXPECT_EQ(alert->actions()[0].title(), "Restore");
+    EXPECT_EQ(alert->actions()[1].title(), "Discard");
+    EXPECT_EQ(alert->preferredAction(), "Restore");
+    EXPECT_EQ(alert->escapeKeyActionIndex(), -1) << "Escape must not throw the drawing away";
+    EXPECT_TRUE(qobject_cast<ViewController*>(alert->presentingViewController()));
+
+    ASSERT_TRUE(alert->triggerAction("Restore"));
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_TRUE(editor);
+    Canvas& canvas = *editor->canvasView->canvas();
+    EXPECT_EQ(canvas.pixelArray()[5]->fillColor(), kLeftRed);
+    EXPECT_EQ(editor->currentDrawingColor, kLeftRed);
+    editor->undoButtonPressedWithSender();
+    EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(400, Color::white()));
+    // Until Save or Exit, the draft stays: a crash now loses nothing either.
+    quit();
+    start();
+    EXPECT_TRUE(offer());
+}
+
+TEST_F(UnsavedDrawingTest, DiscardDeletesTheDraftAndOffersTheNextOne) {
+    earlierRun({leftBehind("older", 7), leftBehind("newer", 9)});
+    start();
+    ASSERT_TRUE(offer());
+    ASSERT_TRUE(offer()->triggerAction("Discard"));
+    processEvents();
+    EXPECT_EQ(sql("SELECT id FROM Draft"), QVariantList{"older"});
+    ASSERT_TRUE(offer()) << "the next one is offered";
+    ASSERT_TRUE(offer()->triggerAction("Restore"));
+    processEvents();
+    auto* editor = qobject_cast<DrawingViewController*>(top());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->canvasView->canvas()->pixelArray()[7]->fillColor(), kLeftRed);
+    editor->dismiss(false);
+    processEvents();
+    quit();
+    start();
+    ASSERT_TRUE(offer());
+    ASSERT_TRUE(offer()->triggerAction("Discard"));
+    processEvents();
+    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{0});
+    EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{0});
+}
+
+// A draft that cannot be read is never deleted: it is kept aside, said once, and the app
+// starts as usual.
+TEST_F(UnsavedDrawingTest, AnUnreadableDraftIsKeptAsideAndTheAppStartsNormally) {
+    earlierRun({leftBehind("damaged")});
+    {
+        AppDelegate run;
+        QSqlQuery query(run.persistentContainer()->database());
+        ASSERT_TRUE(query.exec("UPDATE Draft SET cells = substr(cells, 1, 30)"));
+    }
+    EXPECT_EQ(start(),
+              "Drafts: the unsaved drawing damaged cannot be read (its cells cannot be read: the "
+              "palette runs past the end); it is kept aside in the store.\n");
+    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_EQ(sql("SELECT keptAside FROM Draft WHERE id = 'damaged'"),
+              QVariantList{"its cells cannot be read: the palette runs past the end"});
+    EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{1});
+    quit();
+    EXPECT_EQ(start(), "");
+    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+}
+
+// Another run of the app is still writing its draft: this one leaves it alone.
+TEST_F(UnsavedDrawingTest, ADraftStillBeingWrittenIsNotOffered) {
+    AppDelegate other;
+    Application::shared().setDelegate(&other);
+    std::unique_ptr<DraftJournal> journal = other.persistentContainer()->drafts()->journal();
+    journal->submit(leftBehind("elsewhere"));
+    ASSERT_TRUE(journal->flush());
+    start();
+    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{1});
+}
+
+TEST_F(UnsavedDrawingTest, AFirstStartCreatesNoStore) {
+    EXPECT_EQ(start(), "");
+    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
+    EXPECT_FALSE(delegate->hasPersistentContainer());
+}
