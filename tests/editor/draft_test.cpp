@@ -160,7 +160,7 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     EXPECT_EQ(draft.cells, canvas().getColorArray());
     EXPECT_EQ(draft.cells[3 * 20 + 3], kBrushCyan);
     EXPECT_EQ(draft.steps.size(), 1u);
-    EXPECT_FALSE(draft.steps[0].group);
+    EXPECT_TRUE(draft.steps[0].group);  // a tap is one step made like a stroke
     EXPECT_EQ(draft.applied, 1);
     EXPECT_EQ(draft.tool, "paintBrushButton");
     EXPECT_EQ(draft.color, kBrushCyan);
