@@ -29,6 +29,8 @@ DraftKeeper::DraftKeeper(EditorFields& editor, Sources sources, QString id, QUui
         }
     }
     cellIndex_ = std::move(index);
+    // Opened with no gesture under way: the picture before any step.
+    lastCells_ = liveCells();
 }
 
 DraftKeeper::~DraftKeeper() {
@@ -43,6 +45,8 @@ void DraftKeeper::adoptStored(const std::vector<std::shared_ptr<Command>>& histo
     for (const auto& command : history) {
         written_.push_back({command, cellCountOf(*command)});
     }
+    lastCells_ = liveCells();
+    lastApplied_ = editor_.commandManager.commandStack().size();
     hasDraft_ = true;
 }
 
@@ -135,29 +139,6 @@ void DraftKeeper::writeNow() {
     write.tool = sources_.toolName ? sources_.toolName() : QString();
     write.applied = static_cast<int64_t>(editor_.commandManager.commandStack().size());
 
-    const std::vector<Pixel*>& cells = canvas.pixelArray();
-    write.cells.reserve(cells.size());
-    for (const Pixel* cell : cells) {
-        write.cells.push_back(cell->fillColor());
-    }
-    // A stroke under way has painted cells that no step holds yet: the draft shows them as
-    // they were before it.
-    const std::shared_ptr<GroupDrawCommand>& open = editor_.groupDrawCommand;
-    if (sources_.strokeOpen && sources_.strokeOpen() && open) {
-        bool entered = false;
-        for (size_t position = 0; position < length && !entered; ++position) {
-            entered = commandAt(position) == open;
-        }
-        if (!entered) {
-            for (const DrawCommand& draw : open->drawCommands) {
-                const auto found = cellIndex_->find(draw.pixel);
-                if (found != cellIndex_->end()) {
-                    write.cells[found->second] = draw.oldColor;
-                }
-            }
-        }
-    }
-
     // Steps the store holds stay; from the first one that differs on, they are written again.
     // Only the newest written step can have grown since (within the event that entered it).
     size_t keep = 0;
@@ -169,6 +150,9 @@ void DraftKeeper::writeNow() {
         --keep;
     }
     write.keepSteps = static_cast<int64_t>(keep);
+    write.cells = cellsNow(keep, static_cast<size_t>(write.applied));
+    lastCells_ = write.cells;
+    lastApplied_ = static_cast<size_t>(write.applied);
     written_.resize(keep);
     for (size_t position = keep; position < length; ++position) {
         std::shared_ptr<Command> command = commandAt(position);
@@ -187,6 +171,56 @@ void DraftKeeper::writeNow() {
     }
     hasDraft_ = true;
     journal_->submit(std::move(write));
+}
+
+std::vector<Color> DraftKeeper::liveCells() const {
+    std::vector<Color> cells;
+    if (!editor_.canvasView) {
+        return cells;
+    }
+    const std::vector<Pixel*>& pixels = editor_.canvasView->canvas()->pixelArray();
+    cells.reserve(pixels.size());
+    for (const Pixel* pixel : pixels) {
+        cells.push_back(pixel->fillColor());
+    }
+    return cells;
+}
+
+std::vector<Color> DraftKeeper::cellsNow(size_t keep, size_t applied) const {
+    if (!sources_.strokeOpen || !sources_.strokeOpen()) {
+        return liveCells();
+    }
+    // A stroke or a shape under way has painted cells that no step holds yet. The cells the
+    // history stands for are those last written, taken along the history to where it is now:
+    // back through the steps written then to the part both share, forward (or further back)
+    // through the steps of now.
+    std::vector<Color> cells = lastCells_;
+    const auto apply = [&](const Command& command, bool forward) {
+        const auto set = [&](const DrawCommand& draw) {
+            const auto found = cellIndex_->find(draw.pixel);
+            if (found != cellIndex_->end() && found->second < cells.size()) {
+                cells[found->second] = forward ? draw.newColor : draw.oldColor;
+            }
+        };
+        if (const auto* draw = dynamic_cast<const DrawCommand*>(&command)) {
+            set(*draw);
+        } else if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
+            for (const DrawCommand& draw : group->drawCommands) {
+                set(draw);
+            }
+        }
+    };
+    const size_t shared = std::min(lastApplied_, keep);
+    for (size_t position = lastApplied_; position > shared; --position) {
+        apply(*written_[position - 1].command, false);
+    }
+    for (size_t position = shared; position < applied; ++position) {
+        apply(*commandAt(position), true);
+    }
+    for (size_t position = shared; position > applied; --position) {
+        apply(*commandAt(position - 1), false);
+    }
+    return cells;
 }
 
 bool DraftKeeper::flush() {

@@ -23,7 +23,7 @@ class Pixel;
 // draft, it hands the picture, the colour, the tool and the history steps the store lacks to
 // the draft's journal, once the event that made the change is done (so that a stroke's last
 // cell is in). The journal writes on its own thread: drawing never waits for the disk. Cells
-// of a stroke still under way are not part of any step yet and are kept out.
+// that a stroke or a shape still under way has painted are in no step yet and are kept out.
 class DraftKeeper : public QObject {
 public:
     struct Sources {
@@ -77,6 +77,10 @@ private:
     const std::shared_ptr<Command>& commandAt(size_t position) const;
     size_t historySize() const;
     static DraftStep stepFrom(const Command& command, const CellIndex& index);
+    // The picture as the history stands, applied steps done: the canvas itself unless a
+    // gesture is under way. keep is how many written steps the history still has.
+    std::vector<Color> cellsNow(size_t keep, size_t applied) const;
+    std::vector<Color> liveCells() const;
     static size_t cellCountOf(const Command& command);
 
     EditorFields& editor_;
@@ -87,6 +91,9 @@ private:
     // Read by the journal's thread too; never changed once made (cells never move).
     std::shared_ptr<const CellIndex> cellIndex_;
     std::vector<Written> written_;
+    // The cells last written and how many steps were done then.
+    std::vector<Color> lastCells_;
+    size_t lastApplied_ = 0;
     DraftStore* store_ = nullptr;
     std::unique_ptr<DraftJournal> journal_;
     bool hasDraft_ = false;

@@ -192,6 +192,24 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     ASSERT_EQ(draft.steps.size(), 2u) << "the undone stroke gave way to the new one";
     EXPECT_EQ(draft.steps[1].changes.size(), 3u);  // the last cell of the stroke is in
 
+    // Paint in no step yet (a shape's preview paints cells outside every step), after a step
+    // the draft has not caught up with: the draft shows what the history stands for.
+    touch().press(0, at(12, 12), editor->canvasView);
+    touch().release(0, at(12, 12), editor->canvasView);
+    const std::vector<Color> committed = canvas().getColorArray();
+    touch().press(0, at(14, 3), editor->canvasView);
+    touch().move(0, at(15, 3), editor->canvasView);
+    Pixel* previewed = canvas().getPixel(18, 18);
+    previewed->setFillColor(Color::red());
+    editor->draftKeeper()->writeNow();
+    draft = stored();
+    EXPECT_EQ(draft.cells, committed);
+    EXPECT_EQ(draft.applied, 3);
+    previewed->setFillColor(Color::white());
+    touch().release(0, at(15, 3), editor->canvasView);
+    processEvents();
+    EXPECT_EQ(stored().cells, canvas().getColorArray());
+
     // Colour and tool are kept as they change.
     chooseTool(editor->fillButton);
     editor->colorChosen(Color::withRGB(1, 0.5, 0, 1));
