@@ -29,6 +29,9 @@
 class Command;
 class DraftKeeper;
 class Drawing;
+class DrawingSaver;
+class EditorDraft;
+class EditorTools;
 class MirrorAxisNode;
 class PictureExporter;
 class Pixel;
@@ -103,10 +106,6 @@ public:
     void showFanMenu();
     void hideFanMenu();
     void selectTool(std::unique_ptr<Tool> tool);
-    // The tool options, as the toolbar's switches and the M key change them.
-    void cycleMirror();
-    void toggleFilledShapes();
-    void toggleReplaceColor();
     MirrorAxisNode* mirrorAxisNode() const { return mirrorAxis_; }
     void presentColorPicker();
     void colorChosen(const Color& color) override;
@@ -118,7 +117,7 @@ public:
     // before presenting; the drawing it came from is reopened when it is still stored.
     void restoreDraft(Draft draft);
     // Keeps this editor's draft; nothing before the view has loaded.
-    DraftKeeper* draftKeeper() const { return draft_.get(); }
+    DraftKeeper* draftKeeper() const;
 
     // Save, leave and share.
     void showSaveAlert();
@@ -147,21 +146,13 @@ protected:
     void viewDidLayoutSubviews() override;
 
 private:
+    friend class EditorDraft;
+    friend class EditorTools;
+
     void setupCanvasView();
     void setupGestureRecognizers();
     void setupToolbar();
-    // The 1000-point picture and every whole scale the exporter's cells can be saved at.
-    QList<ActivityViewController::SaveAsChoice> saveAsChoices(const QImage& shared) const;
     void showDrawingColor(const Color& color);
-    void showToolOptions();
-    // Tool keys act only while the editor is in front.
-    bool acceptsToolKeys() const;
-    // Brings the drawing record up to date with the canvas and rebuilds the exporter.
-    bool updateDrawingRecord();
-    void discardUnsavedRecordChanges();
-    void setupDraft();
-    // Puts a restored draft's colour, tool and history in place; the history's commands.
-    std::vector<std::shared_ptr<Command>> applyRestoredDraft(const Draft& draft);
     void noteDraftChange();
 
     std::unique_ptr<Ui::DrawingViewController> ui_;
@@ -180,6 +171,8 @@ private:
     std::optional<std::vector<Color>> originalColors_;
     std::pair<int64_t, int64_t> originalSize_;  // width and height, kept with the colours
     bool createdHere_ = false;
-    std::unique_ptr<DraftKeeper> draft_;
-    std::optional<Draft> restoring_;
+    std::unique_ptr<DrawingSaver> saver_;
+    std::unique_ptr<EditorTools> tools_;
+    // Built with the editor: a draft to reopen comes before the view loads.
+    std::unique_ptr<EditorDraft> draft_;
 };
