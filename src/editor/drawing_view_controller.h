@@ -166,11 +166,6 @@ private:
     std::unique_ptr<Pipette> pipette_;
     // Owned by the canvas.
     MirrorAxisNode* mirrorAxis_ = nullptr;
-    // The stored colours of a reopened drawing, kept once sharing has overwritten them in
-    // memory, so that leaving without saving can put them back.
-    std::optional<std::vector<Color>> originalColors_;
-    std::pair<int64_t, int64_t> originalSize_;  // width and height, kept with the colours
-    bool createdHere_ = false;
     std::unique_ptr<DrawingSaver> saver_;
     std::unique_ptr<EditorTools> tools_;
     // Built with the editor: a draft to reopen comes before the view loads.
