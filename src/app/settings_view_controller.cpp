@@ -58,11 +58,6 @@ SettingsViewController::SettingsViewController(QWidget* parent)
 
 SettingsViewController::~SettingsViewController() = default;
 
-QString SettingsViewController::labelTextForPosition(int64_t position) {
-    const int64_t size = SettingsManager::gridSizeForPosition(position);
-    return QStringLiteral("%1x%1").arg(size);
-}
-
 QString SettingsViewController::labelTextForSize(SettingsManager::GridSize size) {
     return QStringLiteral("%1x%2").arg(size.width).arg(size.height);
 }

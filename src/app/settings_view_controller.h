@@ -39,8 +39,6 @@ public:
     QPointer<QSpinBox> customWidthSpin;
     QPointer<QSpinBox> customHeightSpin;
 
-    // "20x20", "24x24" or "28x28".
-    static QString labelTextForPosition(int64_t position);
     // Width by height, as "30x18".
     static QString labelTextForSize(SettingsManager::GridSize size);
     // The stepper's place for a size: its own square's, or that of the square nearest to the
