@@ -60,7 +60,7 @@ struct Editor : EditorFields {
         auto group = std::make_shared<GroupDrawCommand>();
         const Color colour = Color::withRGB(random() % 2, 1, 0, 1);
         for (Pixel* cell : canvas().pixelArray()) {
-            group->drawCommands.insert(DrawCommand(cell->fillColor(), colour, cell));
+            group->record(DrawCommand(cell->fillColor(), colour, cell));
         }
         commandManager.execute(group);
     }

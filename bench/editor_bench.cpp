@@ -341,7 +341,7 @@ void BM_BucketFillGrid(benchmark::State& state) {
         editor.currentDrawingColor = colors[++turn % 2];
         bucket.handleTap(tap, editor);
         state.PauseTiming();
-        filled = editor.groupDrawCommand->drawCommands.size();
+        filled = editor.groupDrawCommand->size();
         editor.commandManager.undo();
         s.settle();
         state.ResumeTiming();

@@ -109,6 +109,7 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
     const size_t more = static_cast<size_t>(std::max<int64_t>(count, 0));
     pixelArray_.reserve(pixelArray_.size() + more);
     shown_.reserve(shown_.size() + more);
+    colors_.reserve(colors_.size() + more);
     for (int64_t x = 0; x < width; ++x) {
         for (int64_t y = 0; y < height; ++y) {
             auto pixel = std::make_unique<Pixel>();
@@ -122,18 +123,14 @@ void Canvas::setupPixels(const std::vector<Color>* colors) {
             const QRgb shown = shownColor(pixel->fillColor());
             seeThrough_ += qAlpha(shown) < 255;
             shown_.push_back(shown);
+            colors_.push_back(pixel->fillColor());
             pixelArray_.push_back(addChild(std::move(pixel)));
         }
     }
 }
 
 std::vector<Color> Canvas::getColorArray() const {
-    std::vector<Color> colors;
-    colors.reserve(pixelArray_.size());
-    for (const Pixel* pixel : pixelArray_) {
-        colors.push_back(pixel->fillColor());
-    }
-    return colors;
+    return colors_;
 }
 
 std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
@@ -201,6 +198,7 @@ void Canvas::fillColorChanged(const ShapeNode& cell, uint32_t tag) {
     if (index >= shown_.size()) {
         return;
     }
+    colors_[index] = cell.fillColor();
     const QRgb shown = shownColor(cell.fillColor());
     seeThrough_ += int64_t(qAlpha(shown) < 255) - int64_t(qAlpha(shown_[index]) < 255);
     shown_[index] = shown;
@@ -208,10 +206,14 @@ void Canvas::fillColorChanged(const ShapeNode& cell, uint32_t tag) {
     if (!owner) {
         return;
     }
-    // A second set-up stacks its cells on the first.
-    const auto place = static_cast<int64_t>(index) % (width * height);
+    // A second set-up stacks its cells on the first. One division: a fill or an undo comes
+    // here for every cell it recolours.
+    auto place = static_cast<int64_t>(index);
+    if (place >= width * height) {
+        place %= width * height;
+    }
     const int64_t column = place / height;
-    const int64_t row = place % height;
+    const int64_t row = place - column * height;
     if (!changed_) {
         changed_ = CellRange{column, column, row, row};
         owner->invalidateLater(this);

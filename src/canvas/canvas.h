@@ -50,6 +50,9 @@ public:
         return index < pixelArray_.size() ? pixelArray_[index] : nullptr;
     }
     std::vector<Color> getColorArray() const;
+    // Every cell's colour in pixelArray order, kept as the cells change: what a fill searches
+    // through without visiting the cells themselves.
+    const std::vector<Color>& colors() const { return colors_; }
     // The cells whose squares hold a point given in the canvas's own coordinates, in the
     // order the scene's hit test lists them; found from the grid rather than by testing
     // every cell, since the cells never move after set-up.
@@ -75,6 +78,7 @@ private:
                        const std::vector<int>& yEdges, double cellPixels, const QRect& clip) const;
 
     std::vector<Pixel*> pixelArray_;
+    std::vector<Color> colors_;
     // Where the first cell stands; the others follow at 300-unit steps.
     QPointF origin_;
     // What each cell shows, in pixelArray order: its colour premultiplied, as ARGB32.

@@ -21,8 +21,8 @@ public:
 // Colours are equal when every RGBA component (grey read as RGB) differs by at most tolerance.
 bool isEqualToColor(const Color& color, const Color& other, double tolerance);
 
-// Recolours the region of target colour around (column, row) into the editor's current group.
-// Visits neighbours in the order left, right, up, down, each cell at most once.
+// Recolours the four-connected region of target colour around (column, row) into the
+// editor's current group, each cell once, in cell order.
 void floodFill(Canvas& canvas, int64_t column, int64_t row, const Color& target,
                const Color& replacement, EditorFields& editor);
 

@@ -73,7 +73,7 @@ std::shared_ptr<GroupDrawCommand> ShapePreview::commit() {
         return nullptr;
     }
     auto group = std::make_shared<GroupDrawCommand>();
-    group->drawCommands.reserve(shown_.size());
+    group->reserve(shown_.size());
     const auto& pixels = canvas_->pixelArray();
     for (const Shown& cell : shown_) {
         group->addCommand(DrawCommand(cell.before, colour_, pixels[size_t(cell.index)]));

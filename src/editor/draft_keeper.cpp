@@ -71,7 +71,7 @@ const std::shared_ptr<Command>& DraftKeeper::commandAt(size_t position) const {
 
 size_t DraftKeeper::cellCountOf(const Command& command) {
     if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
-        return group->drawCommands.size();
+        return group->size();
     }
     return 1;
 }
@@ -88,8 +88,8 @@ DraftStep DraftKeeper::stepFrom(const Command& command, const CellIndex& index) 
         step.group = false;
         add(*draw);
     } else if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
-        step.changes.reserve(group->drawCommands.size());
-        for (const DrawCommand& draw : group->drawCommands) {
+        step.changes.reserve(group->size());
+        for (const DrawCommand& draw : group->drawCommands()) {
             add(draw);
         }
     }
@@ -103,11 +103,10 @@ std::shared_ptr<Command> DraftKeeper::commandFor(const DraftStep& step,
         return std::make_shared<DrawCommand>(change.before, change.after, cells[change.cell]);
     }
     auto group = std::make_shared<GroupDrawCommand>();
-    group->drawCommands.reserve(step.changes.size());
+    group->reserve(step.changes.size());
     for (const DraftCellChange& change : step.changes) {
         if (change.cell < cells.size()) {
-            group->drawCommands.insert(
-                DrawCommand(change.before, change.after, cells[change.cell]));
+            group->record(DrawCommand(change.before, change.after, cells[change.cell]));
         }
     }
     return group;
@@ -205,7 +204,7 @@ std::vector<Color> DraftKeeper::cellsNow(size_t keep, size_t applied) const {
         if (const auto* draw = dynamic_cast<const DrawCommand*>(&command)) {
             set(*draw);
         } else if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
-            for (const DrawCommand& draw : group->drawCommands) {
+            for (const DrawCommand& draw : group->drawCommands()) {
                 set(draw);
             }
         }

@@ -89,7 +89,7 @@ void StrokeRouter::finishInterruptedStroke() {
     groupBeforeStroke_.reset();
     const auto& history = editor_.commandManager.commandStack();
     const bool entered = !history.empty() && history.back() == group;
-    if (madeByStroke && !entered && !group->drawCommands.empty()) {
+    if (madeByStroke && !entered && !group->empty()) {
         editor_.commandManager.execute(group);
     }
 }

@@ -27,6 +27,8 @@ public:
     QRectF pathRect() const { return pathRect_; }
     void setPathRect(const QRectF& rect);
     const Color& fillColor() const { return fillColor_; }
+    // Asks for the memory a recolouring touches, a few cells ahead of a loop over thousands.
+    void prefetchFill() const { __builtin_prefetch(&fillColor_, 1); }
     void setFillColor(const Color& color);
     const Color& strokeColor() const { return strokeColor_; }
     void setStrokeColor(const Color& color);
@@ -55,9 +57,10 @@ private:
     const QColor& fillPaint() const;
     const QColor& strokePaint() const;
 
-    // What a recolouring touches comes first and together: a fill or an undo recolours tens
-    // of thousands of cells, and each memory line more is a trip to memory for every one.
-    Color fillColor_ = Color::clear();
+    // What a recolouring touches sits together on one cache line: a fill or an undo
+    // recolours tens of thousands of cells, and a second line each is a second trip to memory
+    // for every one.
+    alignas(64) Color fillColor_ = Color::clear();
     FillObserver* fillObserver_ = nullptr;
     uint32_t fillObserverTag_ = 0;
     // Painting colours, converted at most once per change and frame, when next drawn: a

@@ -93,10 +93,10 @@ TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
     ASSERT_EQ(steps(), 1u);
     EXPECT_EQ(
         std::dynamic_pointer_cast<GroupDrawCommand>(editor.commandManager.commandStack().back())
-            ->drawCommands.size(),
+            ->size(),
         1u);
     stroke(brush, {{3, 6}, {3, 5}});  // along the vertical axis
-    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 4u);
+    EXPECT_EQ(editor.groupDrawCommand->size(), 4u);
     EXPECT_EQ(shown(), (Picture{"...R...", "...R...", ".......", "...R...", ".......", "...R...",
                                 "...R..."}));
     undo();
@@ -134,7 +134,7 @@ TEST_F(ToolsTest, TheBucketFillsFromTheTappedCellAndItsImagesInOneStep) {
     // An image that lands in the area filled already finds nothing left to do.
     editor.toolOptions.mirror = MirrorAxes::both;
     tap(bucket, 5, 3);
-    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 64u - 6u - 6u);
+    EXPECT_EQ(editor.groupDrawCommand->size(), 64u - 6u - 6u);
     EXPECT_EQ(steps(), 1u);
 }
 
@@ -183,7 +183,7 @@ TEST_F(ToolsTest, ALineIsShownWhileDraggedAndEntersTheHistoryOnLift) {
     EXPECT_EQ(shown(), (Picture{".......R", "......R.", ".....R..", "....R...", "...R....",
                                 "..R.....", ".R.B....", "R......."}));
     ASSERT_EQ(steps(), 1u);
-    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 8u);
+    EXPECT_EQ(editor.groupDrawCommand->size(), 8u);
     undo();
     EXPECT_EQ(shown()[6], "...B....");
     EXPECT_EQ(shown()[0], "........");
@@ -227,7 +227,7 @@ TEST_F(ToolsTest, RectanglesAndEllipsesOutlinedFilledSquaredAndMirrored) {
     stroke(ellipse, {{3, 3}, {4, 4}});  // across the centre: its images are itself
     EXPECT_EQ(shown(), (Picture{".R....R.", "RRR..RRR", ".R....R.", "...BB...", "...BB...",
                                 ".R....R.", "RRR..RRR", ".R....R."}));
-    EXPECT_EQ(editor.groupDrawCommand->drawCommands.size(), 4u);
+    EXPECT_EQ(editor.groupDrawCommand->size(), 4u);
     EXPECT_EQ(steps(), 2u);
 }
 
@@ -243,7 +243,7 @@ TEST_F(ToolsTest, ShapesReachingPastTheGridAreClippedAtItsEdges) {
     editor.toolOptions.filledShapes = true;
     stroke(ellipse, {{-1000000, -1000000}, {1000000, 1000000}});
     EXPECT_EQ(steps(), 3u);
-    EXPECT_LE(editor.groupDrawCommand->drawCommands.size(), 64u);
+    EXPECT_LE(editor.groupDrawCommand->size(), 64u);
 }
 
 TEST_F(ToolsTest, AShapeToolTapPaintsOneCellAndItsImagesAsOneStep) {
