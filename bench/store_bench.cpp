@@ -86,9 +86,10 @@ void BM_SaveNewDrawingCells(benchmark::State& state) {
     int shift = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const std::vector<Color> colors = drawnPicture(cells, ++shift);
+        std::vector<Color> colors = drawnPicture(cells, ++shift);
         state.ResumeTiming();
-        Drawing* drawing = Drawing::create(colors, cells, cells);
+        // Handed over as the editor hands over the canvas's colours.
+        Drawing* drawing = Drawing::create(std::move(colors), cells, cells);
         Thumbnail* thumbnail =
             Thumbnail::create(QStringLiteral("title"), QStringLiteral("date"), image());
         drawing->setThumbnail(thumbnail);

@@ -76,15 +76,16 @@ bool DrawingSaver::updateDrawingRecord() {
         return false;
     }
     const Canvas* canvas = editor_.canvasView->canvas();
-    const std::vector<Color> colors = canvas->getColorArray();
+    std::vector<Color> colors = canvas->getColorArray();
     if (editor_.previousDrawing) {
-        editor_.previousDrawing->setColorArray(colors);
+        editor_.previousDrawing->setColorArray(std::move(colors));
         // A stored size the canvas could not show was replaced by a sound one: the record
         // takes the size of the cells it now holds, so that it can be exported and reopened.
         editor_.previousDrawing->setWidth(canvas->width);
         editor_.previousDrawing->setHeight(canvas->height);
     } else {
-        editor_.previousDrawing = Drawing::create(colors, canvas->width, canvas->height);
+        editor_.previousDrawing =
+            Drawing::create(std::move(colors), canvas->width, canvas->height);
     }
     if (editor_.previousDrawing && editor_.drawing != editor_.previousDrawing) {
         // Held while the editor lives. An editor that goes without Save or Exit (closed by

@@ -15,7 +15,7 @@ namespace {
 constexpr char magic[4] = {'T', 'B', 'C', 'A'};
 // Deflate's level: drawings are mostly runs of a few colours, which every level packs about
 // as tightly; a higher one would only make saving slower.
-constexpr int kCompressionLevel = 6;
+constexpr int kCompressionLevel = 1;
 // Deflate never packs more than about 1032 bytes into one; a stream promising more per byte
 // it has is refused before anything is allocated for it.
 constexpr qint64 kMostInflation = 1032;

@@ -52,6 +52,11 @@ bool CoreDataManager::updateDrawing(Drawing* drawing,
         return false;
     }
     for (ManagedObject* record : result.objects) {
+        if (record == drawing) {
+            // The drawing itself: its values are already its own, and copying a large grid's
+            // colours out and back in costs more than the save.
+            continue;
+        }
         record->setValue(QStringLiteral("colorArray"),
                          drawing->value(QStringLiteral("colorArray")));
         record->setValue(QStringLiteral("thumbnail"), drawing->value(QStringLiteral("thumbnail")));

@@ -1,11 +1,13 @@
 #include "store/drawing.h"
 
+#include <utility>
+
 #include "platform/console.h"
 #include "store/managed_object_context.h"
 #include "store/persistent_container_provider.h"
 #include "store/thumbnail.h"
 
-Drawing* Drawing::create(const std::vector<Color>& colorArray, int64_t width, int64_t height) {
+Drawing* Drawing::create(std::vector<Color> colorArray, int64_t width, int64_t height) {
     ManagedObjectContext* context = PersistentContainerProvider::applicationViewContext();
     if (context == nullptr) {
         return nullptr;
@@ -13,7 +15,7 @@ Drawing* Drawing::create(const std::vector<Color>& colorArray, int64_t width, in
     auto* drawing = static_cast<Drawing*>(context->insertNewObject(Entity::drawing));
     drawing->setHeight(height);
     drawing->setWidth(width);
-    drawing->setColorArray(colorArray);
+    drawing->setColorArray(std::move(colorArray));
     return drawing;  // the context gave it a fresh random id
 }
 
@@ -35,10 +37,10 @@ void Drawing::setHeight(int64_t height) {
     }
 }
 
-void Drawing::setColorArray(const std::vector<Color>& colorArray) {
+void Drawing::setColorArray(std::vector<Color> colorArray) {
     if (colorArray != colorArray_) {
         willChange();
-        colorArray_ = colorArray;
+        colorArray_ = std::move(colorArray);
         markChanged(colorArrayBit);
     }
 }

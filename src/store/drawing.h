@@ -19,14 +19,16 @@ public:
 
     // A new drawing in the application's main context with a fresh random id and no
     // thumbnail; nothing when the application provides no store container.
-    static Drawing* create(const std::vector<Color>& colorArray, int64_t width, int64_t height);
+    // The colours are taken, not copied, when the caller gives them away: a large grid's
+    // list is megabytes.
+    static Drawing* create(std::vector<Color> colorArray, int64_t width, int64_t height);
 
     int64_t width() const { return width_; }
     void setWidth(int64_t width);
     int64_t height() const { return height_; }
     void setHeight(int64_t height);
     const std::vector<Color>& colorArray() const { return colorArray_; }
-    void setColorArray(const std::vector<Color>& colorArray);
+    void setColorArray(std::vector<Color> colorArray);
 
     // Setting either side of the link also sets the other and unlinks former partners.
     Thumbnail* thumbnail() const;
