@@ -267,10 +267,11 @@ void Canvas::drawTree(QPainter& painter, const QTransform& parentToDevice,
     while (first < nodes.size() && nodes[first].get() != pixelArray_.front()) {
         ++first;
     }
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        if (i < first || i >= first + cells) {
-            nodes[i]->drawTree(painter, toDevice, clip);
-        }
+    for (size_t i = 0; i < first; ++i) {
+        nodes[i]->drawTree(painter, toDevice, clip);
+    }
+    for (size_t i = std::min(first + cells, nodes.size()); i < nodes.size(); ++i) {
+        nodes[i]->drawTree(painter, toDevice, clip);
     }
 }
 

@@ -20,17 +20,24 @@ DraftKeeper::DraftKeeper(EditorFields& editor, Sources sources, QString id, QUui
     pending_.setSingleShot(true);
     pending_.setInterval(0);
     connect(&pending_, &QTimer::timeout, this, &DraftKeeper::writeNow);
-    auto index = std::make_shared<CellIndex>();
+    std::vector<const Pixel*> cells;
     if (editor_.canvasView) {
-        const std::vector<Pixel*>& cells = editor_.canvasView->canvas()->pixelArray();
-        index->reserve(cells.size());
-        for (size_t i = 0; i < cells.size(); ++i) {
-            index->emplace(cells[i], static_cast<uint32_t>(i));
-        }
+        const std::vector<Pixel*>& pixels = editor_.canvasView->canvas()->pixelArray();
+        cells.assign(pixels.begin(), pixels.end());
     }
-    cellIndex_ = std::move(index);
+    cellIndex_ = std::make_shared<LazyCellIndex>(std::move(cells));
     // Opened with no gesture under way: the picture before any step.
     lastCells_ = liveCells();
+}
+
+const DraftKeeper::CellIndex& DraftKeeper::LazyCellIndex::index() const {
+    std::call_once(made_, [this] {
+        index_.reserve(cells_.size());
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            index_.emplace(cells_[i], static_cast<uint32_t>(i));
+        }
+    });
+    return index_;
 }
 
 DraftKeeper::~DraftKeeper() {
@@ -166,23 +173,17 @@ void DraftKeeper::writeNow() {
         // Read on the journal's thread: a command in the history no longer changes.
         write.steps.emplace(static_cast<int64_t>(position),
                             [command = std::shared_ptr<const Command>(std::move(command)),
-                             index = cellIndex_] { return stepFrom(*command, *index); });
+                             index = cellIndex_] { return stepFrom(*command, index->index()); });
     }
     hasDraft_ = true;
     journal_->submit(std::move(write));
 }
 
 std::vector<Color> DraftKeeper::liveCells() const {
-    std::vector<Color> cells;
     if (!editor_.canvasView) {
-        return cells;
+        return {};
     }
-    const std::vector<Pixel*>& pixels = editor_.canvasView->canvas()->pixelArray();
-    cells.reserve(pixels.size());
-    for (const Pixel* pixel : pixels) {
-        cells.push_back(pixel->fillColor());
-    }
-    return cells;
+    return editor_.canvasView->canvas()->getColorArray();
 }
 
 std::vector<Color> DraftKeeper::cellsNow(size_t keep, size_t applied) const {
@@ -194,11 +195,13 @@ std::vector<Color> DraftKeeper::cellsNow(size_t keep, size_t applied) const {
     // back through the steps written then to the part both share, forward (or further back)
     // through the steps of now.
     std::vector<Color> cells = lastCells_;
+    const Canvas& canvas = *editor_.canvasView->canvas();
     const auto apply = [&](const Command& command, bool forward) {
         const auto set = [&](const DrawCommand& draw) {
-            const auto found = cellIndex_->find(draw.pixel);
-            if (found != cellIndex_->end() && found->second < cells.size()) {
-                cells[found->second] = forward ? draw.newColor : draw.oldColor;
+            // On this thread the canvas is there to ask.
+            const std::optional<int64_t> found = canvas.indexOf(draw.pixel);
+            if (found && size_t(*found) < cells.size()) {
+                cells[size_t(*found)] = forward ? draw.newColor : draw.oldColor;
             }
         };
         if (const auto* draw = dynamic_cast<const DrawCommand*>(&command)) {

@@ -6,6 +6,7 @@
 #include <QUuid>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -62,13 +63,28 @@ public:
     DraftJournal* journal() const { return journal_.get(); }
 
     // The step a history command makes, cells as indexes of the canvas.
-    DraftStep stepFor(const Command& command) const { return stepFrom(command, *cellIndex_); }
+    DraftStep stepFor(const Command& command) const {
+        return stepFrom(command, cellIndex_->index());
+    }
     // The commands that replay a draft's steps on the canvas's cells.
     static std::shared_ptr<Command> commandFor(const DraftStep& step,
                                                const std::vector<Pixel*>& cells);
 
 private:
     using CellIndex = std::unordered_map<const Pixel*, uint32_t>;
+    // Which index each cell has, made on first use from the cells' addresses alone, so that
+    // the journal's thread can make it: a large grid's takes milliseconds, which opening the
+    // editor should not spend.
+    class LazyCellIndex {
+    public:
+        explicit LazyCellIndex(std::vector<const Pixel*> cells) : cells_(std::move(cells)) {}
+        const CellIndex& index() const;
+
+    private:
+        std::vector<const Pixel*> cells_;
+        mutable std::once_flag made_;
+        mutable CellIndex index_;
+    };
     struct Written {
         std::shared_ptr<Command> command;  // held, so that its address is never reused
         size_t cells;  // a group may still grow within the event that entered it
@@ -88,8 +104,8 @@ private:
     QString id_;
     QUuid drawing_;
     QTimer pending_;
-    // Read by the journal's thread too; never changed once made (cells never move).
-    std::shared_ptr<const CellIndex> cellIndex_;
+    // Read by the journal's thread too (cells never move).
+    std::shared_ptr<const LazyCellIndex> cellIndex_;
     std::vector<Written> written_;
     // The cells last written and how many steps were done then.
     std::vector<Color> lastCells_;
