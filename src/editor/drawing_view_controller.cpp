@@ -29,24 +29,6 @@
 namespace {
 // The layout file places Save 12 points from the right edge of a 390-point screen.
 constexpr int kSaveButtonRightMargin = 12;
-// A tap of fingers on the glass: the mouse, which stands in for one finger or a pair moving
-// together, never makes one.
-class FingerTapGestureRecognizer final : public TapGestureRecognizer {
-public:
-    explicit FingerTapGestureRecognizer(int fingers) { setNumberOfTouchesRequired(fingers); }
-
-protected:
-    void touchesBegan(const std::vector<GestureTouch>& touches) override {
-        for (const GestureTouch& touch : touches) {
-            if (touch.precise && state() == GestureState::possible) {
-                setState(GestureState::failed);
-                return;
-            }
-        }
-        TapGestureRecognizer::touchesBegan(touches);
-    }
-};
-
 }  // namespace
 
 DrawingViewController::DrawingViewController(QWidget* parent)
@@ -252,11 +234,17 @@ void DrawingViewController::setupGestureRecognizers() {
     tap->addTarget(this, &DrawingViewController::handleTapFrom);
     tapGestureRecognizer = tap;
 
-    auto* twoFingerTap = new FingerTapGestureRecognizer(2);
+    // Taps of fingers on the glass: the mouse, which stands in for one finger or a pair moving
+    // together, never makes one.
+    auto* twoFingerTap = new TapGestureRecognizer;
+    twoFingerTap->setNumberOfTouchesRequired(2);
+    twoFingerTap->setRequiresFingers(true);
     twoFingerTap->addTarget(this, &DrawingViewController::handleTwoFingerTapFrom);
     twoFingerTap->setDelegate(this);
     twoFingerTapGestureRecognizer = twoFingerTap;
-    auto* threeFingerTap = new FingerTapGestureRecognizer(3);
+    auto* threeFingerTap = new TapGestureRecognizer;
+    threeFingerTap->setNumberOfTouchesRequired(3);
+    threeFingerTap->setRequiresFingers(true);
     threeFingerTap->addTarget(this, &DrawingViewController::handleThreeFingerTapFrom);
     threeFingerTap->setDelegate(this);
     threeFingerTapGestureRecognizer = threeFingerTap;

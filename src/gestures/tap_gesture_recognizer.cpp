@@ -2,8 +2,13 @@
 
 #include <algorithm>
 
-void TapGestureRecognizer::touchesBegan(const std::vector<GestureTouch>&) {
+void TapGestureRecognizer::touchesBegan(const std::vector<GestureTouch>& touches) {
     if (state() != GestureState::possible) {
+        return;
+    }
+    if (requiresFingers_ && std::any_of(touches.begin(), touches.end(),
+                                        [](const GestureTouch& touch) { return touch.precise; })) {
+        fail();
         return;
     }
     if (!pressTimer_.isActive() && mostTouches_ == 0) {

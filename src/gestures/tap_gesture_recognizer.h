@@ -12,6 +12,10 @@ public:
 
     int numberOfTouchesRequired() const { return touchesRequired_; }
     void setNumberOfTouchesRequired(int count) { touchesRequired_ = count < 1 ? 1 : count; }
+    // Whether only fingers make the tap: a mouse (a precise touch) fails it at once. For taps
+    // of several fingers, which a mouse's one pointer could only fake.
+    bool requiresFingers() const { return requiresFingers_; }
+    void setRequiresFingers(bool fingersOnly) { requiresFingers_ = fingersOnly; }
 
     // Held down longer than this, a press is no tap.
     static constexpr double kMaximumPressDuration = 0.5;
@@ -26,6 +30,7 @@ private:
     void fail();
 
     int touchesRequired_ = 1;
+    bool requiresFingers_ = false;
     int mostTouches_ = 0;
     GestureTimer pressTimer_;
 };
