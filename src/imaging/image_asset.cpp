@@ -1,19 +1,20 @@
 #include "imaging/image_asset.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
 
-namespace {
-const QStringList kNames = {
-    QStringLiteral("bg_main"), QStringLiteral("ic_share"), QStringLiteral("ic_undo"),
-    QStringLiteral("ic_redo"), QStringLiteral("ic_brush"), QStringLiteral("ic_paint_bucket"),
-};
-}  // namespace
-
 QStringList ImageAsset::names() {
-    return kNames;
+    // Whatever the build bundled: a new icon needs no second list to be kept in step.
+    QStringList names;
+    const QStringList files = QDir(QStringLiteral(":/assets"))
+                                  .entryList({QStringLiteral("*.svg")}, QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        names.append(file.chopped(4));
+    }
+    return names;
 }
 
 QString ImageAsset::resourcePath(const QString& name) {
