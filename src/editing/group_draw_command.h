@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -15,6 +16,9 @@ class FillObserver;
 // gives every cell back the colour it had before the step.
 class GroupDrawCommand final : public Command, public MultiCommand {
 public:
+    GroupDrawCommand();
+    ~GroupDrawCommand() override;
+
     // Paints every recorded cell; nothing to do when they show the step already because the
     // commands were added (and painted) and nothing was undone since: entering a whole-grid
     // fill into the history would otherwise visit every cell a second time.
@@ -28,20 +32,36 @@ public:
     // Records without painting, for a step whose cells already show it (or are to be
     // painted by execute); false when the cell is recorded already.
     bool record(const DrawCommand& command);
-    void reserve(size_t count) { drawCommands_.reserve(count); }
+    void reserve(size_t count) { changes_.reserve(count); }
 
-    // In the order they were recorded, one per cell.
-    const std::vector<DrawCommand>& drawCommands() const { return drawCommands_; }
-    size_t size() const { return drawCommands_.size(); }
-    bool empty() const { return drawCommands_.empty(); }
+    // The recorded commands, one per cell, in the order they were recorded.
+    size_t size() const { return changes_.size(); }
+    bool empty() const { return changes_.empty(); }
+    DrawCommand at(size_t position) const;
 
     // How far ahead of the cell being painted its successors' memory is asked for.
     static constexpr size_t kLookAhead = 16;
 
 private:
-    void paint(Color DrawCommand::*colour) const;
+    // One cell's change, its colours as places in colours_: a whole-grid step holds tens of
+    // thousands of cells but mostly a few colours, and a colour is five times a change's size.
+    struct Change {
+        Pixel* pixel;
+        uint32_t before;
+        uint32_t after;
+    };
+    class ColourPlaces;
 
-    std::vector<DrawCommand> drawCommands_;
+    // The colour's place, added if new; last is where the previous colour of its kind was.
+    uint32_t placeOf(const Color& colour, uint32_t& last);
+    void paint(bool forward) const;
+
+    std::vector<Change> changes_;
+    std::vector<Color> colours_;
+    // Looks colours up once there are more than a handful.
+    std::unique_ptr<ColourPlaces> places_;
+    uint32_t lastBefore_ = 0;
+    uint32_t lastAfter_ = 0;
     bool painted_ = true;
     // Which cells are recorded: a bit per cell of the grid the first cell lies on, by the
     // number its grid gave it, so that a whole-grid fill checks each cell without hashing;

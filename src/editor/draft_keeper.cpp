@@ -96,8 +96,8 @@ DraftStep DraftKeeper::stepFrom(const Command& command, const CellIndex& index) 
         add(*draw);
     } else if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
         step.changes.reserve(group->size());
-        for (const DrawCommand& draw : group->drawCommands()) {
-            add(draw);
+        for (size_t i = 0; i < group->size(); ++i) {
+            add(group->at(i));
         }
     }
     return step;
@@ -207,8 +207,8 @@ std::vector<Color> DraftKeeper::cellsNow(size_t keep, size_t applied) const {
         if (const auto* draw = dynamic_cast<const DrawCommand*>(&command)) {
             set(*draw);
         } else if (const auto* group = dynamic_cast<const GroupDrawCommand*>(&command)) {
-            for (const DrawCommand& draw : group->drawCommands()) {
-                set(draw);
+            for (size_t i = 0; i < group->size(); ++i) {
+                set(group->at(i));
             }
         }
     };

@@ -1,6 +1,8 @@
 // The undo history and the drawing tools, against a real canvas view.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <deque>
 #include <random>
 
@@ -94,6 +96,43 @@ TEST(GroupDrawCommandTest, OneCommandPerCellKeepsTheFirstOldColour) {
     // Only draw commands join a group.
     group.addCommand(GroupDrawCommand());
     EXPECT_EQ(group.size(), 2u);
+
+    // Many colours in one step, some equal but differently written (-0 and 0), one not equal
+    // to itself: each cell gets its own back, and the step's own colours again on redo.
+    Canvas wide(64, 1);
+    std::vector<Color> before;
+    for (int i = 0; i < 64; ++i) {
+        before.push_back(i % 3 == 0 ? Color::withRGB(i % 2 ? -0.0 : 0.0, 0, 0)
+                                    : Color::withRGB(i / 64.0, 0.5, 1 - i / 64.0));
+        wide.getPixel(i, 0)->setFillColor(before.back());
+    }
+    before[63] = Color::withRGB(std::nan(""), 0, 0);
+    wide.getPixel(63, 0)->setFillColor(before[63]);
+    GroupDrawCommand many;
+    std::vector<Color> after;
+    for (int i = 0; i < 64; ++i) {
+        after.push_back(i % 5 == 0 ? Color::red() : Color::withWhite(i / 64.0));
+        many.addCommand(DrawCommand(before[size_t(i)], after.back(), wide.getPixel(i, 0)));
+    }
+    const auto components = [&wide] {
+        std::vector<std::array<double, 4>> all;
+        for (const Pixel* cell : wide.pixelArray()) {
+            all.push_back(cell->fillColor().components());
+        }
+        return all;
+    };
+    const auto expected = [](const std::vector<Color>& colours) {
+        std::vector<std::array<double, 4>> all;
+        for (const Color& colour : colours) {
+            all.push_back(colour.components());
+        }
+        return all;
+    };
+    many.undo();
+    EXPECT_EQ(testing::PrintToString(components()), testing::PrintToString(expected(before)));
+    EXPECT_TRUE(std::signbit(wide.getPixel(3, 0)->fillColor().components()[0]));
+    many.redo();
+    EXPECT_EQ(components(), expected(after));
 }
 
 TEST_F(ToolTest, EachTapIsOneStepEvenWhenItChangesNothing) {
