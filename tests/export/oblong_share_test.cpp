@@ -13,18 +13,18 @@
 #include "platform/screen_metrics.h"
 
 namespace {
-struct Grid {
+struct SharedGrid {
     int64_t columns;
     int64_t rows;
 };
 
 // Thin, tall, wide and uneven grids; 4 x 64 and 4 x 19 are among those whose whole-point
 // size, scaled, put blocks two pixels apart.
-const Grid kGrids[] = {{16, 64}, {64, 16}, {256, 4},  {4, 256},  {4, 64},
-                       {4, 19},  {5, 37},  {100, 61}, {255, 254}};
+const SharedGrid kOblongGrids[] = {{16, 64}, {64, 16}, {256, 4},  {4, 256},  {4, 64},
+                                   {4, 19},  {5, 37},  {100, 61}, {255, 254}};
 
 // Every cell a colour of its own, so that every line between cells shows.
-std::vector<Color> distinct(int64_t count) {
+std::vector<Color> colourPerCell(int64_t count) {
     std::vector<Color> colors;
     for (int64_t i = 0; i < count; ++i) {
         colors.push_back(Color::withRGB(double(i % 256) / 255, double((i / 256) % 256) / 255,
@@ -34,7 +34,7 @@ std::vector<Color> distinct(int64_t count) {
 }
 
 // How many pixels each cell takes along the picture's width (across) or height.
-std::vector<int> blocks(const QImage& image, bool across) {
+std::vector<int> blockSizes(const QImage& image, bool across) {
     std::vector<int> sizes(1, 1);
     const int n = across ? image.width() : image.height();
     for (int i = 1; i < n; ++i) {
@@ -49,7 +49,7 @@ std::vector<int> blocks(const QImage& image, bool across) {
     return sizes;
 }
 
-std::vector<RawPixel> bytes(const std::vector<Color>& colors, Grid grid) {
+std::vector<RawPixel> cellBytes(const std::vector<Color>& colors, SharedGrid grid) {
     return PictureExporter(colors, grid.columns, grid.rows).rawPixelArray();
 }
 }  // namespace
@@ -58,17 +58,17 @@ TEST(OblongShareTest, TheLongerSideKeepsItsPointsAndEveryBlockIsWithinAPixelOfEv
     const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     for (const int scale : {1, 2, 3}) {
         ScreenMetrics::configure(ScreenMetrics{390, 844, double(scale)});
-        for (const Grid grid : kGrids) {
+        for (const SharedGrid grid : kOblongGrids) {
             SCOPED_TRACE(testing::Message()
                          << grid.columns << " x " << grid.rows << " at " << scale);
-            const PictureExporter exporter(distinct(grid.columns * grid.rows), grid.columns,
+            const PictureExporter exporter(colourPerCell(grid.columns * grid.rows), grid.columns,
                                            grid.rows);
             const auto picture = exporter.exportSquareCells(1000);
             ASSERT_TRUE(picture);
             EXPECT_EQ(std::max(picture->width(), picture->height()), 1000 * scale);
             EXPECT_EQ(picture->devicePixelRatio(), scale);
-            const std::vector<int> across = blocks(*picture, true);
-            const std::vector<int> down = blocks(*picture, false);
+            const std::vector<int> across = blockSizes(*picture, true);
+            const std::vector<int> down = blockSizes(*picture, false);
             ASSERT_EQ(across.size(), size_t(grid.columns));
             ASSERT_EQ(down.size(), size_t(grid.rows));
             const auto [leastAcross, mostAcross] =
@@ -78,14 +78,14 @@ TEST(OblongShareTest, TheLongerSideKeepsItsPointsAndEveryBlockIsWithinAPixelOfEv
         }
         // Square grids share exactly the picture they always did.
         for (const int64_t side : {8, 20, 28, 256}) {
-            const PictureExporter exporter(distinct(side * side), side, side);
+            const PictureExporter exporter(colourPerCell(side * side), side, side);
             EXPECT_EQ(*exporter.exportSquareCells(1000), *exporter.exportImage(1000, 1000));
         }
     }
     const PictureExporter empty({}, 0, 5);
     EXPECT_FALSE(empty.exportSquareCells(1000));
-    EXPECT_FALSE(PictureExporter(distinct(16), 4, 4).exportSquareCells(0));
-    EXPECT_FALSE(PictureExporter(distinct(16), 4, 4).exportSquareCells(1 << 20));
+    EXPECT_FALSE(PictureExporter(colourPerCell(16), 4, 4).exportSquareCells(0));
+    EXPECT_FALSE(PictureExporter(colourPerCell(16), 4, 4).exportSquareCells(1 << 20));
 }
 
 // Saved as a PNG and opened, the shared picture gives back its grid and colours, from the
@@ -94,10 +94,10 @@ TEST(OblongShareTest, ASharedPictureOpensBackAsTheSameGrid) {
     const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     for (const int scale : {1, 3}) {
         ScreenMetrics::configure(ScreenMetrics{390, 844, double(scale)});
-        for (const Grid grid : kGrids) {
+        for (const SharedGrid grid : kOblongGrids) {
             SCOPED_TRACE(testing::Message()
                          << grid.columns << " x " << grid.rows << " at " << scale);
-            const std::vector<Color> colors = distinct(grid.columns * grid.rows);
+            const std::vector<Color> colors = colourPerCell(grid.columns * grid.rows);
             const QImage shared =
                 *PictureExporter(colors, grid.columns, grid.rows).exportSquareCells(1000);
             const PictureOpener::Result opened =
@@ -106,8 +106,8 @@ TEST(OblongShareTest, ASharedPictureOpensBackAsTheSameGrid) {
             EXPECT_TRUE(opened.cells.exact);
             ASSERT_EQ(opened.cells.width, grid.columns);
             ASSERT_EQ(opened.cells.height, grid.rows);
-            EXPECT_TRUE(bytes(PictureOpener::canvasColors(opened.cells), grid) ==
-                        bytes(colors, grid));
+            EXPECT_TRUE(cellBytes(PictureOpener::canvasColors(opened.cells), grid) ==
+                        cellBytes(colors, grid));
 
             QImage untagged = shared.copy();
             untagged.setText(QLatin1String(GridRecovery::kGridTextKey), QString());
@@ -115,7 +115,8 @@ TEST(OblongShareTest, ASharedPictureOpensBackAsTheSameGrid) {
             ASSERT_TRUE(blocks);
             ASSERT_EQ(blocks->width, grid.columns);
             ASSERT_EQ(blocks->height, grid.rows);
-            EXPECT_TRUE(bytes(PictureOpener::canvasColors(*blocks), grid) == bytes(colors, grid));
+            EXPECT_TRUE(cellBytes(PictureOpener::canvasColors(*blocks), grid) ==
+                        cellBytes(colors, grid));
         }
     }
 }
