@@ -65,9 +65,6 @@ struct OblongEditorTest : testing::Test {
     }
 
     Canvas& canvas() { return *editor->canvasView->canvas(); }
-    Color colorAt(int64_t x, int64_t y) {
-        return canvas().colors()[size_t(x * canvas().height + y)];
-    }
     // A cell's centre in the editor's coordinates, exactly.
     QPointF at(int64_t x, int64_t y) {
         const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);

@@ -5,9 +5,6 @@
 #include <QGuiApplication>
 #include <QScopeGuard>
 
-#include "export/picture_exporter.h"
-#include "imaging/picture_opener.h"
-#include "imaging/png_encoder.h"
 #include "oblong_editor.h"
 #include "screens/activity_view_controller.h"
 
@@ -22,18 +19,10 @@ struct GridSize {
 };
 
 const char* nameOf(DeviceOrientation orientation) {
-    switch (orientation) {
-        case DeviceOrientation::portrait:
-            return "upright";
-        case DeviceOrientation::landscapeLeft:
-            return "turned left";
-        case DeviceOrientation::landscapeRight:
-            return "turned right";
-        case DeviceOrientation::portraitUpsideDown:
-            return "upside down";
-        default:
-            return "flat";
-    }
+    return orientation == DeviceOrientation::portrait         ? "upright"
+           : orientation == DeviceOrientation::landscapeLeft  ? "turned left"
+           : orientation == DeviceOrientation::landscapeRight ? "turned right"
+                                                              : "upside down";
 }
 
 const DeviceOrientation kOrientations[] = {
@@ -177,20 +166,15 @@ TEST_F(OblongEditorTest, ThePipetteAndTapsReachEveryCornerInEveryOrientation) {
 }
 
 // The shared picture keeps 1000 points on its longer side and square cells; a square grid's
-// stays 1000 x 1000. The sheet's size choice says the picture's real size, the clipboard gets
-// the same picture, and it opens back as the same grid.
-TEST_F(OblongEditorTest, TheSharedPictureKeepsTheGridsShapeAndOpensBackAsIt) {
+// stays 1000 x 1000. The sheet's size choice says the picture's real size, and the clipboard
+// gets the same picture.
+TEST_F(OblongEditorTest, TheSharedAndCopiedPictureKeepsTheGridsShape) {
     for (const auto& [size, pixels] : {std::pair{GridSize{16, 64}, QSize(250, 1000)},
                                        std::pair{GridSize{256, 4}, QSize(1000, 16)},
                                        std::pair{GridSize{37, 5}, QSize(1000, 135)},
                                        std::pair{GridSize{20, 20}, QSize(1000, 1000)}}) {
         SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
-        std::vector<Color> colors;
-        for (int64_t i = 0; i < size.width * size.height; ++i) {
-            colors.push_back(
-                Color::withRGB(double(i % 7) / 6, double(i % 11) / 10, double(i % 13) / 12));
-        }
-        open(size.width, size.height, colors);
+        open(size.width, size.height);
         editor->shareDrawing();
         processEvents();
         auto* sheet =
@@ -212,15 +196,5 @@ TEST_F(OblongEditorTest, TheSharedPictureKeepsTheGridsShapeAndOpensBackAsIt) {
         editor->copyPictureToClipboard();
         EXPECT_EQ(QGuiApplication::clipboard()->image().height(), pixels.height());
         EXPECT_EQ(QGuiApplication::clipboard()->image().width(), pixels.width());
-
-        const PictureOpener::Result back =
-            PictureOpener::openData(PngEncoder::encode(shared), "shared.png", {});
-        ASSERT_TRUE(back.ok()) << back.error.toStdString();
-        EXPECT_EQ(back.cells.width, size.width);
-        EXPECT_EQ(back.cells.height, size.height);
-        EXPECT_TRUE(
-            PictureExporter(PictureOpener::canvasColors(back.cells), size.width, size.height)
-                .rawPixelArray() ==
-            PictureExporter(colors, size.width, size.height).rawPixelArray());
     }
 }
