@@ -1,5 +1,7 @@
 #include "editor/canvas_limits.h"
 
+#include <cmath>
+
 namespace {
 constexpr double kEdgeMargin = 5;
 }
@@ -26,12 +28,21 @@ bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, doubl
 }
 
 bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s) {
+    if (!std::isfinite(s) || s <= 0) {
+        return true;
+    }
     const bool small = scale * gridUnits.width() < 0.75 * screen.width() &&
                        scale * gridUnits.height() < 0.75 * screen.height();
     if (small && s < 1) {
         return true;
     }
     return screen.width() * 0.25 < scale * cellUnits && s > 1;
+}
+
+QSizeF turnedSize(QSizeF size, double angle) {
+    const double c = std::abs(std::cos(angle));
+    const double s = std::abs(std::sin(angle));
+    return QSizeF(c * size.width() + s * size.height(), s * size.width() + c * size.height());
 }
 
 QPointF clampIntoEdges(QPointF point, const Edges& edges) {

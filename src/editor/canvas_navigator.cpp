@@ -34,10 +34,12 @@ AllowedMove CanvasNavigator::allowedMove(double dx, double dy) const {
     }
     const Canvas* canvas = view_->canvas();
     const QPointF centre(view_->width() / 2.0, view_->height() / 2.0);
-    const QSizeF size(static_cast<double>(canvas->width) * Pixel::kSize,
-                      static_cast<double>(canvas->height) * Pixel::kSize);
-    return allowedCanvasMoveFor(canvas->position(), centre, size,
-                                QPointF(canvas->xScale(), canvas->yScale()), dx, dy);
+    // As the grid stands on screen: turned a quarter, a tall grid reaches across.
+    const QSizeF shown =
+        turnedSize(QSizeF(static_cast<double>(canvas->width) * Pixel::kSize * canvas->xScale(),
+                          static_cast<double>(canvas->height) * Pixel::kSize * canvas->yScale()),
+                   canvas->zRotation());
+    return allowedCanvasMoveFor(canvas->position(), centre, shown, QPointF(1, 1), dx, dy);
 }
 
 void CanvasNavigator::zoom(PinchGestureRecognizer& recognizer) {
@@ -47,8 +49,13 @@ void CanvasNavigator::zoom(PinchGestureRecognizer& recognizer) {
         return;
     }
     Canvas* canvas = view_->canvas();
-    if (zoomRefused(canvas->xScale(), static_cast<double>(canvas->width) * Pixel::kSize,
-                    Pixel::kSize, screenWidth_, s)) {
+    // Measured as the grid stands on screen, both ways: a tall grid fits the screen by its
+    // height, and turned a quarter it lies across.
+    const QSizeF grid = turnedSize(QSizeF(static_cast<double>(canvas->width) * Pixel::kSize,
+                                          static_cast<double>(canvas->height) * Pixel::kSize),
+                                   canvas->zRotation());
+    if (zoomRefusedForGrid(canvas->xScale(), grid, Pixel::kSize,
+                           QSizeF(screenWidth_, screenHeight_), s)) {
         return;
     }
     canvas->run(Action::scaleBy(s, 0));

@@ -25,6 +25,9 @@
 #include "store/thumbnail.h"
 
 namespace {
+// The shared and copied picture's longer side, in points.
+constexpr int64_t kSharedSide = 1000;
+
 // The date as a long date and a short time in the user's locale, without the weekday.
 QString savedAtText(const QDateTime& moment) {
     const QLocale locale;
@@ -43,7 +46,7 @@ void DrawingSaver::copyPictureToClipboard() {
     // From the canvas itself: copying is not sharing and leaves the stored record alone.
     const Canvas* canvas = editor_.canvasView->canvas();
     const PictureExporter exporter(canvas->getColorArray(), canvas->width, canvas->height);
-    if (const std::optional<QImage> image = exporter.exportImage(1000, 1000)) {
+    if (const std::optional<QImage> image = exporter.exportSquareCells(kSharedSide)) {
         clipboard->setImage(*image);
     }
 }
@@ -200,7 +203,8 @@ void DrawingSaver::shareDrawing() {
     if (!updateDrawingRecord() || !editor_.pictureExporter) {
         return;
     }
-    const std::optional<QImage> image = editor_.pictureExporter->exportImage(1000, 1000);
+    // Square cells: a grid that is not square keeps its shape rather than being stretched.
+    const std::optional<QImage> image = editor_.pictureExporter->exportSquareCells(kSharedSide);
     if (!image) {
         return;
     }
@@ -226,7 +230,9 @@ QList<ActivityViewController::SaveAsChoice> DrawingSaver::saveAsChoices(
     const auto size = [](int64_t w, int64_t h) {
         return QStringLiteral("%1 \u00D7 %2 pixels").arg(w).arg(h);
     };
-    choices.append({QStringLiteral("1000 points (%1)").arg(size(shared.width(), shared.height())),
+    choices.append({QStringLiteral("%1 points (%2)")
+                        .arg(kSharedSide)
+                        .arg(size(shared.width(), shared.height())),
                     [shared] { return shared; }});
     // A snapshot of the cells, so that later painting does not change what is saved.
     const auto cells = std::make_shared<PictureExporter>(*editor_.pictureExporter);

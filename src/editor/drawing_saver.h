@@ -20,14 +20,15 @@ public:
     bool storeDrawingWithThumbnail(const QByteArray& pngData, const QString& title);
     void showExitAlert();
     void shareDrawing();
-    // Puts the 1000-point picture of the canvas on the clipboard.
+    // Puts the picture the share sheet shares (1000 points on its longer side) on the
+    // clipboard.
     void copyPictureToClipboard();
 
 private:
     // Brings the drawing record up to date with the canvas and rebuilds the exporter.
     bool updateDrawingRecord();
     void discardUnsavedRecordChanges();
-    // The 1000-point picture and every whole scale the exporter's cells can be saved at.
+    // The shared picture and every whole scale the exporter's cells can be saved at.
     QList<ActivityViewController::SaveAsChoice> saveAsChoices(const QImage& shared) const;
 
     DrawingViewController& editor_;

@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "canvas/canvas_view.h"
-#include "widgets/button.h"
+#include "gestures/gesture.h"
 #include "platform/color.h"
 #include "platform/geometry.h"
-#include "gestures/gesture.h"
+#include "widgets/button.h"
 
 class Pixel;
 class QWidget;
@@ -24,10 +24,16 @@ std::optional<Edges> canvasEdgesWithin(const CanvasView& view, const QRectF& are
 
 // The colour pipette: a long press on a cell picks its colour and shows it in a circle above
 // the finger; sliding on picks what lies under the finger, or at the nearest edge of the
-// part of the canvas on screen once the finger has left it. The circle goes when the finger
-// lifts.
+// part of the canvas on screen once the finger has left it. The circle magnifies the cells
+// around the picked one, which it outlines in its middle, so that small cells can be told
+// apart. The circle goes when the finger lifts.
 class Pipette {
 public:
+    // Cells across the circle, odd so that the picked one lies in the middle, and the side
+    // each is shown at, in points.
+    static constexpr int kMagnifiedCells = 9;
+    static constexpr double kMagnifiedCellSide = 7.5;
+
     // view holds the circle and shares canvasView's coordinates.
     Pipette(QWidget* view, CanvasView* canvasView);
 
@@ -42,6 +48,8 @@ public:
 
 private:
     void removeCircle();
+    // Shows the cells around cell in the circle.
+    void magnify(const Pixel& cell);
     void pick(const Color& color);
 
     QWidget* view_;

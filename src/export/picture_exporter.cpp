@@ -250,6 +250,38 @@ std::optional<QImage> PictureExporter::rotatedImage(const QImage& image, double 
 
 std::optional<QImage> PictureExporter::exportImage(
     int64_t width, int64_t height, const std::function<void(double)>& progress) const {
+    const auto pixels = [width, height](double scale) -> std::optional<QSize> {
+        if (width <= 0 || height <= 0 || double(width) * scale > double(kMaximumSide) ||
+            double(height) * scale > double(kMaximumSide)) {
+            return std::nullopt;
+        }
+        return QSize(int(std::max<int64_t>(1, std::llround(double(width) * scale))),
+                     int(std::max<int64_t>(1, std::llround(double(height) * scale))));
+    };
+    return render(pixels, progress);
+}
+
+std::optional<QImage> PictureExporter::exportSquareCells(
+    int64_t longSide, const std::function<void(double)>& progress) const {
+    const int64_t longer = std::max(canvasWidth, canvasHeight);
+    const int64_t shorter = std::min(canvasWidth, canvasHeight);
+    const bool wide = canvasWidth >= canvasHeight;
+    const auto pixels = [=](double scale) -> std::optional<QSize> {
+        if (shorter <= 0 || longSide <= 0 || double(longSide) * scale > double(kMaximumSide)) {
+            return std::nullopt;
+        }
+        const int64_t along = std::max<int64_t>(1, std::llround(double(longSide) * scale));
+        // Rounded from the pixels of the longer side, in whole numbers: along / longer lies
+        // between two whole numbers of pixels a cell, and so does across / shorter then, so
+        // that blocks either way differ by a pixel at most.
+        const int64_t across = std::max<int64_t>(1, (2 * along * shorter + longer) / (2 * longer));
+        return wide ? QSize(int(along), int(across)) : QSize(int(across), int(along));
+    };
+    return render(pixels, progress);
+}
+
+std::optional<QImage> PictureExporter::render(const PixelSize& pixels,
+                                              const std::function<void(double)>& progress) const {
     const auto report = [&progress](double fraction) {
         if (progress) {
             progress(fraction);
@@ -294,13 +326,15 @@ std::optional<QImage> PictureExporter::exportImage(
     }
 
     const double scale = ScreenMetrics::main().scale;
-    if (width <= 0 || height <= 0 || !std::isfinite(scale) || scale <= 0 ||
-        double(width) * scale > double(kMaximumSide) ||
-        double(height) * scale > double(kMaximumSide)) {
+    if (!std::isfinite(scale) || scale <= 0) {
         return std::nullopt;
     }
-    const auto outWidth = std::max<int64_t>(1, std::llround(double(width) * scale));
-    const auto outHeight = std::max<int64_t>(1, std::llround(double(height) * scale));
+    const std::optional<QSize> size = pixels(scale);
+    if (!size) {
+        return std::nullopt;
+    }
+    const auto outWidth = int64_t(size->width());
+    const auto outHeight = int64_t(size->height());
     if (outWidth * outHeight > kMaximumPixels) {
         return std::nullopt;
     }

@@ -65,6 +65,15 @@ public:
     // side of zero or less.
     std::optional<QSize> squareCellSize(int64_t longSide) const;
 
+    // The picture with longSide points on the grid's longer side and the shorter side in
+    // proportion, as exportImage makes it otherwise. Sized in pixels, not points, so that
+    // every block is within a pixel of every other, across and down, at any screen scale
+    // (squareCellSize's whole points, scaled, can be off by a pixel and a half). A square
+    // grid gives exportImage(longSide, longSide). Nothing for an empty grid or a side of zero
+    // or less.
+    std::optional<QImage> exportSquareCells(int64_t longSide,
+                                            const std::function<void(double)>& progress = {}) const;
+
     // Each component times 255, truncated toward zero; nothing for a colour without RGB form.
     // Components outside 0...1 are clamped into it and ones that are not finite read as 0,
     // as when the canvas paints the colour, so the picture matches the screen.
@@ -90,5 +99,10 @@ public:
     static QString conversionErrorDescription();
 
 private:
+    // The picture's size in pixels at a screen scale; nothing when it cannot be made.
+    using PixelSize = std::function<std::optional<QSize>(double scale)>;
+    std::optional<QImage> render(const PixelSize& pixels,
+                                 const std::function<void(double)>& progress) const;
+
     std::vector<RawPixel> rawPixelArray_;
 };

@@ -593,6 +593,120 @@ def kill_and_restore(name):
             raise Failure("a drawing was offered after Exit")
 
 
+def tall_custom_grid(name):
+    """A custom 16 x 64 grid, chosen with the settings' custom size: it fits the screen by its
+    height and zooms out with the wheel until it fits in three quarters of it; a stroke and
+    taps at two corners paint exactly their cells, on the screen and in the store; a long
+    press magnifies the cells around the pressed one. (Pinching takes two fingers, which
+    xdotool's XTest input cannot give; the editor tests pinch offscreen.)"""
+    columns, rows = 16, 64
+    with Session(name) as session:
+        session.press("Settings")
+        session.press("Use a custom grid size", role="check box")
+        for box, value in (("Custom grid width in cells", columns),
+                           ("Custom grid height in cells", rows)):
+            session.click(session.wait_still(box, role="spin button"))
+            session.key("ctrl+a")
+            session.type_text(str(value))
+            session.key("Tab")
+        wait_for("the custom size in the settings",
+                 lambda: stored_setting(session, "gridWidth") == str(columns)
+                 and stored_setting(session, "gridHeight") == str(rows))
+        session.press("Back", within="Settings")
+        session.press("New drawing")
+        session.wait_still("Undo")
+        canvas = session.find("Canvas").rect
+        x, y, w, h = canvas
+
+        def bounds():
+            """(left, top, width, height) of the grid: the runs of pixels that differ from the
+            background through the canvas's middle (a grid shorter than the screen leaves
+            background above the toolbar)."""
+            image = session.wait_screen_still(canvas)
+            background = image.getpixel((x + w // 2, y + h // 9 - 4))
+
+            def run(pixels):
+                start = next(i for i, pixel in enumerate(pixels) if pixel != background)
+                end = next((i for i in range(start, len(pixels)) if pixels[i] == background),
+                           len(pixels))
+                return start, end - start
+
+            across = run([image.getpixel((x + i, y + h // 2)) for i in range(w)])
+            down = run([image.getpixel((x + w // 2, y + j)) for j in range(h // 9, h - h // 9)])
+            return x + across[0], y + h // 9 + down[0], across[1], down[1]
+
+        left, top, width, height = bounds()
+        # Fitted by its height, between the top buttons and the toolbar.
+        if abs(height - h * 7 / 9) > 3 or abs(width * rows - height * columns) > rows:
+            raise Failure(f"the grid shows {width} x {height}, expected the height "
+                          f"{h * 7 / 9:.0f} and cells as wide as they are high")
+
+        # Zooming out: one notch of the wheel brings it within three quarters of the height,
+        # and the next ones are refused.
+        session.xdotool("mousemove", x + w // 2, y + h // 2,
+                        "click", "--repeat", "3", "--delay", "80", "5")
+        wait_for("the wheel to zoom the tall grid out",
+                 lambda: bounds()[3] < height - 20, timeout=5)
+        left, top, width, height = bounds()
+        if not 0.75 * h / 1.2 <= height < 0.75 * h:
+            raise Failure(f"zoomed out to {height} high, expected just under {0.75 * h:.0f}")
+        cw, ch = width / columns, height / rows
+
+        def centre(column, row):
+            return (round(left + (column + 0.5) * cw), round(top + (row + 0.5) * ch))
+
+        def painted(image):
+            return {(column, row) for column in range(columns) for row in range(rows)
+                    if not close_to(image.getpixel(centre(column, row)), (255, 255, 255))}
+
+        paint = session.screenshot().getpixel(session.find("Choose colour").center)
+        session.drag([centre(8, 2), centre(8, 61)], steps_per_segment=30)
+        session.click(centre(0, 0))
+        session.click(centre(columns - 1, rows - 1))
+        drawn = {(8, row) for row in range(2, 62)} | {(0, 0), (columns - 1, rows - 1)}
+        try:
+            image = session.wait_pixels("the stroke and the taps", lambda i: painted(i) == drawn)
+        except Failure as failure:
+            raise Failure(f"{failure}; painted now: "
+                          f"{describe_cells(painted(session.screenshot()), drawn)}") from None
+        wrong = [cell for cell in drawn if not close_to(image.getpixel(centre(*cell)), paint)]
+        if wrong:
+            raise Failure(f"cells not in the paint colour {paint}: {wrong[:8]}")
+
+        # Held on a cell of the stroke, the circle above the pointer shows that cell in its
+        # middle, the stroke above it and the blank cell beside it, each magnified.
+        px, py = centre(8, 30)
+        session.xdotool("mousemove", px, py, "mousedown", "1")
+        try:
+            circle = session.find("Picked colour", timeout=5)
+            cx, cy = circle.center
+            step = 7.5  # the circle's cells, in points
+
+            def magnified(image):
+                middle = image.getpixel((cx, cy))
+                above = image.getpixel((cx, round(cy - step)))
+                beside = image.getpixel((round(cx + step), cy))
+                return (close_to(middle, paint) and close_to(above, paint)
+                        and close_to(beside, (255, 255, 255)))
+            session.wait_pixels("the magnified cells in the circle", magnified, timeout=5)
+            if session.artifacts:  # for a human to look at
+                os.makedirs(session.artifacts, exist_ok=True)
+                session.save_screenshot(os.path.join(session.artifacts, f"{name}-magnifier.png"))
+        finally:
+            session.xdotool("mouseup", "1")
+        session.wait_gone("Picked colour")
+
+        save_drawing(session, TITLE)
+        row = session.wait_rows("the saved drawing in the store", SAVED)[0]
+        if (row["width"], row["height"]) != (columns, rows):
+            raise Failure(f"stored size {row['width']} x {row['height']}, "
+                          f"expected {columns} x {rows}")
+        cells = stored_cells(row["colors"], columns, rows)
+        stored = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
+        if stored != drawn:
+            raise Failure(f"stored cells other than white: {describe_cells(stored, drawn)}")
+
+
 SCENARIOS = {
     "open_from_command_line": open_from_command_line,
     "open_from_drop": open_from_drop,
@@ -609,6 +723,7 @@ SCENARIOS = {
     "filled_rectangle": filled_rectangle,
     "mirrored_stroke": mirrored_stroke,
     "kill_and_restore": kill_and_restore,
+    "tall_custom_grid": tall_custom_grid,
 }
 
 if __name__ == "__main__":

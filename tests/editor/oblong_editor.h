@@ -1,0 +1,137 @@
+#pragma once
+
+// The editor on a grid of any shape in a phone-sized window, driven by touches, the wheel and
+// the device's turns; the test moves the clock.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "canvas/canvas.h"
+#include "canvas/pixel.h"
+#include "editor/drawing_view_controller.h"
+#include "editor/pipette.h"
+#include "gestures/gesture_clock.h"
+#include "platform/device_orientation_center.h"
+#include "scene/scene.h"
+#include "screens/app_window.h"
+#include "screens/screen_stack.h"
+#include "store_test_delegate.h"
+#include "test_support.h"
+
+struct OblongEditorTest : testing::Test {
+    ScopedDataDir dataDir;
+    StoreTestDelegate store;
+    ManualGestureClock clock;
+    AppWindow window{ScreenMetrics::phone()};
+    PlatformViewController* home = new PlatformViewController;
+    QPointer<DrawingViewController> editor;
+    double sceneTime = 1000;
+
+    void SetUp() override {
+        window.screenStack()->setRootViewController(home);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    void TearDown() override {
+        DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
+    }
+
+    // A new drawing of width x height cells in the given colours (white when none), upright.
+    void open(int64_t width, int64_t height, std::vector<Color> colors = {}) {
+        if (editor) {
+            editor->dismiss(false);
+            processEvents();
+        }
+        DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
+        if (colors.empty()) {
+            colors.assign(size_t(width * height), Color::white());
+        }
+        editor = new DrawingViewController;
+        editor->startingCells = DrawingViewController::StartingCells{colors, width, height};
+        home->present(editor, false);
+        processEvents();
+        ASSERT_TRUE(editor && editor->canvasView);
+    }
+    void turn(DeviceOrientation orientation) {
+        DeviceOrientationCenter::shared().simulateOrientation(orientation);
+        editor->canvasView->canvasScene()->update(sceneTime += 1);
+        editor->canvasView->canvasScene()->update(sceneTime += 1);  // the turn has finished
+    }
+
+    Canvas& canvas() { return *editor->canvasView->canvas(); }
+    // A cell's centre in the editor's coordinates, exactly.
+    QPointF at(int64_t x, int64_t y) {
+        const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);
+        return editor->canvasView->convertPointFromScene(canvas().convertPointToScene(centre));
+    }
+    // The box the grid takes on screen, however it is turned.
+    QRectF shown() {
+        const auto edges = canvasEdgesWithin(*editor->canvasView, QRectF(-1e6, -1e6, 2e6, 2e6));
+        return edges
+                   ? QRectF(QPointF(edges->left, edges->top), QPointF(edges->right, edges->bottom))
+                   : QRectF();
+    }
+    double cellSide() { return canvas().xScale() * Pixel::kSize; }
+    QPointF middle() { return QPointF(editor->width() / 2.0, editor->height() / 2.0); }
+
+    QTest::QTouchEventWidgetSequence touch() {
+        static QPointingDevice* device = QTest::createTouchDevice();
+        return QTest::touchEvent(&window, device);
+    }
+    QWidget* target() { return editor->canvasView; }
+    void tap(QPointF point) {
+        touch().press(0, point.toPoint(), target());
+        touch().release(0, point.toPoint(), target());
+    }
+    // A long press that picks with the pipette, then lets go.
+    void pick(QPointF point) {
+        touch().press(0, point.toPoint(), target());
+        clock.advance(0.45);
+        touch().release(0, point.toPoint(), target());
+        processEvents();
+    }
+    // Notches of the wheel at the middle of the screen, up zooming in; then the zoom ends.
+    void wheel(int notches) {
+        for (int i = 0; i < std::abs(notches); ++i) {
+            QWheelEvent event(middle(), target()->mapToGlobal(middle()), {},
+                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target(), &event);
+        }
+        clock.advance(0.5);
+    }
+    // Two fingers side by side dragged by delta, in strokes of at most 300 points each way.
+    void pan(QPointF delta) {
+        const QPointF apart(40, 0);
+        while (std::abs(delta.x()) > 0.5 || std::abs(delta.y()) > 0.5) {
+            const QPointF part(std::clamp(delta.x(), -300.0, 300.0),
+                               std::clamp(delta.y(), -300.0, 300.0));
+            delta -= part;
+            const QPointF a = middle() - part / 2 - apart / 2;
+            touch().press(0, a.toPoint(), target()).press(1, (a + apart).toPoint(), target());
+            // Few steps: each touch event costs the test a millisecond's sleep.
+            QPointF p = a;
+            for (int step = 1; step <= 4; ++step) {
+                p = a + part * step / 4.0;
+                touch().move(0, p.toPoint(), target()).move(1, (p + apart).toPoint(), target());
+            }
+            touch().release(0, p.toPoint(), target()).release(1, (p + apart).toPoint(), target());
+        }
+    }
+    // Pans until the cell lies near the middle of the screen, as far as the limits allow.
+    void bringToMiddle(int64_t x, int64_t y) {
+        for (int tries = 0; tries < 6; ++tries) {
+            const QPointF away = middle() - at(x, y);
+            if (std::hypot(away.x(), away.y()) < 20) {
+                return;
+            }
+            pan(away);
+        }
+    }
+};

@@ -1,0 +1,200 @@
+// Grids that are not square in the real editor: zoom and pan limits, taps and the pipette at
+// the grid's corners in every orientation, and the shared picture's shape.
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScopeGuard>
+
+#include "oblong_editor.h"
+#include "screens/activity_view_controller.h"
+
+namespace {
+constexpr double kScreenWidth = 390;
+constexpr double kScreenHeight = 844;
+constexpr double kNotch = 1.2;  // the wheel's zoom per notch
+
+struct GridSize {
+    int64_t width;
+    int64_t height;
+};
+
+const char* nameOf(DeviceOrientation orientation) {
+    return orientation == DeviceOrientation::portrait         ? "upright"
+           : orientation == DeviceOrientation::landscapeLeft  ? "turned left"
+           : orientation == DeviceOrientation::landscapeRight ? "turned right"
+                                                              : "upside down";
+}
+
+const DeviceOrientation kOrientations[] = {
+    DeviceOrientation::portrait, DeviceOrientation::landscapeLeft,
+    DeviceOrientation::landscapeRight, DeviceOrientation::portraitUpsideDown};
+
+// White cells with the four corners in colours of their own, bottom left first, counter-
+// clockwise.
+std::vector<Color> cornersColoured(GridSize size, const std::vector<Color>& corners) {
+    std::vector<Color> colors(size_t(size.width * size.height), Color::white());
+    const int64_t right = size.width - 1;
+    const int64_t top = size.height - 1;
+    colors[0] = corners[0];
+    colors[size_t(right * size.height)] = corners[1];
+    colors[size_t(right * size.height + top)] = corners[2];
+    colors[size_t(top)] = corners[3];
+    return colors;
+}
+}  // namespace
+
+// Zooming out stops at the first step at which the whole grid, as it stands on screen, fits
+// in three quarters of the screen both ways; zooming in stops once a cell passes a quarter of
+// the screen's width. A tall grid is fitted by its height, so measured by its width alone it
+// could not zoom out at all; turned a quarter it lies across the screen.
+TEST_F(OblongEditorTest, ZoomStopsByTheGridAsItStandsOnScreen) {
+    for (const GridSize size : {GridSize{4, 256}, GridSize{256, 4}, GridSize{16, 64},
+                                GridSize{8, 8}, GridSize{256, 256}}) {
+        for (const DeviceOrientation orientation :
+             {DeviceOrientation::portrait, DeviceOrientation::landscapeLeft,
+              DeviceOrientation::landscapeRight}) {
+            SCOPED_TRACE(testing::Message()
+                         << size.width << " x " << size.height << ", " << nameOf(orientation));
+            open(size.width, size.height);
+            turn(orientation);
+            const QSizeF fitted = shown().size();
+            const auto fits = [](QSizeF grid) {
+                return grid.width() < 0.75 * kScreenWidth && grid.height() < 0.75 * kScreenHeight;
+            };
+            wheel(-60);
+            const QSizeF out = shown().size();
+            EXPECT_TRUE(fits(out)) << out.width() << " x " << out.height();
+            // Not a step further than needed; a grid that fits as it is stays as it is.
+            if (fits(fitted)) {
+                EXPECT_TRUE(out == fitted)
+                    << "zoomed out to " << out.width() << " x " << out.height();
+            } else {
+                EXPECT_FALSE(fits(out * kNotch * (1 + 1e-9)))
+                    << "stopped late at " << out.width() << " x " << out.height();
+            }
+            wheel(80);
+            EXPECT_GE(cellSide(), 0.25 * kScreenWidth);
+            EXPECT_LE(cellSide(), 0.25 * kScreenWidth * kNotch + 1e-6);
+            EXPECT_NEAR(canvas().position().x(), middle().x(), 1e-6);
+        }
+    }
+}
+
+// Two fingers pinched onto one point make a factor of 0 and then ones that are not numbers:
+// the canvas stays shown and the next pinch zooms it as ever.
+TEST_F(OblongEditorTest, FingersPinchedOntoOnePointLeaveTheCanvasZoomable) {
+    open(256, 4);
+    const auto pinch = [&](std::initializer_list<int> spreads) {
+        const auto fingers = [](int apart) {
+            return std::pair(QPoint(195 - apart / 2, 422), QPoint(195 + apart / 2, 422));
+        };
+        auto [a, b] = fingers(*spreads.begin());
+        touch().press(0, a, target()).press(1, b, target());
+        for (auto apart = spreads.begin() + 1; apart != spreads.end(); ++apart) {
+            std::tie(a, b) = fingers(*apart);
+            touch().move(0, a, target()).move(1, b, target());
+        }
+        touch().release(0, a, target()).release(1, b, target());
+    };
+    pinch({200, 180, 0, 0, 260});
+    const double after = canvas().xScale();
+    ASSERT_TRUE(std::isfinite(after) && after > 0) << after;
+    EXPECT_GT(shown().width(), 10);
+    pinch({100, 120, 240});
+    EXPECT_GT(canvas().xScale(), after * 1.5);
+}
+
+// Turned a quarter, a tall grid lies across the screen: it pans sideways as far as it is wide
+// there, and up and down only as far as it is high.
+TEST_F(OblongEditorTest, ATurnedGridPansAsFarAsItReachesOnScreen) {
+    for (const DeviceOrientation orientation :
+         {DeviceOrientation::landscapeLeft, DeviceOrientation::landscapeRight}) {
+        SCOPED_TRACE(nameOf(orientation));
+        open(4, 256);
+        turn(orientation);
+        const QRectF grid = shown();
+        ASSERT_GT(grid.width(), kScreenWidth);
+        const QPointF start = canvas().position();
+        pan(QPointF(280, 0));
+        EXPECT_GT(canvas().position().x() - start.x(), 250);
+        pan(QPointF(-600, 0));
+        EXPECT_LT(canvas().position().x() - start.x(), -grid.width() / 2 + 30);
+        EXPECT_GE(canvas().position().x() - start.x(), -grid.width() / 2);
+        pan(QPointF(0, 120));
+        EXPECT_LE(std::abs(canvas().position().y() - start.y()), grid.height() / 2);
+    }
+}
+
+// In every orientation the corner cells of the thinnest grids and of a small square one can be
+// brought under the finger by zooming and panning; the pipette picks each corner's colour and
+// a tap paints each corner and nothing else.
+TEST_F(OblongEditorTest, ThePipetteAndTapsReachEveryCornerInEveryOrientation) {
+    const std::vector<Color> corners = {Color::red(), Color::blue(), Color::withRGB(0, 0.6, 0),
+                                        Color::black()};
+    const Color paint = Color::withRGB(1, 0, 1);
+    for (const GridSize size : {GridSize{4, 256}, GridSize{256, 4}, GridSize{8, 8}}) {
+        for (const DeviceOrientation orientation : kOrientations) {
+            SCOPED_TRACE(testing::Message()
+                         << size.width << " x " << size.height << ", " << nameOf(orientation));
+            const std::vector<Color> start = cornersColoured(size, corners);
+            open(size.width, size.height, start);
+            turn(orientation);
+            // Cells some six points wide, enough for a finger here.
+            const int notches =
+                std::max(0, int(std::ceil(std::log(6 / cellSide()) / std::log(kNotch))));
+            wheel(notches);
+            const int64_t right = size.width - 1;
+            const int64_t top = size.height - 1;
+            const std::pair<int64_t, int64_t> cells[] = {
+                {0, 0}, {right, 0}, {right, top}, {0, top}};
+            const QRectF reachable(20, 120, kScreenWidth - 40, kScreenHeight * 8 / 9 - 140);
+            std::vector<Color> expected = start;
+            for (size_t i = 0; i < 4; ++i) {
+                const auto [x, y] = cells[i];
+                bringToMiddle(x, y);
+                ASSERT_TRUE(reachable.contains(at(x, y)))
+                    << "corner " << i << " stays at " << at(x, y).x() << ", " << at(x, y).y();
+                pick(at(x, y));
+                EXPECT_EQ(editor->currentDrawingColor, corners[i]) << "corner " << i;
+                editor->colorChosen(paint);
+                tap(at(x, y));
+                expected[size_t(x * size.height + y)] = paint;
+            }
+            EXPECT_TRUE(canvas().colors() == expected) << "only the four corners are painted";
+        }
+    }
+}
+
+// The shared picture keeps 1000 points on its longer side and square cells; a square grid's
+// stays 1000 x 1000. The sheet's size choice says the picture's real size, and the clipboard
+// gets the same picture.
+TEST_F(OblongEditorTest, TheSharedAndCopiedPictureKeepsTheGridsShape) {
+    for (const auto& [size, pixels] : {std::pair{GridSize{16, 64}, QSize(250, 1000)},
+                                       std::pair{GridSize{256, 4}, QSize(1000, 16)},
+                                       std::pair{GridSize{37, 5}, QSize(1000, 135)},
+                                       std::pair{GridSize{20, 20}, QSize(1000, 1000)}}) {
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+        open(size.width, size.height);
+        editor->shareDrawing();
+        processEvents();
+        auto* sheet =
+            qobject_cast<ActivityViewController*>(window.screenStack()->topViewController());
+        ASSERT_TRUE(sheet);
+        ASSERT_EQ(sheet->activityItems().size(), 1);
+        const QImage shared = sheet->activityItems().front();
+        EXPECT_EQ(shared.width(), pixels.width());
+        EXPECT_EQ(shared.height(), pixels.height());
+        ASSERT_TRUE(sheet->saveAsSizeBox());
+        EXPECT_EQ(sheet->saveAsSizeBox()->itemText(0).toStdString(),
+                  QStringLiteral("1000 points (%1 \u00D7 %2 pixels)")
+                      .arg(pixels.width())
+                      .arg(pixels.height())
+                      .toStdString());
+        sheet->closeSheet();
+        processEvents();
+
+        editor->copyPictureToClipboard();
+        EXPECT_EQ(QGuiApplication::clipboard()->image().height(), pixels.height());
+        EXPECT_EQ(QGuiApplication::clipboard()->image().width(), pixels.width());
+    }
+}
