@@ -5,8 +5,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -27,6 +29,30 @@
 namespace {
 // The shared and copied picture's longer side, in points.
 constexpr int64_t kSharedSide = 1000;
+// The gallery's picture of a drawing, in points, square whatever the grid.
+constexpr int64_t kThumbnailSide = 300;
+
+// The thumbnail: a grid that is not square keeps square cells, centred, with clear room on
+// either side, rather than stretched to fill the square.
+std::optional<QImage> thumbnailOf(const PictureExporter& exporter) {
+    if (exporter.canvasWidth == exporter.canvasHeight) {
+        return exporter.exportImage(kThumbnailSide, kThumbnailSide);
+    }
+    const std::optional<QImage> cells = exporter.exportSquareCells(kThumbnailSide);
+    if (!cells) {
+        return std::nullopt;
+    }
+    const int side = std::max(cells->width(), cells->height());
+    QImage framed(side, side, QImage::Format_ARGB32);
+    framed.fill(Qt::transparent);
+    {
+        QPainter painter(&framed);
+        painter.drawImage(QPoint((side - cells->width()) / 2, (side - cells->height()) / 2),
+                          *cells);
+    }
+    framed.setDevicePixelRatio(cells->devicePixelRatio());
+    return framed;
+}
 
 // The date as a long date and a short time in the user's locale, without the weekday.
 QString savedAtText(const QDateTime& moment) {
@@ -87,8 +113,7 @@ bool DrawingSaver::updateDrawingRecord() {
         editor_.previousDrawing->setWidth(canvas->width);
         editor_.previousDrawing->setHeight(canvas->height);
     } else {
-        editor_.previousDrawing =
-            Drawing::create(std::move(colors), canvas->width, canvas->height);
+        editor_.previousDrawing = Drawing::create(std::move(colors), canvas->width, canvas->height);
     }
     if (editor_.previousDrawing && editor_.drawing != editor_.previousDrawing) {
         // Held while the editor lives. An editor that goes without Save or Exit (closed by
@@ -110,7 +135,7 @@ void DrawingSaver::saveCurrentDrawing(const QString& title) {
     if (!updateDrawingRecord() || !editor_.pictureExporter) {
         return;
     }
-    const std::optional<QImage> image = editor_.pictureExporter->exportImage(300, 300);
+    const std::optional<QImage> image = thumbnailOf(*editor_.pictureExporter);
     if (!image) {
         return;
     }

@@ -7,6 +7,8 @@
 
 #include "oblong_editor.h"
 #include "screens/activity_view_controller.h"
+#include "store/core_data_manager.h"
+#include "store/thumbnail.h"
 
 namespace {
 constexpr double kScreenWidth = 390;
@@ -197,4 +199,41 @@ TEST_F(OblongEditorTest, TheSharedAndCopiedPictureKeepsTheGridsShape) {
         EXPECT_EQ(QGuiApplication::clipboard()->image().height(), pixels.height());
         EXPECT_EQ(QGuiApplication::clipboard()->image().width(), pixels.width());
     }
+}
+
+// The gallery's thumbnail stays square; a grid that is not keeps square cells in the middle,
+// with clear room on either side, instead of being stretched.
+TEST_F(OblongEditorTest, TheThumbnailKeepsSquareCellsInItsSquare) {
+    std::vector<Color> colours(16 * 64, Color::white());
+    colours[0] = Color::red();             // bottom left
+    colours[16 * 64 - 1] = Color::blue();  // top right
+    open(16, 64, colours);
+    editor->saveCurrentDrawing(QStringLiteral("tall"));
+    processEvents();
+    const auto thumbnails = CoreDataManager::loadThumbnails();
+    ASSERT_TRUE(thumbnails && thumbnails->size() == 1);
+    const QImage image = QImage::fromData(thumbnails->front()->imageData());
+    ASSERT_EQ(image.width(), image.height());
+    const int side = image.width();
+    // The drawn part: opaque, a quarter of the width, in the middle.
+    int left = 0;
+    while (left < side && image.pixelColor(left, side / 2).alpha() == 0) {
+        ++left;
+    }
+    int right = side;
+    while (right > left && image.pixelColor(right - 1, side / 2).alpha() == 0) {
+        --right;
+    }
+    EXPECT_NEAR(right - left, side / 4.0, 1.0);
+    EXPECT_NEAR(left, side - right, 1);
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+    // The cell (x, y) from the bottom left, by where it falls in the drawn part.
+    const auto cellAt = [&](double x, double y) {
+        const double cell = (right - left) / 16.0;
+        return image.pixelColor(int(left + (x + 0.5) * cell), int(side - (y + 0.5) * cell));
+    };
+    EXPECT_EQ(cellAt(0, 0), QColor(Qt::red));
+    EXPECT_EQ(cellAt(15, 63), QColor(Qt::blue));
+    EXPECT_EQ(cellAt(1, 0), QColor(Qt::white));
+    EXPECT_EQ(cellAt(15, 62), QColor(Qt::white));
 }
