@@ -185,12 +185,8 @@ void Canvas::collectNodesAt(QPointF pointInParent, std::vector<Node*>& found) {
     }
 }
 
-QRgb Canvas::shownColor(const Color& color) {
-    if (color != lastColor_) {
-        lastColor_ = color;
-        lastShown_ = qPremultiply(color.toQColor().rgba());
-    }
-    return lastShown_;
+QRgb Canvas::premultiplied(const Color& color) {
+    return qPremultiply(color.toQColor().rgba());
 }
 
 void Canvas::fillColorChanged(const ShapeNode& cell, uint32_t tag) {

@@ -71,7 +71,15 @@ public:
 private:
     // A cell's colour changed: what it shows, and the record of what to redraw.
     void fillColorChanged(const ShapeNode& cell, uint32_t index) override;
-    QRgb shownColor(const Color& color);
+    // Inline: a fill or an undo asks for every cell it recolours, mostly the same colour.
+    QRgb shownColor(const Color& color) {
+        if (!(color == lastColor_)) {
+            lastColor_ = color;
+            lastShown_ = premultiplied(color);
+        }
+        return lastShown_;
+    }
+    static QRgb premultiplied(const Color& color);
     void drawAxisAligned(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
     void drawTransformed(QPainter& painter, const QTransform& toDevice) const;
     void fillGridLines(QPainter& painter, const std::vector<int>& xEdges,

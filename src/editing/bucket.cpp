@@ -40,11 +40,19 @@ std::vector<uint8_t> openCells(const Canvas& canvas, const Color& target,
     const std::vector<Color>& colors = canvas.colors();
     const size_t count = std::min(colors.size(), canvas.pixelArray().size());
     std::vector<uint8_t> state(count, kClosed);
+    // Neighbouring cells mostly share their colour: the verdict on the one before is reused.
+    const Color* previous = nullptr;
+    uint8_t verdict = kClosed;
     for (size_t i = 0; i < count; ++i) {
-        const auto rgba = colors[i].getRGBA();
-        if (near(rgba, targetRGBA, kFillTolerance) && !near(rgba, replacementRGBA, kFillTolerance)) {
-            state[i] = kOpen;
+        if (!previous || !(colors[i] == *previous)) {
+            const auto rgba = colors[i].getRGBA();
+            verdict = near(rgba, targetRGBA, kFillTolerance) &&
+                              !near(rgba, replacementRGBA, kFillTolerance)
+                          ? kOpen
+                          : kClosed;
+            previous = &colors[i];
         }
+        state[i] = verdict;
     }
     return state;
 }
@@ -73,7 +81,7 @@ void recolourFilled(Canvas& canvas, const std::vector<uint8_t>& state, size_t fi
     for (size_t i = 0; i < state.size(); ++i) {
         if (state[i] == kFilled) {
             prefetchNext();
-            group.addCommand(DrawCommand(colors[i], replacement, cells[i]));
+            group.addChange(cells[i], colors[i], replacement);
         }
     }
 }

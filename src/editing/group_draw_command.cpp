@@ -11,15 +11,11 @@ namespace {
 // Colours in a few places are found by looking at each; beyond that by hashing.
 constexpr size_t kFewColours = 8;
 
-// The same colour bit for bit: a cell gets back exactly what it had, -0 and NaN included,
-// which equality of colours would not tell apart or match.
-bool sameBits(const Color& a, const Color& b) {
-    return a.space() == b.space() &&
-           std::memcmp(a.components().data(), b.components().data(), sizeof(double) * 4) == 0;
-}
-
 struct SameBits {
-    bool operator()(const Color& a, const Color& b) const { return sameBits(a, b); }
+    bool operator()(const Color& a, const Color& b) const {
+        return a.space() == b.space() &&
+               std::memcmp(a.components().data(), b.components().data(), sizeof(double) * 4) == 0;
+    }
 };
 
 struct BitsHash {
@@ -84,7 +80,10 @@ void GroupDrawCommand::addCommand(const DrawCommand& command) {
 }
 
 bool GroupDrawCommand::record(const DrawCommand& command) {
-    Pixel* pixel = command.pixel;
+    return recordChange(command.pixel, command.oldColor, command.newColor);
+}
+
+bool GroupDrawCommand::recordChange(Pixel* pixel, const Color& oldColor, const Color& newColor) {
     const FillObserver* grid = pixel->fillObserver();
     if (grid && !grid_) {
         grid_ = grid;
@@ -103,18 +102,14 @@ bool GroupDrawCommand::record(const DrawCommand& command) {
     } else if (!offGrid_.insert(pixel).second) {
         return false;
     }
-    const uint32_t before = placeOf(command.oldColor, lastBefore_);
-    const uint32_t after = placeOf(command.newColor, lastAfter_);
+    const uint32_t before = placeOf(oldColor, lastBefore_);
+    const uint32_t after = placeOf(newColor, lastAfter_);
     changes_.push_back({pixel, before, after});
     painted_ = false;
     return true;
 }
 
-uint32_t GroupDrawCommand::placeOf(const Color& colour, uint32_t& last) {
-    // A fill paints one colour over cells that mostly share theirs.
-    if (last < colours_.size() && sameBits(colours_[last], colour)) {
-        return last;
-    }
+uint32_t GroupDrawCommand::findPlace(const Color& colour, uint32_t& last) {
     if (!places_) {
         for (uint32_t place = 0; place < colours_.size(); ++place) {
             if (sameBits(colours_[place], colour)) {

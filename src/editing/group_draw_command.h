@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <unordered_set>
 #include <vector>
 
+#include "canvas/pixel.h"
 #include "editing/command.h"
 #include "editing/draw_command.h"
 #include "editing/multi_command.h"
@@ -32,6 +34,14 @@ public:
     // Records without painting, for a step whose cells already show it (or are to be
     // painted by execute); false when the cell is recorded already.
     bool record(const DrawCommand& command);
+    // The same as addCommand(DrawCommand(before, after, pixel)), without making the command:
+    // a fill records tens of thousands.
+    void addChange(Pixel* pixel, const Color& before, const Color& after) {
+        const bool painted = painted_;
+        recordChange(pixel, before, after);
+        painted_ = painted;
+        pixel->setFillColor(after);
+    }
     void reserve(size_t count) { changes_.reserve(count); }
 
     // The recorded commands, one per cell, in the order they were recorded.
@@ -52,8 +62,22 @@ private:
     };
     class ColourPlaces;
 
-    // The colour's place, added if new; last is where the previous colour of its kind was.
-    uint32_t placeOf(const Color& colour, uint32_t& last);
+    bool recordChange(Pixel* pixel, const Color& before, const Color& after);
+    // The colour's place, added if new; last is where the previous colour of its kind was,
+    // which a fill's cells mostly share.
+    uint32_t placeOf(const Color& colour, uint32_t& last) {
+        if (last < colours_.size() && sameBits(colours_[last], colour)) {
+            return last;
+        }
+        return findPlace(colour, last);
+    }
+    uint32_t findPlace(const Color& colour, uint32_t& last);
+    // The same colour bit for bit: a cell gets back exactly what it had, -0 and NaN included,
+    // which equality of colours would not tell apart or match.
+    static bool sameBits(const Color& a, const Color& b) {
+        return a.space() == b.space() &&
+               std::memcmp(a.components().data(), b.components().data(), sizeof(double) * 4) == 0;
+    }
     void paint(bool forward) const;
 
     std::vector<Change> changes_;
