@@ -15,8 +15,8 @@
 #include "pixelate/pixel_view_controller.h"
 #include "pixelate/resampler.h"
 #include "platform/animation.h"
-#include "screens/app_window.h"
 #include "platform/screen_metrics.h"
+#include "screens/app_window.h"
 #include "screens/screen_stack.h"
 
 namespace {

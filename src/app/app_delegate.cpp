@@ -4,8 +4,8 @@
 #include "editor/drawing_view_controller.h"
 #include "pixelate/pixel_view_controller.h"
 #include "platform/settings_manager.h"
-#include "screens/storyboard.h"
 #include "platform/user_defaults.h"
+#include "screens/storyboard.h"
 #include "store/persistent_container.h"
 
 AppDelegate::AppDelegate() = default;

@@ -1,7 +1,7 @@
 #include "app/picture_import.h"
 
-#include <QBoxLayout>
 #include <QAbstractItemView>
+#include <QBoxLayout>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDragEnterEvent>

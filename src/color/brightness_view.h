@@ -8,8 +8,8 @@
 
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
-#include "platform/color.h"
 #include "gestures/touch_view.h"
+#include "platform/color.h"
 
 // Told the brightness chosen on the bar, on every touch began and moved.
 class BrightnessViewDelegate {

@@ -9,8 +9,8 @@
 
 #include "color/view_layers.h"
 #include "color/weak_delegate.h"
-#include "platform/color.h"
 #include "gestures/touch_view.h"
+#include "platform/color.h"
 
 // Told the hue and saturation under the finger on every touch, before the selection delegate.
 class ColorWheelDelegate {

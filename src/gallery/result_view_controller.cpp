@@ -9,7 +9,6 @@
 
 #include "editor/drawing_view_controller.h"
 #include "gallery/custom_table_view_cell.h"
-#include "widgets/asset_image_view.h"
 #include "platform/color.h"
 #include "platform/console.h"
 #include "platform/screen_metrics.h"
@@ -18,6 +17,7 @@
 #include "store/drawing.h"
 #include "store/thumbnail.h"
 #include "ui_result_view_controller.h"
+#include "widgets/asset_image_view.h"
 
 namespace {
 // Thumbnails are 300 points at the display's scale; anything far larger is not one of ours.

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "widgets/card_widget.h"
 #include "screens/screen_stack.h"
+#include "widgets/card_widget.h"
 #include "widgets/sheet_style.h"
 
 namespace {

@@ -22,12 +22,12 @@
 #include <QVariantAnimation>
 #include <algorithm>
 
-#include "platform/animation.h"
-#include "widgets/card_widget.h"
 #include "imaging/photo_loader.h"
 #include "imaging/pictures_folder.h"
-#include "widgets/sheet_style.h"
+#include "platform/animation.h"
 #include "platform/thread_handoff.h"
+#include "widgets/card_widget.h"
+#include "widgets/sheet_style.h"
 
 namespace {
 constexpr int kHeaderHeight = 64;

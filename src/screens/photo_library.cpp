@@ -4,10 +4,10 @@
 #include <QPointer>
 #include <vector>
 
+#include "platform/user_defaults.h"
 #include "screens/alert_controller.h"
 #include "screens/platform_view_controller.h"
 #include "screens/screen_stack.h"
-#include "platform/user_defaults.h"
 
 namespace {
 using Handler = std::function<void(PhotoLibrary::AuthorizationStatus)>;
