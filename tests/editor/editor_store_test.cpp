@@ -190,9 +190,7 @@ TEST_F(EditorStoreTest, AnUnreadableStoreIsNotTakenForAFullDisk) {
 // waiting in between as in the app. What the saves leave in memory must not grow with them.
 TEST_F(EditorStoreTest, FiveHundredSavesThroughTheEditorKeepMemoryFlat) {
     SettingsManager::applyGridSize(28);  // the largest records
-    const int saves = qEnvironmentVariableIntValue("TILEBLOOM_EDITOR_SAVES") > 0
-                          ? qEnvironmentVariableIntValue("TILEBLOOM_EDITOR_SAVES")
-                          : (kSanitized ? 40 : 500);
+    const int saves = positiveFromEnvironment("TILEBLOOM_EDITOR_SAVES", kSanitized ? 40 : 500);
     long afterFirst = 0;
     for (int i = 0; i < saves; ++i) {
         openEditor();

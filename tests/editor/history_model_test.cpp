@@ -18,13 +18,9 @@
 #include "editor_fixture.h"
 
 namespace {
-int fromEnvironment(const char* name, int fallback) {
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-const int kSteps = fromEnvironment("TILEBLOOM_HISTORY_STEPS", TILEBLOOM_HISTORY_DEFAULT_STEPS);
-const unsigned kSeed = static_cast<unsigned>(fromEnvironment("TILEBLOOM_HISTORY_SEED", 1));
+const int kSteps =
+    positiveFromEnvironment("TILEBLOOM_HISTORY_STEPS", TILEBLOOM_HISTORY_DEFAULT_STEPS);
+const unsigned kSeed = static_cast<unsigned>(positiveFromEnvironment("TILEBLOOM_HISTORY_SEED", 1));
 // A fresh editor, at a random grid size, this often: long histories and every size.
 constexpr int kStepsPerEditor = 2500;
 

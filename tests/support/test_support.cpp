@@ -34,6 +34,12 @@ void processEvents() {
     }
 }
 
+int positiveFromEnvironment(const char* name, int fallback) {
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
 namespace {
 // The shortest text that reads back as the same number.
 std::string number(double value) {

@@ -22,3 +22,6 @@ std::string captureStdout(const std::function<void()>& call);
 
 // Runs queued calls, timers that are due and deferred deletions.
 void processEvents();
+
+// A positive number from the environment (longer runs ask for more), else the fallback.
+int positiveFromEnvironment(const char* name, int fallback);
