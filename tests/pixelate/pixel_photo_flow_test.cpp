@@ -8,12 +8,12 @@
 
 #include "picture_fixtures.h"
 #include "pixelate_test_support.h"
+#include "platform/settings_link.h"
 #include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
 #include "screens/image_picker_controller.h"
 #include "screens/photo_library.h"
 #include "screens/screen_stack.h"
-#include "platform/settings_link.h"
 
 using namespace pixelate_test;
 using Status = PhotoLibrary::AuthorizationStatus;
@@ -128,8 +128,8 @@ TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     QPointer<ImagePickerController> picker = top<ImagePickerController>();
     ASSERT_TRUE(picker);
     const std::pair<QString, QString> hostile[] = {
+        // the picker's own tests have more
         {add("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged or incomplete"},
-        {add("notes.png", "not pixels"), "not a picture"},
         {add("bomb.png", pngDeclaring(100000, 100000)), "too large"},
     };
     for (const auto& [path, says] : hostile) {
@@ -175,7 +175,8 @@ TEST_F(PhotoFlow, ARefusedPhotoLeavesTheSliderAndThePreviewAsTheyWere) {
         });
         processEvents();
         EXPECT_EQ(stack.topViewController(), screen.data());
-        EXPECT_FALSE(screen->message().isEmpty());
+        EXPECT_TRUE(screen->message().contains(refused == &large ? "too large" : "too narrow"))
+            << screen->message().toStdString();
         EXPECT_EQ(screen->pixelSizeSlider->value(), 10);
         EXPECT_EQ(label->text(), "10");
         EXPECT_EQ(screen->sourceImage.cacheKey(), source);
@@ -211,13 +212,7 @@ TEST_F(PhotoFlow, TheBlockSizeAndTheMessageReachAssistiveTechnology) {
     EXPECT_FALSE(says("messageLabel").contains("too narrow"));
 }
 
-TEST_F(PhotoFlow, EveryControlIsNamedAndShareHandsOverThePreviewPicture) {
-    for (QWidget* control : screen->findChildren<QWidget*>()) {
-        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractSlider*>(control)) {
-            EXPECT_FALSE(control->accessibleName().isEmpty())
-                << control->objectName().toStdString();
-        }
-    }
+TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureOnceThereIsOne) {
     EXPECT_FALSE(screen->findChild<QPushButton*>("shareButton")->isEnabled());
     screen->saveAction();  // no picture yet: ignored
     EXPECT_EQ(stack.topViewController(), screen.data());

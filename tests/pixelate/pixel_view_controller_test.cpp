@@ -178,44 +178,6 @@ TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
     EXPECT_EQ(screen->backgroundImageView->image().cacheKey(), screen->sourceImage.cacheKey());
 }
 
-TEST_F(PixelScreen, RefusesEnormousPhotosWithAMessageAndKeepsWhatItShows) {
-    const QImage photo = randomPixels(300, 400);
-    screen->loadSourceImage(photo, false);
-    finishRenders();
-    const qint64 shown = preview().cacheKey();
-    const std::string printed = captureStdout([&] {
-        const int side = PixelViewController::maxPhotoSide + 1;
-        screen->loadSourceImage(QImage(side, 4, QImage::Format_RGB32), false);
-    });
-    EXPECT_TRUE(screen->message().contains("too large"));
-    EXPECT_NE(printed.find("too large"), std::string::npos);
-    EXPECT_EQ(preview().cacheKey(), shown);
-
-    // A sliver that cannot be normalised is refused too.
-    captureStdout([&] { screen->loadSourceImage(QImage(19000, 1, QImage::Format_RGB32), false); });
-    EXPECT_TRUE(screen->message().contains("too narrow or too tall"));
-    EXPECT_EQ(preview().cacheKey(), shown);
-}
-
-TEST_F(PixelScreen, ShowsItsBlocksOnScreenTenPixelsSquare) {
-    screen->show();
-    screen->loadSourceImage(randomPixels(1512, 2016), false);
-    showBlocks(1, 10);
-    saveScreenshotIfAsked(*screen, "pixelate_blocks");
-    const QImage shot =
-        screen->previewImageView->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRectF drawn = screen->previewImageView->imageRect();
-    ASSERT_EQ(drawn.width(), 390);  // the screen's width
-    int uneven = 0;
-    for (int block = 0; block < 39 * 50; ++block) {
-        const QPoint corner = drawn.topLeft().toPoint() + QPoint(block % 39, block / 39) * 10;
-        for (QPoint inside : {QPoint(9, 0), QPoint(0, 9), QPoint(9, 9), QPoint(4, 5)}) {
-            uneven += shot.pixel(corner + inside) != shot.pixel(corner);
-        }
-    }
-    EXPECT_EQ(uneven, 0);
-}
-
 // Block 9 does not divide the 390-point preview, so the picture is not drawn at its own size:
 // blocks are placed nearest neighbour, every pixel on screen the colour of a block around it
 // and none a blend of two (a smoothed picture shows a seam at every block boundary). A render
