@@ -1,9 +1,7 @@
 // The editor and the store together: what leaving without saving leaves behind, what the
 // user is told when the store cannot be used, and the memory a long session of saves takes.
-#include <QEventLoop>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTimer>
 #include <iostream>
 
 #include "editor_fixture.h"
@@ -198,9 +196,7 @@ TEST_F(EditorStoreTest, FiveHundredSavesThroughTheEditorKeepMemoryFlat) {
         tap(27 - i % 28, 5);
         save(QString("drawing %1").arg(i));
         ASSERT_FALSE(editor) << "save " << i << " did not go through";
-        QEventLoop loop;  // one turn of a real event loop, which waits as the app's does
-        QTimer::singleShot(0, &loop, &QEventLoop::quit);
-        loop.exec();
+        waitForEvents();
         if (i == 0) {
             afterFirst = residentKb();
         }

@@ -1,8 +1,5 @@
 // What the main context keeps in memory, what it throws away on a rollback, and which saves
 // write what.
-#include <QEventLoop>
-#include <QTimer>
-
 #include "store/persistent_container_provider.h"
 #include "store_test_util.h"
 
@@ -14,13 +11,6 @@ std::vector<std::string> listedTitles() {
         out.push_back(title.toStdString());
     }
     return out;
-}
-
-// One turn of a real event loop, which waits for events as the app's loop does between them.
-void waitForEvents() {
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 }  // namespace
 
@@ -171,23 +161,4 @@ TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTrans
     CoreDataManager::saveColor(green);
     restart();
     EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white(), Color::blue()}));
-}
-
-// A colour chosen while an editor has unsaved work must not write that work.
-TEST_F(ContextTest, ColourSavesWriteTheColourHistoryAlone) {
-    Drawing* unsaved = Drawing::create(sampleColors(20), 20, 20);
-    Thumbnail* thumbnail = Thumbnail::create("unsaved", "d", "png");
-    unsaved->setThumbnail(thumbnail);
-    const std::string out = captureStdout([] {
-        CoreDataManager::saveColor(Color::red());
-        CoreDataManager::recordColor(Color::blue());
-        CoreDataManager::deleteColor(Color::red());
-    });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(
-        sql("SELECT (SELECT count(*) FROM Drawing) + count(*) FROM Thumbnail").value(0).toInt(), 0);
-    EXPECT_TRUE(context()->hasChanges());
-    restart();
-    EXPECT_EQ(history(), std::vector<Color>{Color::blue()});
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{});
 }
