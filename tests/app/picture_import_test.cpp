@@ -15,7 +15,6 @@
 #include <set>
 
 #include "app/picture_import.h"
-#include "app/settings_view_controller.h"
 #include "app_fixture.h"
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
@@ -323,25 +322,4 @@ TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
             }
         }
     }
-}
-
-// The settings choose the palette size pictures open with; a stored size that is not offered
-// reads as the default.
-TEST_F(ImportTest, TheSettingsChooseThePaletteSize) {
-    EXPECT_EQ(PictureImport::paletteSize(), 32);
-    press("Settings");
-    QComboBox* choice = nullptr;
-    for (auto* box : top()->findChildren<QComboBox*>()) {
-        if (box->accessibleName() == QStringLiteral("Most colours in an opened picture")) {
-            choice = box;
-        }
-    }
-    ASSERT_NE(choice, nullptr);
-    EXPECT_EQ(choice->currentText(), QStringLiteral("32"));
-    choice->setCurrentIndex(0);
-    EXPECT_EQ(PictureImport::paletteSize(), 8);
-    EXPECT_EQ(choice->accessibleDescription(), QStringLiteral("8"));
-    EXPECT_EQ(PictureImport::currentOptions().maxColors, 8);
-    UserDefaults::standard().setInteger(31, QLatin1String(PictureImport::kPaletteSizeKey));
-    EXPECT_EQ(PictureImport::paletteSize(), 32);
 }

@@ -131,18 +131,6 @@ TEST_F(UnsavedDrawingTest, AnUnreadableDraftIsKeptAsideAndTheAppStartsNormally) 
     EXPECT_TRUE(top<ViewController>());
 }
 
-// Another run of the app is still writing its draft: this one leaves it alone.
-TEST_F(UnsavedDrawingTest, ADraftStillBeingWrittenIsNotOffered) {
-    AppDelegate other;
-    Application::shared().setDelegate(&other);
-    std::unique_ptr<DraftJournal> journal = other.persistentContainer()->drafts()->journal();
-    journal->submit(leftBehind("elsewhere"));
-    ASSERT_TRUE(journal->flush());
-    start();
-    EXPECT_TRUE(top<ViewController>());
-    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{1});
-}
-
 TEST_F(UnsavedDrawingTest, AFirstStartCreatesNoStore) {
     EXPECT_EQ(start(), "");
     EXPECT_TRUE(top<ViewController>());

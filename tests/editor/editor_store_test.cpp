@@ -147,6 +147,10 @@ TEST_F(EditorStoreTest, ARefusedSaveKeepsTheEditorOpenAndARetryStoresOneDrawing)
         store().closeContainer();
         ASSERT_EQ(thumbnails().size(), 1u);
         EXPECT_EQ(thumbnails()[0]->drawing()->colorArray()[3 * 20 + 3], Color::systemCyan());
+        // The thumbnail: a PNG of 300 x 300 points (scale 1 here), the cell painted.
+        const QImage image = QImage::fromData(thumbnails()[0]->imageData(), "PNG");
+        ASSERT_EQ(image.size(), QSize(300, 300));
+        EXPECT_EQ(image.pixelColor(3 * 15 + 7, 300 - 3 * 15 - 7), Color::systemCyan().toQColor());
         store().closeContainer();
     }
 }

@@ -10,7 +10,6 @@
 
 #include "pixelate/resampler.h"
 #include "pixelate_test_support.h"
-#include "platform/animation.h"
 #include "platform/screen_metrics.h"
 #include "screenshot.h"
 
@@ -247,33 +246,6 @@ TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
     ASSERT_EQ(renders.size(), 1u);
     delete screen.data();
     finishRenders();
-}
-
-TEST(PhotoView, CrossDissolvesToTheNewPictureAndSettlesOnTheLastOne) {
-    Animation::setEnabled(true);  // off in tests
-    const auto animationsOff = qScopeGuard([] { Animation::setEnabled(false); });
-    const auto solid = [](QColor colour) {
-        QImage image(10, 10, QImage::Format_RGB32);
-        image.fill(colour);
-        return image;
-    };
-    PhotoView view;
-    view.resize(100, 100);
-    view.show();
-    const QImage blue = solid(Qt::blue);
-    view.setImage(solid(Qt::red));
-
-    view.transition(blue, 0.5);
-    EXPECT_TRUE(view.isTransitioning());
-    // Setting the picture it is fading to lets the fade run on.
-    view.setImage(blue);
-    EXPECT_TRUE(view.isTransitioning());
-    // A new fade from the middle of one, then an immediate change, ends on the last picture.
-    view.transition(solid(Qt::red), 0.5);
-    view.setImage(solid(Qt::green));
-    EXPECT_FALSE(view.isTransitioning());
-    processEvents();
-    EXPECT_EQ(view.grab().toImage().pixelColor(50, 50), QColor(Qt::green));
 }
 
 // The screen's own queue runs renders one after another, each begun only once the main thread

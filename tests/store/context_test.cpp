@@ -60,29 +60,6 @@ TEST_F(ContextTest, RollbackPutsBackWhatTheStoreHoldsAndLaterSavesWriteNoneOfIt)
               sampleColors(20));
 }
 
-TEST_F(ContextTest, ADeletionWaitsForTheSaveAndARollbackTakesItBack) {
-    saveDrawing("A", sampleColors(20));
-    saveDrawing("B", sampleColors(20, 1));
-    restart();
-    Thumbnail* a = CoreDataManager::loadThumbnails()->front();
-    context()->deleteObject(a);
-    EXPECT_TRUE(context()->hasChanges());
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
-    EXPECT_EQ(sql("SELECT count(*) FROM Thumbnail").value(0).toInt(), 2);
-    context()->rollback();
-    EXPECT_EQ(listedTitles(), (std::vector<std::string>{"A", "B"}));
-
-    context()->deleteObject(a);
-    ASSERT_FALSE(context()->save().has_value());
-    // As a batch delete does, the drawing goes with its thumbnail; the held record stays whole.
-    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 1);
-    EXPECT_EQ(a->managedObjectContext(), nullptr);
-    ASSERT_NE(a->drawing(), nullptr);
-    EXPECT_EQ(a->drawing()->colorArray(), sampleColors(20));
-    restart();
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
-}
-
 // Saves as the editor makes them, the event loop waiting between them as it does in the app:
 // what nothing refers to any more leaves memory, the rest stays as long as it is referred to.
 TEST_F(ContextTest, RecordsNothingRefersToAreReleasedWhenTheEventLoopWaits) {
