@@ -1,6 +1,5 @@
 // The editor's draft: what it keeps after every step, the editor it gives back, and how Save,
 // Exit and every other way of leaving end it.
-#include "editing/bucket.h"
 #include "editing/paintbrush.h"
 #include "editor/draft_keeper.h"
 #include "editor_fixture.h"
@@ -28,14 +27,6 @@ struct DraftTest : EditorFixture {
         QString problem;
         return found.empty() ? Draft{} : drafts().read(found[0].id, problem).value_or(Draft{});
     }
-    // What the editor shows and can undo and redo.
-    struct State {
-        std::vector<Color> cells;
-        size_t undo;
-        size_t redo;
-        bool operator==(const State&) const = default;
-    };
-    State state() { return {canvas().getColorArray(), steps(), redoable()}; }
 };
 }  // namespace editor_draft
 
@@ -111,65 +102,6 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     draft = stored();
     EXPECT_EQ(draft.tool, "fillButton");
     EXPECT_EQ(draft.color, Color::withRGB(1, 0.5, 0, 1));
-    EXPECT_EQ(rows("Draft"), 1);
-}
-
-// A restored editor shows the picture, colour and tool it was left with, and undo and redo go
-// through the whole session.
-TEST_F(DraftTest, ARestoredEditorCanUndoAndRedoTheWholeSession) {
-    openEditor(nullptr);
-    std::vector<State> states{state()};
-    tap(3, 3);
-    states.push_back(state());
-    drag({at(0, 5), at(1, 5), at(2, 5), at(2, 6)});
-    states.push_back(state());
-    choose("fillButton");
-    editor->colorChosen(Color::withRGB(0, 0.5, 0, 1));
-    tap(10, 10);
-    states.push_back(state());
-    choose("paintBrushButton");
-    editor->colorChosen(Color::red());
-    tap(3, 3);  // over an earlier cell: undo must give back the fill's colour
-    states.push_back(state());
-    press("undoButton");
-    press("undoButton");
-    choose("fillButton");
-    const State left = state();
-    const Color colour = editor->currentDrawingColor;
-    leave();  // as if the app had been killed
-    ASSERT_EQ(rows("Draft"), 1);
-    Draft draft = abandoned();
-    const QString id = draft.id;
-    openEditor(nullptr, std::move(draft));
-    EXPECT_EQ(state(), left);
-    EXPECT_EQ(editor->currentDrawingColor, colour);
-    EXPECT_TRUE(dynamic_cast<Bucket*>(editor->currentTool.get()));
-    EXPECT_EQ(editor->draftKeeper()->id(), id);
-    for (size_t i = 2; i-- > 0;) {
-        press("redoButton");
-    }
-    EXPECT_EQ(state(), states[4]);
-    // States recorded during the session had nothing to redo; now the rest of it is.
-    const auto expect = [&](size_t step, const char* after) {
-        const State now = state();
-        EXPECT_EQ(now.cells, states[step].cells) << after << step;
-        EXPECT_EQ(now.undo, step) << after << step;
-        EXPECT_EQ(now.redo, states.size() - 1 - step) << after << step;
-    };
-    for (size_t i = states.size() - 1; i-- > 0;) {
-        press("undoButton");
-        expect(i, "after undoing back to step ");
-    }
-    for (size_t i = 1; i < states.size(); ++i) {
-        press("redoButton");
-        expect(i, "after redoing step ");
-    }
-    // The same draft goes on: nothing was written twice.
-    tap(15, 15);
-    const Draft after = stored();
-    EXPECT_EQ(after.id, id);
-    EXPECT_EQ(after.steps.size(), 5u);
-    EXPECT_EQ(after.cells, canvas().getColorArray());
     EXPECT_EQ(rows("Draft"), 1);
 }
 

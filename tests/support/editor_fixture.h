@@ -80,7 +80,6 @@ struct EditorFixture : testing::Test {
         return std::vector<Color>(size_t(canvas().width * canvas().height), color);
     }
     size_t steps() { return editor->commandManager.commandStack().size(); }
-    size_t redoable() { return editor->commandManager.undoStack().size(); }
     // A cell's centre in the editor's coordinates.
     QPoint at(int64_t x, int64_t y) {
         const QPointF centre = cell(x, y)->position() + QPointF(150, 150);
