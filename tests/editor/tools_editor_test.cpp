@@ -1,6 +1,5 @@
-// The drawing tools as the editor offers them: the fan menu with every tool, the keys, the
-// option switches, the mirror axis, the shape preview through real touches, and the two- and
-// three-finger taps.
+// The drawing tools as the editor offers them: the fan menu, keys while typing, the option
+// switches, the mirror axis and the two- and three-finger taps.
 #include <QShortcut>
 #include <cmath>
 
@@ -151,9 +150,8 @@ TEST_F(TabletToolsEditorTest, TheFanFitsATabletToo) {
 }
 
 TEST_F(ToolsEditorTest, KeysChooseToolsAndCycleTheMirrorButNotWhileTypingOrCovered) {
-    // Keys choose tools and cycle the mirror (the history model uses them throughout), but not
-    // while a title is typed or an alert covers the editor.
-    // Typing a title: the letters go into the field.
+    // Tool keys (the history model uses them throughout) do nothing while a title is typed:
+    // the letters go into the field.
     QTest::keyClick(editor, Qt::Key_B);
     click(editor->findChild<QWidget*>("saveButton"));
     auto* alert = top<AlertController>();
