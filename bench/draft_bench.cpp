@@ -66,70 +66,26 @@ struct Editor : EditorFields {
     }
 };
 
-// The editor's thread: the step made, then handed over. The writer merges what comes faster
-// than it writes, as it does while the user draws.
-void BM_DraftHandOverTap(benchmark::State& state) {
+// One step, a tap or a whole-grid fill, made and handed over on the editor's thread; the writer
+// merges what comes faster than it writes, as it does while the user draws. Durable: until the
+// step's transaction is durable (write-ahead log, synchronous=FULL), the time the writer's
+// thread spends, which the editor never waits for.
+void draftStep(benchmark::State& state, bool fill, bool durable) {
     Folder folder;
     BenchStore delegate;
     Editor editor(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        editor.tap();
+        fill ? editor.fill() : editor.tap();
         state.ResumeTiming();
         editor.keeper->writeNow();
+        if (durable) {
+            editor.keeper->flush();
+        }
     }
     editor.keeper->flush();
 }
-BENCHMARK(BM_DraftHandOverTap)->Arg(28)->Arg(256)->Unit(benchmark::kMicrosecond);
 
-void BM_DraftHandOverFill(benchmark::State& state) {
-    Folder folder;
-    BenchStore delegate;
-    Editor editor(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        editor.fill();
-        state.ResumeTiming();
-        editor.keeper->writeNow();
-    }
-    editor.keeper->flush();
-}
-// A whole-grid fill holds every cell: few of them keep the history's memory in bounds.
-BENCHMARK(BM_DraftHandOverFill)->Arg(28)->Arg(256)->Iterations(20)->Unit(benchmark::kMicrosecond);
-
-// One step until its transaction is durable (write-ahead log, synchronous=FULL): the time the
-// writer's thread spends, which the editor never waits for.
-void BM_DraftDurableWriteTap(benchmark::State& state) {
-    Folder folder;
-    BenchStore delegate;
-    Editor editor(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        editor.tap();
-        state.ResumeTiming();
-        editor.keeper->writeNow();
-        editor.keeper->flush();
-    }
-}
-BENCHMARK(BM_DraftDurableWriteTap)->Arg(28)->Arg(256)->Unit(benchmark::kMicrosecond);
-
-void BM_DraftDurableWriteFill(benchmark::State& state) {
-    Folder folder;
-    BenchStore delegate;
-    Editor editor(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        editor.fill();
-        state.ResumeTiming();
-        editor.keeper->writeNow();
-        editor.keeper->flush();
-    }
-}
-BENCHMARK(BM_DraftDurableWriteFill)
-    ->Arg(28)
-    ->Arg(256)
-    ->Iterations(20)
-    ->Unit(benchmark::kMicrosecond);
 // The first step of a run opens the store on the editor's thread, once: with a store that an
 // earlier run made, as on every start but the first.
 void BM_DraftFirstStepOfARun(benchmark::State& state) {
@@ -158,5 +114,18 @@ BENCHMARK(BM_DraftFirstStepOfARun)->Iterations(30)->Unit(benchmark::kMicrosecond
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ScreenMetrics::configure(ScreenMetrics::phone());
+    for (const bool durable : {false, true}) {
+        for (const bool fill : {false, true}) {
+            const std::string name =
+                std::string(durable ? "BM_DraftDurableWrite" : "BM_DraftHandOver") +
+                (fill ? "Fill" : "Tap");
+            auto* bench = benchmark::RegisterBenchmark(name.c_str(), draftStep, fill, durable);
+            bench->Arg(28)->Arg(256)->Unit(benchmark::kMicrosecond);
+            if (fill) {
+                bench->Iterations(
+                    20);  // a whole-grid fill holds every cell: few keep memory bounded
+            }
+        }
+    }
     return runBenchmarks(argc, argv);
 }

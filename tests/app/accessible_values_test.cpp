@@ -61,8 +61,7 @@ TEST_F(SettingsScreen, TheGridSizeLabelAndStepperExposeTheSizeAndFollowIt) {
     // Positions in the list of square sizes, 8x8 first.
     EXPECT_EQ(value->currentValue().toDouble(), 4);
     EXPECT_EQ(value->minimumValue().toDouble(), 0);
-    EXPECT_EQ(value->maximumValue().toDouble(),
-              double(SettingsManager::kSquareSides.size() - 1));
+    EXPECT_EQ(value->maximumValue().toDouble(), double(SettingsManager::kSquareSides.size() - 1));
     EXPECT_EQ(value->minimumStepSize().toDouble(), 1);
 
     // A press changes what both say.

@@ -17,6 +17,7 @@
 
 #include "draft_kill_state.h"
 #include "store/color_archive.h"
+#include "test_support.h"
 
 // Named: the sanitizer flavours compile the app's tests as one unit.
 namespace draft_kill {
@@ -318,8 +319,8 @@ struct DraftKillTest : testing::Test {
 using draft_kill::DraftKillTest;
 
 TEST_F(DraftKillTest, EveryKillLeavesTheLastStepsForTheNextStart) {
-    const int asked = qEnvironmentVariableIntValue("TILEBLOOM_DRAFT_KILLS");
-    const int kills = asked > 0 ? asked : TILEBLOOM_DRAFT_DEFAULT_KILLS;
+    const int kills =
+        positiveFromEnvironment("TILEBLOOM_DRAFT_KILLS", TILEBLOOM_DRAFT_DEFAULT_KILLS);
     QRandomGenerator random(17);
     size_t printedStates = 0;
     bool reported = false;

@@ -1,33 +1,26 @@
 // Grid sizes beyond the three older builds know: how they are chosen on the settings screen,
 // how they are stored so that older builds still find a size they know, and that new drawings
 // take them.
-#include <gtest/gtest.h>
-
 #include <QSettings>
-#include <QTest>
+#include <QSpinBox>
 #include <QToolButton>
 
-#include "app/app_delegate.h"
 #include "app/settings_view_controller.h"
-#include "app/view_controller.h"
+#include "app_fixture.h"
 #include "canvas/canvas.h"
 #include "editor/drawing_view_controller.h"
 #include "platform/app_paths.h"
-#include "platform/settings_manager.h"
 #include "platform/user_defaults.h"
-#include "screens/screen_stack.h"
-#include "screens/storyboard.h"
-#include "test_support.h"
 
 namespace {
 using GridSize = SettingsManager::GridSize;
 
-// The settings file as another build left it: key and value, written as text.
-void writeSettings(const std::vector<std::pair<QString, QString>>& values) {
+// The settings file as another build left it: "key=value" pairs, written as text.
+void writeSettings(const QString& values) {
     QSettings file(AppPaths::settingsFile(), QSettings::IniFormat);
     file.clear();
-    for (const auto& [key, value] : values) {
-        file.setValue(key, value);
+    for (const QString& pair : values.split(' ', Qt::SkipEmptyParts)) {
+        file.setValue(pair.section('=', 0, 0), pair.section('=', 1));
     }
     file.sync();
     UserDefaults::standard().reload();
@@ -39,31 +32,14 @@ int64_t olderBuildsSide() {
         QSettings(AppPaths::settingsFile(), QSettings::IniFormat).value("stepper").toLongLong());
 }
 
-struct GridSizeTest : testing::Test {
-    ScopedDataDir dir;
-    ScreenStack stack;
-    ViewController* home = new ViewController;
-
-    void SetUp() override {
-        AppDelegate::registerScreens(Storyboard::main());
-        stack.resize(390, 844);
-        stack.setRootViewController(home);
-        stack.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&stack));
-    }
-    void TearDown() override { SettingsManager::applyGridSize(20); }
-
+struct GridSizeTest : AppFixture {
     SettingsViewController* openSettings() {
-        home->showSettings();
+        home()->showSettings();
         processEvents();
-        return qobject_cast<SettingsViewController*>(stack.topViewController());
+        return top<SettingsViewController>();
     }
     void closeSettings(SettingsViewController* settings) {
         settings->back();
-        processEvents();
-    }
-    static void click(QWidget* widget) {
-        QTest::mouseClick(widget, Qt::LeftButton);
         processEvents();
     }
     static void type(QSpinBox* box, int value) {
@@ -73,9 +49,9 @@ struct GridSizeTest : testing::Test {
         processEvents();
     }
     GridSize newDrawingSize() {
-        home->clickCreateNFT();
+        home()->clickCreateNFT();
         processEvents();
-        auto* editor = qobject_cast<DrawingViewController*>(stack.topViewController());
+        auto* editor = top<DrawingViewController>();
         if (!editor || !editor->canvasView) {
             ADD_FAILURE() << "no editor";
             return {};
@@ -91,41 +67,26 @@ struct GridSizeTest : testing::Test {
 
 TEST(GridSizeStorageTest, OlderSettingsKeepTheirMeaningAndNewSizesNeedTheirPartner) {
     ScopedDataDir dir;
-    const struct {
-        const char* name;
-        std::vector<std::pair<QString, QString>> stored;
-        GridSize size;
-    } cases[] = {
-        {"nothing stored", {}, {20, 20}},
-        {"an older build's 24", {{"stepper", "1"}}, {24, 24}},
-        {"an older build's odd 7", {{"stepper", "7"}}, {28, 28}},
-        {"a new size",
-         {{"stepper", "2"}, {"gridWidth", "96"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
-         {96, 40}},
+    const std::pair<const char*, GridSize> cases[] = {
+        {"", {20, 20}},
+        {"stepper=1", {24, 24}},
+        {"stepper=7", {28, 28}},
+        {"stepper=2 gridWidth=96 gridHeight=40 gridStepper=2", {96, 40}},
         // An older build chose 20 x 20 after the new size was stored.
-        {"the stepper changed since",
-         {{"stepper", "0"}, {"gridWidth", "96"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
-         {20, 20}},
-        {"no partner", {{"stepper", "2"}, {"gridWidth", "96"}, {"gridHeight", "40"}}, {28, 28}},
-        {"too large",
-         {{"stepper", "2"}, {"gridWidth", "257"}, {"gridHeight", "40"}, {"gridStepper", "2"}},
-         {28, 28}},
-        {"too small",
-         {{"stepper", "0"}, {"gridWidth", "8"}, {"gridHeight", "3"}, {"gridStepper", "0"}},
-         {20, 20}},
-        {"not a number",
-         {{"stepper", "1"}, {"gridWidth", "wide"}, {"gridHeight", "40"}, {"gridStepper", "1"}},
-         {24, 24}},
+        {"stepper=0 gridWidth=96 gridHeight=40 gridStepper=2", {20, 20}},
+        {"stepper=2 gridWidth=96 gridHeight=40", {28, 28}},  // no partner
+        {"stepper=2 gridWidth=257 gridHeight=40 gridStepper=2", {28, 28}},
+        {"stepper=0 gridWidth=8 gridHeight=3 gridStepper=0", {20, 20}},
+        {"stepper=1 gridWidth=wide gridHeight=40 gridStepper=1", {24, 24}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        writeSettings(c.stored);
+    for (const auto& [stored, size] : cases) {
+        SCOPED_TRACE(stored);
+        writeSettings(stored);
         GridSize read;
         captureStdout([&] { read = SettingsManager::storedGridSize(UserDefaults::standard()); });
-        EXPECT_EQ(read, c.size);
+        EXPECT_EQ(read, size);
     }
-    writeSettings(
-        {{"stepper", "1"}, {"gridWidth", "300"}, {"gridHeight", "40"}, {"gridStepper", "1"}});
+    writeSettings("stepper=1 gridWidth=300 gridHeight=40 gridStepper=1");
     EXPECT_EQ(captureStdout([] { SettingsManager::storedGridSize(UserDefaults::standard()); }),
               "Settings: the grid size 300 x 40 is not within 4 to 256 cells a side; using "
               "24 x 24.\n");
@@ -136,11 +97,8 @@ TEST(GridSizeStorageTest, EverySizeReadsBackAndOlderBuildsFindTheNearestTheyKnow
     const struct {
         GridSize size;
         int64_t olderBuilds;
-    } cases[] = {
-        {{8, 8}, 20},   {{20, 20}, 20}, {{22, 22}, 24},   {{24, 24}, 24},
-        {{28, 28}, 28}, {{32, 32}, 28}, {{256, 256}, 28}, {{4, 4}, 20},
-        {{30, 18}, 28}, {{18, 23}, 24}, {{4, 256}, 28},
-    };
+    } cases[] = {{{8, 8}, 20},   {{20, 20}, 20},   {{22, 22}, 24}, {{24, 24}, 24},
+                 {{32, 32}, 28}, {{256, 256}, 28}, {{18, 23}, 24}, {{4, 256}, 28}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size.width << " x " << c.size.height);
         SettingsManager::storeGridSize(UserDefaults::standard(), c.size);
@@ -158,6 +116,7 @@ TEST_F(GridSizeTest, TheStepperWalksEverySquareSizeAndNewDrawingsTakeIt) {
     ASSERT_NE(settings, nullptr);
     Stepper& stepper = *settings->stepperL;
     EXPECT_EQ(settings->pixelLabel->text(), "20x20");
+    EXPECT_FALSE(UserDefaults::standard().hasValue("stepper")) << "showing stores nothing";
     while (stepper.decrementButton()->isEnabled()) {
         click(stepper.decrementButton());
     }
@@ -186,10 +145,6 @@ TEST_F(GridSizeTest, TheStepperWalksEverySquareSizeAndNewDrawingsTakeIt) {
 TEST_F(GridSizeTest, ACustomSizeIsTypedInAndTheStepperGoesBackToSquares) {
     SettingsViewController* settings = openSettings();
     ASSERT_NE(settings, nullptr);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             settings->customSizeCheck, settings->customWidthSpin, settings->customHeightSpin}) {
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
-    }
     EXPECT_FALSE(settings->customWidthSpin->isEnabled());
     click(settings->customSizeCheck);
     ASSERT_TRUE(settings->customWidthSpin->isEnabled());

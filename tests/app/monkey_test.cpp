@@ -3,60 +3,41 @@
 // back the colours it opened with. TILEBLOOM_MONKEY_EVENTS sets the number of events
 // (default 10,000) and TILEBLOOM_MONKEY_SEED the seed. A failure names the event count it
 // came after; real timers (photo loading) make a run only roughly repeatable.
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QSlider>
 #include <QSqlQuery>
-#include <QTest>
 #include <QWheelEvent>
 #include <iostream>
 #include <map>
 #include <random>
 
-#include "app/app_delegate.h"
-#include "app/scene_delegate.h"
 #include "app/settings_view_controller.h"
-#include "app/view_controller.h"
+#include "app_fixture.h"
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "editor/drawing_view_controller.h"
 #include "file_faults.h"
+#include "gestures/gesture_clock.h"
 #include "picture_fixtures.h"
 #include "pixelate/pixel_view_controller.h"
 #include "screens/activity_view_controller.h"
-#include "screens/app_window.h"
-#include "gestures/gesture_clock.h"
 #include "screens/image_picker_controller.h"
-#include "screens/screen_stack.h"
-#include "platform/settings_manager.h"
-#include "screens/storyboard.h"
-#include "widgets/swipe_action_row.h"
 #include "store/core_data_manager.h"
 #include "store/drawing.h"
 #include "store/persistent_container.h"
 #include "store/thumbnail.h"
-#include "test_support.h"
+#include "widgets/swipe_action_row.h"
 
 namespace {
-int fromEnvironment(const char* name, int fallback) {
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-const int kEvents = fromEnvironment("TILEBLOOM_MONKEY_EVENTS", 10000);
-const unsigned kSeed = static_cast<unsigned>(fromEnvironment("TILEBLOOM_MONKEY_SEED", 5));
+const int kEvents = positiveFromEnvironment("TILEBLOOM_MONKEY_EVENTS", 10000);
+const unsigned kSeed = static_cast<unsigned>(positiveFromEnvironment("TILEBLOOM_MONKEY_SEED", 5));
 
-struct MonkeyTest : testing::Test {
-    ScopedDataDir data;
+struct MonkeyTest : AppFixture {
+    MonkeyTest() : AppFixture(false) {}
     picture_fixtures::ScopedPicturesDir pictures;
     ManualGestureClock clock;
-    AppDelegate delegate;
-    SceneDelegate scene;
     std::mt19937 random{kSeed};
     int events = 0;
     int undoChecks = 0;
@@ -65,6 +46,7 @@ struct MonkeyTest : testing::Test {
     std::vector<Color> startColors;
 
     void SetUp() override {  // photos for the picker, one cut short
+        AppFixture::SetUp();
         using namespace picture_fixtures;
         writeFile(pictures.path() + "/meadow.jpg", encoded(halves(640, 480), "jpg"));
         writeFile(pictures.path() + "/tall.png", encoded(halves(120, 400), "png"));
@@ -72,23 +54,6 @@ struct MonkeyTest : testing::Test {
         writeFile(pictures.path() + "/cut.jpg", jpeg.left(jpeg.size() / 2));
     }
 
-    // The app as main() starts it.
-    void start() {
-        Application::shared().setDelegate(&delegate);
-        delegate.applicationDidFinishLaunching(Application::shared());
-        AppDelegate::registerScreens(Storyboard::main());
-        scene.willConnect(ScreenMetrics::phone());
-        scene.window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(scene.window.get()));
-    }
-    void TearDown() override {
-        scene.window.reset();
-        processEvents();
-        Application::shared().setDelegate(nullptr);
-        SettingsManager::applyGridSize(20);
-    }
-    AppWindow& window() { return *scene.window; }
-    PlatformViewController* top() { return window().screenStack()->topViewController(); }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); }
     QPoint anywhere() { return QPoint(pick(390), pick(844)); }
     QPoint near(QPoint p, int spread) {
@@ -322,7 +287,7 @@ TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
         thumbnail->setDrawing(drawing);
         CoreDataManager::saveDrawing(drawing, nullptr);
     }
-    QSqlQuery query(delegate.persistentContainer()->database());
+    QSqlQuery query(delegate->persistentContainer()->database());
     EXPECT_TRUE(query.exec("UPDATE Drawing SET width = 0, height = -3 WHERE width = 22"));
     EXPECT_TRUE(
         query.exec("UPDATE Drawing SET colorArray = X'5442434101FFFFFFFF', width = 24, "
@@ -337,11 +302,11 @@ TEST_F(MonkeyTest, AStormOverAnUnreadableStoreKeepsTheUsersFile) {
     for (char& byte : garbage) {
         byte = static_cast<char>(bytes() & 0xff);
     }
-    const QString path = data.path() + "/tesselet.sqlite";
+    const QString path = dir.path() + "/tesselet.sqlite";
     picture_fixtures::writeFile(path, garbage);
     start();
     // What the first screen that needs the store does.
-    const std::string opening = captureStdout([&] { delegate.persistentContainer(); });
+    const std::string opening = captureStdout([&] { delegate->persistentContainer(); });
     EXPECT_EQ(opening.rfind("Unresolved error file is not a database, {", 0), 0u) << opening;
     const std::string printed = run(kEvents / 5);
     EXPECT_EQ(printed.find("Unresolved error"), std::string::npos) << "said once, at the start";

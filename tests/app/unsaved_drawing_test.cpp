@@ -1,25 +1,14 @@
 // At start-up the app offers the drawing its last run left unsaved, before anything else.
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QSqlQuery>
-#include <QTest>
 
-#include "app/app_delegate.h"
-#include "app/scene_delegate.h"
-#include "app/view_controller.h"
+#include "app_fixture.h"
 #include "canvas/canvas.h"
 #include "canvas/pixel.h"
 #include "editor/drawing_view_controller.h"
-#include "platform/application.h"
-#include "platform/settings_manager.h"
 #include "screens/alert_controller.h"
-#include "screens/app_window.h"
-#include "screens/screen_stack.h"
-#include "screens/storyboard.h"
 #include "store/draft_store.h"
 #include "store/persistent_container.h"
-#include "test_support.h"
 
 namespace {
 const Color kLeftRed = Color::withRGB(1, 0, 0, 1);
@@ -40,12 +29,8 @@ DraftWrite leftBehind(const QString& id, uint32_t cell = 5) {
     return write;
 }
 
-struct UnsavedDrawingTest : testing::Test {
-    ScopedDataDir dir;
-    std::unique_ptr<AppDelegate> delegate;
-    std::unique_ptr<SceneDelegate> scene;
-
-    void TearDown() override { quit(); }
+struct UnsavedDrawingTest : AppFixture {
+    UnsavedDrawingTest() : AppFixture(false) {}
 
     // A run of the app that leaves drafts behind and ends.
     void earlierRun(const std::vector<DraftWrite>& writes) {
@@ -59,28 +44,7 @@ struct UnsavedDrawingTest : testing::Test {
         }
         Application::shared().setDelegate(nullptr);
     }
-    // The app as main() starts it; returns what it printed while starting.
-    std::string start() {
-        return captureStdout([&] {
-            delegate = std::make_unique<AppDelegate>();
-            Application::shared().setDelegate(delegate.get());
-            delegate->applicationDidFinishLaunching(Application::shared());
-            AppDelegate::registerScreens(Storyboard::main());
-            scene = std::make_unique<SceneDelegate>();
-            scene->willConnect(ScreenMetrics::phone());
-            scene->window->show();
-            processEvents();
-        });
-    }
-    void quit() {
-        scene.reset();
-        processEvents();
-        Application::shared().setDelegate(nullptr);
-        delegate.reset();
-        SettingsManager::applyGridSize(20);
-    }
-    PlatformViewController* top() { return scene->window->screenStack()->topViewController(); }
-    AlertController* offer() { return qobject_cast<AlertController*>(top()); }
+    AlertController* offer() { return top<AlertController>(); }
     QVariantList sql(const QString& statement) {
         QSqlQuery query(delegate->persistentContainer()->database());
         EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
@@ -108,7 +72,7 @@ TEST_F(UnsavedDrawingTest, TheUnsavedDrawingIsOfferedFirstAndRestoreOpensItAsItW
 
     ASSERT_TRUE(alert->triggerAction("Restore"));
     processEvents();
-    auto* editor = qobject_cast<DrawingViewController*>(top());
+    auto* editor = top<DrawingViewController>();
     ASSERT_TRUE(editor);
     Canvas& canvas = *editor->canvasView->canvas();
     EXPECT_EQ(canvas.pixelArray()[5]->fillColor(), kLeftRed);
@@ -131,7 +95,7 @@ TEST_F(UnsavedDrawingTest, DiscardDeletesTheDraftAndOffersTheNextOne) {
     ASSERT_TRUE(offer()) << "the next one is offered";
     ASSERT_TRUE(offer()->triggerAction("Restore"));
     processEvents();
-    auto* editor = qobject_cast<DrawingViewController*>(top());
+    auto* editor = top<DrawingViewController>();
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->canvasView->canvas()->pixelArray()[7]->fillColor(), kLeftRed);
     editor->dismiss(false);
@@ -141,7 +105,7 @@ TEST_F(UnsavedDrawingTest, DiscardDeletesTheDraftAndOffersTheNextOne) {
     ASSERT_TRUE(offer());
     ASSERT_TRUE(offer()->triggerAction("Discard"));
     processEvents();
-    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_TRUE(top<ViewController>());
     EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{0});
     EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{0});
 }
@@ -158,30 +122,18 @@ TEST_F(UnsavedDrawingTest, AnUnreadableDraftIsKeptAsideAndTheAppStartsNormally) 
     EXPECT_EQ(start(),
               "Drafts: the unsaved drawing damaged cannot be read (its cells cannot be read: the "
               "palette runs past the end); it is kept aside in the store.\n");
-    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_TRUE(top<ViewController>());
     EXPECT_EQ(sql("SELECT keptAside FROM Draft WHERE id = 'damaged'"),
               QVariantList{"its cells cannot be read: the palette runs past the end"});
     EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{1});
     quit();
     EXPECT_EQ(start(), "");
-    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
-}
-
-// Another run of the app is still writing its draft: this one leaves it alone.
-TEST_F(UnsavedDrawingTest, ADraftStillBeingWrittenIsNotOffered) {
-    AppDelegate other;
-    Application::shared().setDelegate(&other);
-    std::unique_ptr<DraftJournal> journal = other.persistentContainer()->drafts()->journal();
-    journal->submit(leftBehind("elsewhere"));
-    ASSERT_TRUE(journal->flush());
-    start();
-    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
-    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{1});
+    EXPECT_TRUE(top<ViewController>());
 }
 
 TEST_F(UnsavedDrawingTest, AFirstStartCreatesNoStore) {
     EXPECT_EQ(start(), "");
-    EXPECT_TRUE(qobject_cast<ViewController*>(top()));
+    EXPECT_TRUE(top<ViewController>());
     EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
     EXPECT_FALSE(delegate->hasPersistentContainer());
 }

@@ -1,67 +1,22 @@
 // The window is resized by users (maximised) and desktops (split screens): every screen
 // follows its size.
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QPointer>
-#include <QTest>
-
-#include "app/app_delegate.h"
+#include "app_fixture.h"
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "canvas/pixel.h"
 #include "editor/drawing_view_controller.h"
-#include "widgets/button.h"
-#include "app/scene_delegate.h"
-#include "platform/application.h"
-#include "platform/screen_metrics.h"
-#include "screens/app_window.h"
-#include "screens/platform_view_controller.h"
-#include "screens/screen_stack.h"
-#include "screens/storyboard.h"
-#include "test_support.h"
 #include "widgets/asset_image_view.h"
 
 namespace {
-struct ResizeTest : testing::Test {
-    ScopedDataDir dir;
-    AppDelegate delegate;
-    SceneDelegate scene;
-
-    void SetUp() override {
-        Application::shared().setDelegate(&delegate);
-        delegate.applicationDidFinishLaunching(Application::shared());
-        AppDelegate::registerScreens(Storyboard::main());
-        scene.willConnect(ScreenMetrics::phone());
-        scene.window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(scene.window.get()));
-    }
-    void TearDown() override {
-        scene.window.reset();
-        processEvents();
-        Application::shared().setDelegate(nullptr);
-        ScreenMetrics::configure(ScreenMetrics::phone());
-    }
-
-    PlatformViewController* top() { return scene.window->screenStack()->topViewController(); }
+struct ResizeTest : AppFixture {
     void resize(int width, int height) {
-        scene.window->resize(width, height);
+        window().resize(width, height);
         processEvents();
-    }
-    void press(const QString& name) {
-        for (auto* button : top()->findChildren<QAbstractButton*>()) {
-            if (button->accessibleName() == name && button->isVisible()) {
-                QTest::mouseClick(button, Qt::LeftButton);
-                processEvents();
-                return;
-            }
-        }
-        FAIL() << "no button named " << name.toStdString();
     }
     void tap(QWidget* target, QPoint point) {
         static QPointingDevice* device = QTest::createTouchDevice();
-        QTest::touchEvent(scene.window.get(), device).press(0, point, target);
-        QTest::touchEvent(scene.window.get(), device).release(0, point, target);
+        QTest::touchEvent(&window(), device).press(0, point, target);
+        QTest::touchEvent(&window(), device).release(0, point, target);
         processEvents();
     }
     // The screen covers the window and its background (when it has one) covers the screen.
@@ -69,7 +24,7 @@ struct ResizeTest : testing::Test {
         ASSERT_NE(screen, nullptr);
         EXPECT_EQ(screen->geometry(), QRect(QPoint(0, 0), size));
         if (auto* background = screen->findChild<AssetImageView*>(QStringLiteral("backgroundView"),
-                                                                   Qt::FindDirectChildrenOnly)) {
+                                                                  Qt::FindDirectChildrenOnly)) {
             EXPECT_EQ(background->geometry(), QRect(QPoint(0, 0), size));
         }
     }
@@ -77,39 +32,38 @@ struct ResizeTest : testing::Test {
 }  // namespace
 
 TEST_F(ResizeTest, HomeGalleryAndSettingsFollowTheWindowBothWays) {
-    PlatformViewController* home = top();
     for (const QSize size : {QSize(1200, 900), QSize(500, 700), QSize(390, 844)}) {
         SCOPED_TRACE(size.width());
         resize(size.width(), size.height());
         EXPECT_EQ(ScreenMetrics::main().width, size.width());
         EXPECT_EQ(ScreenMetrics::main().height, size.height());
-        expectFills(home, size);
+        expectFills(home(), size);
         // A screen opened at this size, and one resized while it shows.
         for (const QString& name : {QStringLiteral("Gallery"), QStringLiteral("Settings")}) {
             press(name);
             PlatformViewController* screen = top();
-            ASSERT_NE(screen, home);
+            ASSERT_NE(screen, home());
             expectFills(screen, size);
             resize(size.width() + 100, size.height() + 50);
             expectFills(screen, size + QSize(100, 50));
-            expectFills(home, size + QSize(100, 50));
+            expectFills(home(), size + QSize(100, 50));
             resize(size.width(), size.height());
             press(QStringLiteral("Back"));
-            ASSERT_EQ(top(), home);
+            ASSERT_EQ(top(), home());
         }
     }
 }
 
 TEST_F(ResizeTest, TheWindowKeepsAMinimumSizeThatLaysOutEveryScreen) {
     resize(100, 100);
-    EXPECT_GE(scene.window->width(), AppWindow::kMinimumWidth);
-    EXPECT_GE(scene.window->height(), AppWindow::kMinimumHeight);
-    expectFills(top(), scene.window->size());
+    EXPECT_GE(window().width(), AppWindow::kMinimumWidth);
+    EXPECT_GE(window().height(), AppWindow::kMinimumHeight);
+    expectFills(top(), window().size());
 }
 
 TEST_F(ResizeTest, TheEditorRefitsItsCanvasAndKeepsTheDrawingAndItsHistory) {
     press(QStringLiteral("New drawing"));
-    auto* editor = qobject_cast<DrawingViewController*>(top());
+    auto* editor = top<DrawingViewController>();
     ASSERT_NE(editor, nullptr);
     Canvas& canvas = *editor->canvasView->canvas();
     const auto at = [&](int64_t x, int64_t y) {

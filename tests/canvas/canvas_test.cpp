@@ -58,6 +58,24 @@ int unpaintedPixels(const QImage& image) {
     return count;
 }
 
+// The runs of equal colour along one device row, as "g2 w40 ...": g grey, w white, ? other.
+QString runsAlong(const QImage& image, int y) {
+    const QRgb grey = QColor::fromRgbF(0.5, 0.5, 0.5).rgb();
+    QString runs;
+    for (int x = 0, end = 0; x < image.width(); x = end) {
+        while (end < image.width() && image.pixel(end, y) == image.pixel(x, y)) {
+            ++end;
+        }
+        const QRgb colour = image.pixel(x, y);
+        runs += QString("%1%2 ")
+                    .arg(colour == grey                  ? 'g'
+                         : colour == qRgb(255, 255, 255) ? 'w'
+                                                         : '?')
+                    .arg(end - x);
+    }
+    return runs;
+}
+
 // Records the regions the view is asked to repaint.
 struct RepaintRecorder : QObject {
     bool eventFilter(QObject*, QEvent* event) override {
@@ -121,25 +139,6 @@ TEST(CanvasTest, ASceneGoesWithACanvasThatHasChangesToReport) {
     EXPECT_EQ(scene->takeDirtyRect(), canvas->transformToScene().mapRect(local));
     canvas->getPixel(0, 0)->setFillColor(Color::blue());
     scene.reset();
-}
-
-// On a 390 x 844 screen the grid is exactly as wide as the screen and centred, whatever its
-// size; the bounds follow the canvas when it is zoomed.
-TEST(CanvasViewTest, TheGridFillsThePhoneWidthCentred) {
-    for (const int64_t side : {20, 28}) {
-        SCOPED_TRACE(side);
-        GridSize size(side);
-        CanvasView view;
-        EXPECT_EQ(view.convertPointToScene(QPointF(100, 100)), QPointF(100, 744));
-        EXPECT_NEAR(cellCentreInView(view, 1, 0).x() - cellCentreInView(view, 0, 0).x(),
-                    390.0 / side, 1e-9);
-        for (const double zoom : {1, 2}) {
-            view.canvas()->setScale(zoom * 390 / (300 * side));
-            const Edges edges = view.canvasBoundsInView();  // compared within rounding
-            EXPECT_EQ(QRectF(QPointF(edges.left, edges.top), QPointF(edges.right, edges.bottom)),
-                      QRectF(195 - 195 * zoom, 422 - 195 * zoom, 390 * zoom, 390 * zoom));
-        }
-    }
 }
 
 // Fitting again (the window was resized) puts the grid back across the screen's width,
@@ -230,43 +229,6 @@ TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
     }
 }
 
-TEST(CanvasViewTest, ShowsAWhiteGridWithGreyLinesOnTheDarkBackground) {
-    CanvasView view;
-    const QImage image = view.grab().toImage();
-    ASSERT_EQ(image.size(), QSize(390, 844));
-    EXPECT_NEAR(image.pixelColor(200, 100).redF(), 0.1, 0.005);
-    EXPECT_EQ(image.pixelColor(200, 100), image.pixelColor(200, 800));
-    EXPECT_EQ(image.pixelColor(10, 237), QColor(Qt::white));  // inside cell (0, 19)
-    // A grey line at every cell boundary, also along the outer edges.
-    for (const QPoint at : {QPoint(19, 300), QPoint(0, 300), QPoint(389, 300), QPoint(100, 227)}) {
-        EXPECT_NEAR(image.pixelColor(at).red(), 128, 1) << at.x() << ", " << at.y();
-    }
-}
-
-TEST(CanvasPaintingTest, CellsSnapToDevicePixelsWithThinEvenLines) {
-    GridSize size(28);
-    CanvasView view;
-    const QImage image = painted(view);
-    // A row through the middle of a row of cells: a grey line between every two cells, two
-    // pixels wide (the 10-unit outline is 1.4 pixels here), and cells of 39 or 40 pixels
-    // inside, so that 28 of them fill the 1170 pixels exactly.
-    const QRgb grey = QColor::fromRgbF(0.5, 0.5, 0.5).rgb();
-    QString runs;  // the runs of equal colour along the row, as "g2 w40 ..."
-    for (int x = 0, end = 0; x < image.width(); x = end) {
-        while (end < image.width() && image.pixel(end, 700) == image.pixel(x, 700)) {
-            ++end;
-        }
-        const QRgb colour = image.pixel(x, 700);
-        runs += QString("%1%2 ")
-                    .arg(colour == grey                  ? 'g'
-                         : colour == qRgb(255, 255, 255) ? 'w'
-                                                         : '?')
-                    .arg(end - x);
-    }
-    EXPECT_TRUE(QRegularExpression("^g1 (w(39|40) g2 ){27}w(39|40) g1 $").match(runs).hasMatch())
-        << runs.toStdString();
-}
-
 TEST(CanvasPaintingTest, EveryPixelIsPaintedWhereverTheCanvasStands) {
     GridSize size(28);
     CanvasView view;
@@ -322,106 +284,30 @@ TEST(CanvasPaintingTest, RepaintingTheChangedRegionMatchesAFullRepaint) {
     }
 }
 
-namespace {
-// The canvas alone through a painter on device pixels: drawn by the canvas itself, or one
-// cell node at a time as every cell drew itself before the canvas took that over.
-QImage canvasPixels(CanvasView& view, bool cellByCell) {
-    QImage image(int(390 * kScale), int(844 * kScale), QImage::Format_ARGB32_Premultiplied);
-    image.fill(kUnpainted);
-    QPainter painter(&image);
-    const QTransform sceneToDevice =
-        view.sceneToViewTransform() * QTransform::fromScale(kScale, kScale);
-    Canvas& canvas = *view.canvas();
-    if (cellByCell) {
-        canvas.Node::drawTree(painter, sceneToDevice, QRectF(image.rect()));
-    } else {
-        canvas.drawTree(painter, sceneToDevice, QRectF(image.rect()));
-    }
-    return image;
-}
-
-// The runs of equal colour along one device row, as "g2 w40 ...": g grey, w white, ? other.
-QString runsAlong(const QImage& image, int y) {
-    const QRgb grey = QColor::fromRgbF(0.5, 0.5, 0.5).rgb();
-    QString runs;
-    for (int x = 0, end = 0; x < image.width(); x = end) {
-        while (end < image.width() && image.pixel(end, y) == image.pixel(x, y)) {
-            ++end;
-        }
-        const QRgb colour = image.pixel(x, y);
-        runs += QString("%1%2 ")
-                    .arg(colour == grey                  ? 'g'
-                         : colour == qRgb(255, 255, 255) ? 'w'
-                                                         : '?')
-                    .arg(end - x);
-    }
-    return runs;
-}
-}  // namespace
-
-// Where the lines are drawn as each cell's outline, the canvas draws exactly what its cells
-// drew one by one: snapped edges, lines and colours, however the canvas stands square-on.
-TEST(CanvasPaintingTest, TheCanvasDrawsWhatItsCellsDrewOneByOne) {
-    // Positions and zooms that put no edge exactly half-way between two pixels, where the
-    // rounding of each cell's own edges could go either way.
-    const std::tuple<double, double, QPointF> squareOn[] = {
-        {1, 0, QPointF(195.0137, 422.0291)},
-        {2.3, 0, QPointF(195.37, 300.81)},
-        {0.8, std::numbers::pi / 2, QPointF(180.5137, 430.2571)},
-        {1.7, -std::numbers::pi / 2, QPointF(201.1371, 411.6173)},
-        {1, std::numbers::pi, QPointF(195.5213, 422.3317)}};
-    for (const auto& [columns, rows] :
-         {std::pair<int64_t, int64_t>{8, 8}, {20, 20}, {28, 28}, {64, 64}, {12, 30}, {30, 12}}) {
-        SettingsManager::applyGridSize({columns, rows});
-        const auto restore = qScopeGuard([] { SettingsManager::applyGridSize(20); });
-        CanvasView view;
-        Canvas& canvas = *view.canvas();
-        for (int64_t i = 0; i < std::max(columns, rows); ++i) {
-            canvas.getPixel(i % columns, (i * 7) % rows)->setFillColor(Color::red());
-            canvas.getPixel((i * 3) % columns, i % rows)
-                ->setFillColor(Color::withRGB(0.2, 0.6, 0.3));
-        }
-        const double fitted = canvas.xScale();
-        for (const auto& [factor, rotation, position] : squareOn) {
-            SCOPED_TRACE(testing::Message() << columns << " x " << rows << " cells, zoom " << factor
-                                            << ", turned " << rotation);
-            canvas.setScale(fitted * factor);
-            canvas.setZRotation(rotation);
-            canvas.setPosition(position);
-            ASSERT_EQ(Canvas::gridLinesFor(fitted * factor * Pixel::kSize * kScale),
-                      Canvas::GridLines::outline);
-            EXPECT_TRUE(canvasPixels(view, false) == canvasPixels(view, true));
-        }
-    }
-}
-
-TEST(CanvasPaintingTest, GridLinesThinAndHideAsCellsShrinkOnScreen) {
-    using Lines = Canvas::GridLines;
-    EXPECT_EQ(Canvas::gridLinesFor(std::numeric_limits<double>::quiet_NaN()), Lines::hidden);
-    EXPECT_EQ(Canvas::gridLinesFor(4.99), Lines::hidden);
-    EXPECT_EQ(Canvas::gridLinesFor(5), Lines::thin);
-    EXPECT_EQ(Canvas::gridLinesFor(11.99), Lines::thin);
-    EXPECT_EQ(Canvas::gridLinesFor(12), Lines::outline);
-
-    // The largest grid across a scale-3 phone: cells of 4.6 pixels and no lines; zoomed in
-    // twice, 9.1 pixels with one-pixel lines; three times, 13.7 pixels with the outlines' two.
-    GridSize size(256);
-    CanvasView view;
-    Canvas& canvas = *view.canvas();
-    const double fitted = canvas.xScale();
+// Cells snap to device pixels with lines of whole pixels: two wide between cells (the 10-unit
+// outline is 1.4 pixels at 28 cells), one when cells are small, none when smaller still, and
+// back when zoomed in; cells of 39 or 40 pixels fill the 1170 pixels of a scale-3 phone.
+TEST(CanvasPaintingTest, GridLinesSnapThinAndHideAsCellsShrinkOnScreen) {
+    EXPECT_EQ(Canvas::gridLinesFor(std::numeric_limits<double>::quiet_NaN()),
+              Canvas::GridLines::hidden);
     const struct {
+        int64_t side;
         double zoom;
         const char* runs;  // along a device row through a row of cells
     } cases[] = {
-        {1, "^w1170 $"},
-        {2, "^(g1 )?(w[89] g1 )+w[0-9] $"},
-        {3, "^w[0-9]+ (g2 w1[12] )+g2 w[0-9]+ $"},
+        {28, 1, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $"},
+        {256, 1, "^w1170 $"},
+        {256, 2, "^(g1 )?(w[89] g1 )+w[0-9] $"},
+        {256, 3, "^w[0-9]+ (g2 w1[12] )+g2 w[0-9]+ $"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.zoom);
-        canvas.setScale(fitted * c.zoom);
+        SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom);
+        GridSize size(c.side);
+        CanvasView view;
+        view.canvas()->setScale(view.canvas()->xScale() * c.zoom);
         const QImage image = painted(view);
-        const QString runs = runsAlong(image, int(cellCentreInView(view, 0, 130).y() * kScale));
+        const QString runs =
+            runsAlong(image, int(cellCentreInView(view, 0, c.side / 2).y() * kScale));
         EXPECT_TRUE(QRegularExpression(c.runs).match(runs).hasMatch()) << runs.toStdString();
     }
 }

@@ -1,5 +1,5 @@
-// The tools on a real canvas: mirror images, the eraser, replace colour and the shape tools'
-// preview, as grid pictures (top row first) and undo steps.
+// The tools on a real canvas where the editor's history model cannot reach: cells on a mirror
+// axis, near colours, a shape's live preview, squares and shapes beyond the grid.
 #include <gtest/gtest.h>
 
 #include "canvas/canvas.h"
@@ -60,32 +60,6 @@ struct OddToolsTest : ToolsTest {
 const Picture kBlank8(8, "........");
 }  // namespace
 
-TEST_F(ToolsTest, TheBrushPaintsItsMirrorImagesInTheSameStep) {
-    editor.currentDrawingColor = Color::red();
-    editor.toolOptions.mirror = MirrorAxes::vertical;
-    stroke(brush, {{0, 7}, {1, 7}, {1, 6}});
-    tap(brush, 3, 0);  // beside the axis: its image is the next cell over
-    EXPECT_EQ(shown(), (Picture{"RR....RR", ".R....R.", "........", "........", "........",
-                                "........", "........", "...RR..."}));
-    ASSERT_EQ(steps(), 2u);
-    undo();
-    EXPECT_EQ(shown()[7], "........");
-    undo();
-    EXPECT_EQ(shown(), kBlank8);
-
-    editor.toolOptions.mirror = MirrorAxes::both;
-    tap(brush, 0, 0);  // a corner: the other three corners
-    stroke(brush, {{2, 5}, {3, 5}});
-    EXPECT_EQ(shown(), (Picture{"R......R", "........", "..RRRR..", "........", "........",
-                                "..RRRR..", "........", "R......R"}));
-    EXPECT_EQ(steps(), 2u);
-    editor.toolOptions.mirror = MirrorAxes::horizontal;
-    editor.currentDrawingColor = Color::blue();
-    tap(brush, 7, 4);
-    EXPECT_EQ(shown()[3], ".......B");
-    EXPECT_EQ(shown()[4], ".......B");
-}
-
 TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
     editor.currentDrawingColor = Color::red();
     editor.toolOptions.mirror = MirrorAxes::both;
@@ -102,40 +76,6 @@ TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
     undo();
     undo();
     EXPECT_EQ(shown(), Picture(7, "......."));
-}
-
-TEST_F(ToolsTest, TheEraserPaintsBlankCellsWithTheBrushsRules) {
-    grid_picture::paint(canvas(), {"RRRRRRRR", "BBBBBBBB", "RRRRRRRR", "BBBBBBBB", "RRRRRRRR",
-                                   "BBBBBBBB", "RRRRRRRR", "BBBBBBBB"});
-    editor.currentDrawingColor = Color::red();  // not what the eraser paints
-    editor.toolOptions.mirror = MirrorAxes::vertical;
-    stroke(eraser, {{0, 0}, {0, 1}, {1, 1}});
-    tap(eraser, 3, 7);
-    EXPECT_EQ(shown(), (Picture{"RRR..RRR", "BBBBBBBB", "RRRRRRRR", "BBBBBBBB", "RRRRRRRR",
-                                "BBBBBBBB", "..RRRR..", ".BBBBBB."}));
-    EXPECT_EQ(canvas().getPixel(0, 0)->fillColor(), Color::white());  // the blank cells' own
-    ASSERT_EQ(steps(), 2u);
-    undo();
-    undo();
-    EXPECT_EQ(shown()[7], "BBBBBBBB");
-}
-
-TEST_F(ToolsTest, TheBucketFillsFromTheTappedCellAndItsImagesInOneStep) {
-    grid_picture::paint(canvas(), {"...#....", "...#....", "####....", "........", "........",
-                                   "........", "........", "........"});
-    editor.currentDrawingColor = Color::red();
-    editor.toolOptions.mirror = MirrorAxes::vertical;
-    tap(bucket, 0, 7);  // the walled corner, and its image: the big open area
-    EXPECT_EQ(shown(), (Picture{"RRR#RRRR", "RRR#RRRR", "####RRRR", "RRRRRRRR", "RRRRRRRR",
-                                "RRRRRRRR", "RRRRRRRR", "RRRRRRRR"}));
-    ASSERT_EQ(steps(), 1u);
-    undo();
-    EXPECT_EQ(shown()[0], "...#....");
-    // An image that lands in the area filled already finds nothing left to do.
-    editor.toolOptions.mirror = MirrorAxes::both;
-    tap(bucket, 5, 3);
-    EXPECT_EQ(editor.groupDrawCommand->size(), 64u - 6u - 6u);
-    EXPECT_EQ(steps(), 1u);
 }
 
 TEST_F(ToolsTest, ReplaceColourChangesTheColourEverywhereWithinTheFillsTolerance) {
@@ -189,46 +129,15 @@ TEST_F(ToolsTest, ALineIsShownWhileDraggedAndEntersTheHistoryOnLift) {
     EXPECT_EQ(shown()[0], "........");
 }
 
-TEST_F(ToolsTest, ACancelledOrInterruptedShapeLeavesNothing) {
+// Shift keeps a rectangle square, as far as the longer side goes; a filled one is one step.
+TEST_F(ToolsTest, AConstrainedRectangleIsASquare) {
     editor.currentDrawingColor = Color::red();
-    drag(rectangle, GestureState::began, 1, 1);
-    drag(rectangle, GestureState::changed, 5, 4);
-    drag(rectangle, GestureState::cancelled, 6, 4);
-    EXPECT_EQ(shown(), kBlank8);
-    drag(ellipse, GestureState::began, 1, 1);
-    drag(ellipse, GestureState::changed, 6, 6);
-    ellipse.interruptStroke(editor);
-    EXPECT_EQ(shown(), kBlank8);
-    // What comes after an interruption is not drawn: the drag has no anchor any more.
-    drag(ellipse, GestureState::changed, 5, 5);
-    drag(ellipse, GestureState::ended, 5, 5);
-    EXPECT_EQ(shown(), kBlank8);
-    EXPECT_EQ(steps(), 0u);
-    EXPECT_FALSE(editor.shapePreview.isActive());
-}
-
-TEST_F(ToolsTest, RectanglesAndEllipsesOutlinedFilledSquaredAndMirrored) {
-    editor.currentDrawingColor = Color::red();
-    stroke(rectangle, {{1, 1}, {3, 2}, {4, 3}});
     editor.toolOptions.filledShapes = true;
-    editor.toolOptions.constrainShapes = true;  // a square, as far as the longer side goes
-    stroke(rectangle, {{6, 7}, {5, 6}});
-    EXPECT_EQ(shown(), (Picture{".....RR.", ".....RR.", "........", "........", ".RRRR...",
-                                ".R..R...", ".RRRR...", "........"}));
-    EXPECT_EQ(steps(), 2u);
-    undo();
-    undo();
-
-    editor.toolOptions.constrainShapes = false;
-    editor.toolOptions.mirror = MirrorAxes::both;
-    stroke(ellipse, {{0, 7}, {2, 5}});
-    editor.toolOptions.filledShapes = false;
-    editor.currentDrawingColor = Color::blue();
-    stroke(ellipse, {{3, 3}, {4, 4}});  // across the centre: its images are itself
-    EXPECT_EQ(shown(), (Picture{".R....R.", "RRR..RRR", ".R....R.", "...BB...", "...BB...",
-                                ".R....R.", "RRR..RRR", ".R....R."}));
-    EXPECT_EQ(editor.groupDrawCommand->size(), 4u);
-    EXPECT_EQ(steps(), 2u);
+    editor.toolOptions.constrainShapes = true;
+    stroke(rectangle, {{6, 7}, {5, 5}, {4, 6}});
+    EXPECT_EQ(shown(), (Picture{"....RRR.", "....RRR.", "....RRR.", "........", "........",
+                                "........", "........", "........"}));
+    EXPECT_EQ(steps(), 1u);
 }
 
 TEST_F(ToolsTest, ShapesReachingPastTheGridAreClippedAtItsEdges) {
@@ -244,19 +153,4 @@ TEST_F(ToolsTest, ShapesReachingPastTheGridAreClippedAtItsEdges) {
     stroke(ellipse, {{-1000000, -1000000}, {1000000, 1000000}});
     EXPECT_EQ(steps(), 3u);
     EXPECT_LE(editor.groupDrawCommand->size(), 64u);
-}
-
-TEST_F(ToolsTest, AShapeToolTapPaintsOneCellAndItsImagesAsOneStep) {
-    editor.currentDrawingColor = Color::red();
-    editor.toolOptions.mirror = MirrorAxes::horizontal;
-    tap(ellipse, 6, 0);
-    tap(line, -1, 0);  // off the grid: no step
-    EXPECT_EQ(shown(), (Picture{"......R.", "........", "........", "........", "........",
-                                "........", "........", "......R."}));
-    EXPECT_EQ(steps(), 1u);
-    editor.canvasView = nullptr;
-    tap(rectangle, 1, 1);
-    drag(rectangle, GestureState::began, 1, 1);
-    EXPECT_EQ(steps(), 1u);
-    EXPECT_FALSE(editor.shapePreview.isActive());
 }

@@ -1,119 +1,15 @@
 // The editor's draft: what it keeps after every step, the editor it gives back, and how Save,
 // Exit and every other way of leaving end it.
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QSqlQuery>
-#include <QTest>
-
-#include "canvas/canvas.h"
-#include "canvas/pixel.h"
-#include "color/color_picker_view_controller.h"
-#include "editing/bucket.h"
 #include "editing/paintbrush.h"
 #include "editor/draft_keeper.h"
-#include "editor/drawing_view_controller.h"
-#include "gestures/gesture_clock.h"
-#include "platform/settings_manager.h"
-#include "screens/alert_controller.h"
-#include "screens/app_window.h"
-#include "screens/screen_stack.h"
-#include "screens/storyboard.h"
-#include "store/core_data_manager.h"
+#include "editor_fixture.h"
 #include "store/draft_store.h"
-#include "store/drawing.h"
-#include "store/persistent_container.h"
-#include "store/thumbnail.h"
-#include "store_test_delegate.h"
-#include "test_support.h"
 
 namespace editor_draft {
 const Color kBrushCyan = Color::systemCyan();
 
-struct DraftTest : testing::Test {
-    ScopedDataDir dataDir;
-    StoreTestDelegate store;
-    ManualGestureClock clock;
-    AppWindow window{ScreenMetrics::phone()};
-    PlatformViewController* home = new PlatformViewController;
-    QPointer<DrawingViewController> editor;
-
-    void SetUp() override {
-        Storyboard::main().registerScreen("colorpicker",
-                                          [] { return new ColorPickerViewController; });
-        window.screenStack()->setRootViewController(home);
-        window.show();
-    }
-    void TearDown() override { SettingsManager::applyGridSize(20); }
-
-    void openEditor(Drawing* stored, std::optional<Draft> draft = std::nullopt) {
-        ASSERT_FALSE(editor) << "the previous editor is still open";
-        editor = new DrawingViewController;
-        editor->previousDrawing = stored;
-        if (stored) {
-            keepRecordFor(editor, stored);
-        }
-        if (draft) {
-            editor->restoreDraft(std::move(*draft));
-        }
-        home->present(editor, false);
-        processEvents();
-    }
-    // The editor goes without Save or Exit, as when the window closes.
-    void leave() {
-        editor->dismiss(false);
-        processEvents();
-        ASSERT_FALSE(editor);
-    }
-
-    Canvas& canvas() { return *editor->canvasView->canvas(); }
-    QPoint at(int64_t x, int64_t y) {
-        const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);
-        return editor->canvasView->convertPointFromScene(canvas().convertPointToScene(centre))
-            .toPoint();
-    }
-    QTest::QTouchEventWidgetSequence touch() {
-        static QPointingDevice* device = QTest::createTouchDevice();
-        return QTest::touchEvent(&window, device);
-    }
-    void drag(const std::vector<QPoint>& points) {
-        touch().press(0, points.front(), editor->canvasView);
-        for (size_t i = 1; i < points.size(); ++i) {
-            touch().move(0, points[i], editor->canvasView);
-        }
-        touch().release(0, points.back(), editor->canvasView);
-        processEvents();
-    }
-    void tap(int64_t x, int64_t y) { drag({at(x, y)}); }
-    void click(QWidget* widget) {
-        ASSERT_TRUE(widget);
-        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
-        processEvents();
-    }
-    void press(const char* name) { click(editor->findChild<QWidget*>(name)); }
-    void chooseTool(Button* tool) {
-        click(editor->fanMenuButton);
-        click(tool);
-    }
-    template <typename T>
-    T* top() {
-        return qobject_cast<T*>(window.screenStack()->topViewController());
-    }
-    void save(const QString& title) {
-        press("saveButton");
-        auto* alert = top<AlertController>();
-        ASSERT_TRUE(alert);
-        alert->textFields()[0]->setText(title);
-        alert->triggerAction("Save");
-        processEvents();
-    }
-
-    DraftStore& drafts() { return *store.persistentContainer()->drafts(); }
-    int count(const char* table) {
-        QSqlQuery q(store.persistentContainer()->database());
-        return q.exec(QString("SELECT count(*) FROM ") + table) && q.next() ? q.value(0).toInt()
-                                                                            : -1;
-    }
+struct DraftTest : EditorFixture {
+    DraftStore& drafts() { return *store().persistentContainer()->drafts(); }
     // The editor's draft as the store holds it once everything handed over is written.
     Draft stored() {
         EXPECT_TRUE(editor->draftKeeper()->flush());
@@ -122,24 +18,14 @@ struct DraftTest : testing::Test {
         EXPECT_TRUE(draft) << problem.toStdString();
         return draft.value_or(Draft{});
     }
-    Drawing* storeWhite() {
-        Drawing* drawing = Drawing::create(std::vector<Color>(400, Color::white()), 20, 20);
-        Thumbnail* thumbnail = Thumbnail::create("stored", "now", "png");
-        drawing->setThumbnail(thumbnail);
-        thumbnail->setDrawing(drawing);
-        CoreDataManager::saveDrawing(drawing, nullptr);
-        return drawing;
-    }
-    // What the editor shows and can undo and redo.
-    struct State {
-        std::vector<Color> cells;
-        size_t undo;
-        size_t redo;
-        bool operator==(const State&) const = default;
-    };
-    State state() {
-        return {canvas().getColorArray(), editor->commandManager.commandStack().size(),
-                editor->commandManager.undoStack().size()};
+    // The draft a new run of the app finds and claims.
+    Draft abandoned() {
+        store().closeContainer();  // a new run: the old owner is gone
+        const std::vector<DraftStore::Found> found = drafts().abandonedDrafts();
+        EXPECT_EQ(found.size(), 1u);
+        EXPECT_TRUE(!found.empty() && drafts().claim(found[0]));
+        QString problem;
+        return found.empty() ? Draft{} : drafts().read(found[0].id, problem).value_or(Draft{});
     }
 };
 }  // namespace editor_draft
@@ -153,7 +39,7 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     openEditor(nullptr);
     editor->draftKeeper()->writeNow();
     EXPECT_FALSE(editor->draftKeeper()->hasDraft());
-    EXPECT_EQ(count("Draft"), 0);
+    EXPECT_EQ(rows("Draft"), 0);
 
     tap(3, 3);
     Draft draft = stored();
@@ -177,15 +63,15 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
 
     // A stroke under way: its painted cells stay out of the draft until it ends.
     const std::vector<Color> before = canvas().getColorArray();
-    touch().press(0, at(6, 6), editor->canvasView);
-    touch().move(0, at(7, 6), editor->canvasView);
-    touch().move(0, at(8, 6), editor->canvasView);
+    touch().press(0, at(6, 6), target());
+    touch().move(0, at(7, 6), target());
+    touch().move(0, at(8, 6), target());
     ASSERT_EQ(canvas().getPixel(7, 6)->fillColor(), kBrushCyan);
     editor->draftKeeper()->writeNow();
     draft = stored();
     EXPECT_EQ(draft.cells, before);
     EXPECT_EQ(draft.applied, 1);
-    touch().release(0, at(8, 6), editor->canvasView);
+    touch().release(0, at(8, 6), target());
     processEvents();
     draft = stored();
     EXPECT_EQ(draft.cells, canvas().getColorArray());
@@ -194,11 +80,11 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
 
     // Paint in no step yet (a shape's preview paints cells outside every step), after a step
     // the draft has not caught up with: the draft shows what the history stands for.
-    touch().press(0, at(12, 12), editor->canvasView);
-    touch().release(0, at(12, 12), editor->canvasView);
+    touch().press(0, at(12, 12), target());
+    touch().release(0, at(12, 12), target());
     const std::vector<Color> committed = canvas().getColorArray();
-    touch().press(0, at(14, 3), editor->canvasView);
-    touch().move(0, at(15, 3), editor->canvasView);
+    touch().press(0, at(14, 3), target());
+    touch().move(0, at(15, 3), target());
     Pixel* previewed = canvas().getPixel(18, 18);
     previewed->setFillColor(Color::red());
     editor->draftKeeper()->writeNow();
@@ -206,84 +92,17 @@ TEST_F(DraftTest, TheDraftFollowsEveryStepButNotAStrokeUnderWay) {
     EXPECT_EQ(draft.cells, committed);
     EXPECT_EQ(draft.applied, 3);
     previewed->setFillColor(Color::white());
-    touch().release(0, at(15, 3), editor->canvasView);
+    touch().release(0, at(15, 3), target());
     processEvents();
     EXPECT_EQ(stored().cells, canvas().getColorArray());
 
     // Colour and tool are kept as they change.
-    chooseTool(editor->fillButton);
+    choose("fillButton");
     editor->colorChosen(Color::withRGB(1, 0.5, 0, 1));
     draft = stored();
     EXPECT_EQ(draft.tool, "fillButton");
     EXPECT_EQ(draft.color, Color::withRGB(1, 0.5, 0, 1));
-    EXPECT_EQ(count("Draft"), 1);
-}
-
-// A restored editor shows the picture, colour and tool it was left with, and undo and redo go
-// through the whole session.
-TEST_F(DraftTest, ARestoredEditorCanUndoAndRedoTheWholeSession) {
-    openEditor(nullptr);
-    std::vector<State> states{state()};
-    tap(3, 3);
-    states.push_back(state());
-    drag({at(0, 5), at(1, 5), at(2, 5), at(2, 6)});
-    states.push_back(state());
-    chooseTool(editor->fillButton);
-    editor->colorChosen(Color::withRGB(0, 0.5, 0, 1));
-    tap(10, 10);
-    states.push_back(state());
-    chooseTool(editor->paintBrushButton);
-    editor->colorChosen(Color::red());
-    tap(3, 3);  // over an earlier cell: undo must give back the fill's colour
-    states.push_back(state());
-    press("undoButton");
-    press("undoButton");
-    chooseTool(editor->fillButton);
-    const State left = state();
-    const Color colour = editor->currentDrawingColor;
-    leave();  // as if the app had been killed
-    ASSERT_EQ(count("Draft"), 1);
-
-    QString problem;
-    const std::vector<DraftStore::Found> found = [&] {
-        store.closeContainer();  // a new run: the old owner is gone
-        return drafts().abandonedDrafts();
-    }();
-    ASSERT_EQ(found.size(), 1u);
-    ASSERT_TRUE(drafts().claim(found[0]));
-    std::optional<Draft> draft = drafts().read(found[0].id, problem);
-    ASSERT_TRUE(draft) << problem.toStdString();
-    openEditor(nullptr, std::move(*draft));
-    EXPECT_EQ(state(), left);
-    EXPECT_EQ(editor->currentDrawingColor, colour);
-    EXPECT_TRUE(dynamic_cast<Bucket*>(editor->currentTool.get()));
-    EXPECT_EQ(editor->draftKeeper()->id(), found[0].id);
-    for (size_t i = 2; i-- > 0;) {
-        press("redoButton");
-    }
-    EXPECT_EQ(state(), states[4]);
-    // States recorded during the session had nothing to redo; now the rest of it is.
-    const auto expect = [&](size_t step, const char* after) {
-        const State now = state();
-        EXPECT_EQ(now.cells, states[step].cells) << after << step;
-        EXPECT_EQ(now.undo, step) << after << step;
-        EXPECT_EQ(now.redo, states.size() - 1 - step) << after << step;
-    };
-    for (size_t i = states.size() - 1; i-- > 0;) {
-        press("undoButton");
-        expect(i, "after undoing back to step ");
-    }
-    for (size_t i = 1; i < states.size(); ++i) {
-        press("redoButton");
-        expect(i, "after redoing step ");
-    }
-    // The same draft goes on: nothing was written twice.
-    tap(15, 15);
-    const Draft after = stored();
-    EXPECT_EQ(after.id, found[0].id);
-    EXPECT_EQ(after.steps.size(), 5u);
-    EXPECT_EQ(after.cells, canvas().getColorArray());
-    EXPECT_EQ(count("Draft"), 1);
+    EXPECT_EQ(rows("Draft"), 1);
 }
 
 // Saving a restored editor does what saving the editor it came from would have done: a new
@@ -293,26 +112,21 @@ TEST_F(DraftTest, ARestoredEditorSavesAsTheOriginalWould) {
         SCOPED_TRACE(reopened ? "reopened drawing" : "new drawing");
         Drawing* original = reopened ? storeWhite() : nullptr;
         const QUuid originalId = original ? original->id() : QUuid();
-        const int drawingsBefore = count("Drawing");
+        const int drawingsBefore = rows("Drawing");
         openEditor(original);
         tap(4, 4);
         EXPECT_EQ(stored().drawing, originalId);
         leave();
-        store.closeContainer();
-        const auto found = drafts().abandonedDrafts();
-        ASSERT_EQ(found.size(), 1u);
-        ASSERT_TRUE(drafts().claim(found[0]));
-        QString problem;
-        openEditor(nullptr, drafts().read(found[0].id, problem));
+        openEditor(nullptr, abandoned());
         EXPECT_EQ(editor->previousDrawing != nullptr, reopened);
         tap(5, 5);
         const std::vector<Color> painted = canvas().getColorArray();
         save("restored");
         ASSERT_FALSE(editor);
-        EXPECT_EQ(count("Draft"), 0);
-        EXPECT_EQ(count("DraftStep"), 0);
-        EXPECT_EQ(count("Drawing"), drawingsBefore + (reopened ? 0 : 1));
-        store.closeContainer();
+        EXPECT_EQ(rows("Draft"), 0);
+        EXPECT_EQ(rows("DraftStep"), 0);
+        EXPECT_EQ(rows("Drawing"), drawingsBefore + (reopened ? 0 : 1));
+        store().closeContainer();
         const std::vector<Thumbnail*> list = *CoreDataManager::loadThumbnails();
         Drawing* saved = list.back()->drawing();
         EXPECT_EQ(list.back()->fileName(), "restored");
@@ -323,35 +137,24 @@ TEST_F(DraftTest, ARestoredEditorSavesAsTheOriginalWould) {
 
 // Exit deletes the draft; a refused save keeps it current; leaving any other way keeps it.
 TEST_F(DraftTest, OnlySaveAndExitEndADraft) {
-    openEditor(nullptr);
+    openEditor();
     tap(2, 2);
     editor->draftKeeper()->flush();
-    press("backButton");
-    top<AlertController>()->triggerAction("Exit");
-    processEvents();
-    ASSERT_FALSE(editor);
-    EXPECT_EQ(count("Draft"), 0);
-    EXPECT_EQ(count("DraftStep"), 0);
+    exitEditor();
+    EXPECT_EQ(rows("Draft"), 0);
+    EXPECT_EQ(rows("DraftStep"), 0);
 
-    openEditor(nullptr);
+    openEditor();
     tap(2, 2);
     // The store cannot grow: the drawing's save is refused and the draft stays as it was.
-    QSqlQuery q(store.persistentContainer()->database());
-    ASSERT_TRUE(q.exec("PRAGMA page_count") && q.next());
-    ASSERT_TRUE(q.exec("PRAGMA max_page_count = " + q.value(0).toString()));
-    q.finish();
-    const std::string out = captureStdout([&] { save(QString("long ").repeated(3000)); });
-    EXPECT_NE(out.find("Could not save. "), std::string::npos) << out;
-    ASSERT_TRUE(editor);
-    top<AlertController>()->triggerAction("OK");
-    processEvents();
+    fillStore(true);
+    saveRefused(QString("long ").repeated(3000));
     EXPECT_EQ(stored().cells, canvas().getColorArray());
-    ASSERT_TRUE(q.exec("PRAGMA max_page_count = 1000000"));
-    q.finish();
+    fillStore(false);
     tap(3, 2);
     leave();
-    EXPECT_EQ(count("Draft"), 1) << "the window closed: the draft stays";
-    EXPECT_EQ(count("Drawing"), 0);
+    EXPECT_EQ(rows("Draft"), 1) << "the window closed: the draft stays";
+    EXPECT_EQ(rows("Drawing"), 0);
 }
 
 // The tool's name comes from the file: only a tool of the fan menu is chosen with it.

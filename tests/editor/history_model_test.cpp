@@ -4,10 +4,6 @@
 // at every point mid-gesture where the history changes, the canvas and the number of undo and
 // redo steps must be what the model says. TILEBLOOM_HISTORY_STEPS sets the number of steps,
 // TILEBLOOM_HISTORY_SEED the seed; a failure names both and the actions that led to it.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QTest>
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -18,24 +14,13 @@
 #include <sstream>
 #include <tuple>
 
-#include "canvas/canvas.h"
-#include "canvas/pixel.h"
 #include "editing/shapes.h"
-#include "editor/drawing_view_controller.h"
-#include "gestures/gesture_clock.h"
-#include "platform/settings_manager.h"
-#include "screens/app_window.h"
-#include "screens/screen_stack.h"
-#include "test_support.h"
+#include "editor_fixture.h"
 
 namespace {
-int fromEnvironment(const char* name, int fallback) {
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-const int kSteps = fromEnvironment("TILEBLOOM_HISTORY_STEPS", TILEBLOOM_HISTORY_DEFAULT_STEPS);
-const unsigned kSeed = static_cast<unsigned>(fromEnvironment("TILEBLOOM_HISTORY_SEED", 1));
+const int kSteps =
+    positiveFromEnvironment("TILEBLOOM_HISTORY_STEPS", TILEBLOOM_HISTORY_DEFAULT_STEPS);
+const unsigned kSeed = static_cast<unsigned>(positiveFromEnvironment("TILEBLOOM_HISTORY_SEED", 1));
 // A fresh editor, at a random grid size, this often: long histories and every size.
 constexpr int kStepsPerEditor = 2500;
 
@@ -254,12 +239,8 @@ bool endsTheSequence(Cut cut) {
     return cut == Cut::secondFinger || cut == Cut::secondFingerPans || cut == Cut::touchCancel;
 }
 
-struct HistoryModelTest : testing::Test {
-    ScopedDataDir dataDir;
-    ManualGestureClock clock;
-    AppWindow window{ScreenMetrics::phone()};
-    PlatformViewController* home = new PlatformViewController;
-    QPointer<DrawingViewController> editor;
+struct HistoryModelTest : EditorFixture {
+    HistoryModelTest() : EditorFixture(false) {}
     std::mt19937 random{kSeed};
     Grid grid;
     HistoryModel model;
@@ -274,21 +255,8 @@ struct HistoryModelTest : testing::Test {
     int step = 0;
     bool failed = false;
 
-    void SetUp() override {
-        window.screenStack()->setRootViewController(home);
-        window.show();
-        window.activateWindow();  // keys reach the active window only (on X11 too)
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-    void TearDown() override { SettingsManager::applyGridSize(20); }
-
     int pick(size_t n) { return std::uniform_int_distribution<int>(0, int(n) - 1)(random); }
     bool chance(int percent) { return pick(100) < percent; }
-    Canvas& canvas() { return *editor->canvasView->canvas(); }
-    static QPointingDevice* touchScreen() {
-        static QPointingDevice* device = QTest::createTouchDevice();
-        return device;
-    }
     // Touches go straight to the canvas view, where Qt delivers the fingers that land on it
     // (QTest's touch sequences wait a millisecond per event). Fingers not named stand still.
     using Change = std::tuple<int, QEventPoint::State, QPoint>;
@@ -313,17 +281,18 @@ struct HistoryModelTest : testing::Test {
         const QEvent::Type type = first          ? QEvent::TouchBegin
                                   : down.empty() ? QEvent::TouchEnd
                                                  : QEvent::TouchUpdate;
-        QTouchEvent event(type, touchScreen(), Qt::NoModifier, points);
+        QTouchEvent event(type, device(), Qt::NoModifier, points);
         QApplication::sendEvent(editor->canvasView, &event);
     }
-    void press(int id, QPoint at) { fingers({{id, QEventPoint::State::Pressed, at}}); }
-    void move(int id, QPoint at) { fingers({{id, QEventPoint::State::Updated, at}}); }
-    void release(int id, QPoint at) { fingers({{id, QEventPoint::State::Released, at}}); }
+    // Unlike the fixture's, runs no events: the check after each action does.
     void click(const char* name) {
         auto* widget = editor->findChild<QWidget*>(name);
         ASSERT_TRUE(widget) << name;
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
     }
+    void press(int id, QPoint at) { fingers({{id, QEventPoint::State::Pressed, at}}); }
+    void move(int id, QPoint at) { fingers({{id, QEventPoint::State::Updated, at}}); }
+    void release(int id, QPoint at) { fingers({{id, QEventPoint::State::Released, at}}); }
     void log(std::string action) {
         ++counts[action.substr(0, action.find(' '))];
         recent.push_back(std::to_string(step) + ": " + std::move(action));
@@ -333,14 +302,8 @@ struct HistoryModelTest : testing::Test {
     }
 
     void open(int64_t side) {
-        if (editor) {
-            editor->dismiss(false);
-            processEvents();
-        }
         SettingsManager::applyGridSize(side);
-        editor = new DrawingViewController;
-        home->present(editor, false);
-        processEvents();
+        openEditor();
         grid = {int(canvas().width), int(canvas().height)};
         model = {Cells(size_t(grid.width * grid.height), 0), {}, {}};
         tool = &kTools[0];
@@ -663,7 +626,7 @@ struct HistoryModelTest : testing::Test {
                 chooseTool(kTools[size_t(pick(std::size(kTools)))]);
                 return true;
             case Cut::touchCancel: {
-                QTouchEvent cancel(QEvent::TouchCancel, touchScreen());
+                QTouchEvent cancel(QEvent::TouchCancel, device());
                 QApplication::sendEvent(editor->canvasView, &cancel);
                 return true;
             }

@@ -51,6 +51,20 @@ struct Export {
     std::string printed;
 };
 
+// The lengths of the runs of equal pixels along a row or a column: the cells' blocks, when
+// neighbouring cells differ.
+std::vector<int> blocksAlong(const QImage& image, bool row) {
+    std::vector<int> blocks;
+    const int n = row ? image.width() : image.height();
+    const auto at = [&](int i) { return row ? image.pixel(i, 0) : image.pixel(0, i); };
+    for (int i = 0, end = 0; i < n; i = end) {
+        while (end < n && at(end) == at(i)) {
+            ++end;
+        }
+        blocks.push_back(end - i);
+    }
+    return blocks;
+}
 Export run(const PictureExporter& exporter, int64_t width, int64_t height) {
     Export result;
     result.printed = captureStdout([&] {
@@ -76,22 +90,25 @@ TEST(PictureExporterTest, ComponentsAreTruncatedAndClampedLikeThePaintedCells) {
     EXPECT_EQ(exporter.rawPixelArray(), (std::vector<RawPixel>{{127, 255, 0, 255}, {0, 0, 0, 0}}));
 }
 
-// Every pixel shows the cell under it: all white stays pure white, 24 and 28 cells (which do
-// not divide 300) make blocks of two sizes, cell 0 lands bottom left and the last cell top
-// right, and grids that are not square stand as on screen too. The exporter is a snapshot:
-// changing the colours afterwards changes nothing, and a second export is the same picture.
+// Every pixel shows the cell under it (neighbouring cells differ, so a misplaced one shows):
+// all white stays pure white, grids whose cells do not divide the picture make blocks within
+// a pixel of each other along each side, cell 0 lands bottom left and the last top right, and
+// the picture keeps its size in points at every grid size and shape. The exporter is a
+// snapshot: changing the colours afterwards changes nothing.
 TEST(PictureExporterTest, EveryPixelShowsTheNearestCellAtTheScreenScale) {
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     const struct {
         bool white;
         int columns, rows, scale, width, height;
-    } cases[] = {{true, 20, 20, 1, 300, 300},  {true, 20, 20, 1, 1000, 1000},
-                 {false, 20, 20, 1, 300, 300}, {false, 24, 24, 1, 300, 300},
-                 {false, 28, 28, 1, 300, 300}, {false, 28, 28, 3, 1000, 1000},
-                 {false, 3, 2, 1, 3, 2}};
+    } cases[] = {{true, 20, 20, 1, 1000, 1000},  {false, 20, 20, 1, 300, 300},
+                 {false, 28, 28, 1, 300, 300},   {false, 28, 28, 3, 1000, 1000},
+                 {false, 3, 2, 1, 3, 2},         {false, 256, 256, 3, 1000, 1000},
+                 {false, 256, 256, 3, 300, 300}, {false, 96, 40, 3, 1000, 1000},
+                 {false, 4, 256, 3, 1000, 1000}, {false, 200, 7, 3, 300, 300}};
     for (const auto& [white, columns, rows, scale, width, height] : cases) {
-        SCOPED_TRACE(testing::Message() << columns << " cells to " << width << " at " << scale);
+        SCOPED_TRACE(testing::Message()
+                     << columns << " x " << rows << " to " << width << " at " << scale);
         ScreenMetrics::configure(ScreenMetrics{390, 844, double(scale)});
-        const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
         const size_t count = size_t(columns * rows);
         std::vector<Color> colors = white ? std::vector(count, Color::white()) : distinct(count);
         const PictureExporter exporter(colors, columns, rows);
@@ -103,6 +120,12 @@ TEST(PictureExporterTest, EveryPixelShowsTheNearestCellAtTheScreenScale) {
         expectNearestCells(*image, colors, columns, rows);
         EXPECT_EQ(image->pixel(0, image->height() - 1), rgbOf(colors.front()));
         EXPECT_EQ(image->pixel(image->width() - 1, 0), rgbOf(colors.back()));
+        for (const bool row : {true, false}) {
+            const std::vector<int> blocks = blocksAlong(*image, row);
+            EXPECT_EQ(blocks.size(), white ? 1u : size_t(row ? columns : rows));
+            const auto [least, most] = std::minmax_element(blocks.begin(), blocks.end());
+            EXPECT_LE(*most - *least, 1);
+        }
         colors.assign(count, Color::black());
         EXPECT_EQ(*exporter.exportImage(width, height), *image);
     }
@@ -170,49 +193,6 @@ TEST(PictureExporterTest, QuarterTurnsAreExactAndAnglesThatAreNotNumbersRefused)
     EXPECT_EQ(*PictureExporter::rotatedImage(left, std::numbers::pi / 2), image);
     EXPECT_FALSE(PictureExporter::rotatedImage(QImage(), -std::numbers::pi / 2));
     EXPECT_FALSE(PictureExporter::rotatedImage(image, std::numeric_limits<double>::quiet_NaN()));
-}
-
-namespace {
-// The lengths of the runs of equal pixels along a row or a column: the cells' blocks, when
-// neighbouring cells differ.
-std::vector<int> blocksAlong(const QImage& image, bool row) {
-    std::vector<int> blocks;
-    const int n = row ? image.width() : image.height();
-    const auto at = [&](int i) { return row ? image.pixel(i, 0) : image.pixel(0, i); };
-    for (int i = 0, end = 0; i < n; i = end) {
-        while (end < n && at(end) == at(i)) {
-            ++end;
-        }
-        blocks.push_back(end - i);
-    }
-    return blocks;
-}
-}  // namespace
-
-// The shared picture keeps its size in points at every grid size, and every block is within
-// a pixel of every other along each side.
-TEST(PictureExporterTest, LargeAndOblongGridsKeepThePicturesSizeWithEvenBlocks) {
-    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
-    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
-    const struct {
-        int columns, rows;
-        int64_t width, height;
-    } cases[] = {{256, 256, 1000, 1000}, {256, 256, 300, 300}, {64, 64, 1000, 1000},
-                 {96, 40, 1000, 1000},   {4, 256, 1000, 1000}, {200, 7, 300, 300}};
-    for (const auto& [columns, rows, width, height] : cases) {
-        SCOPED_TRACE(testing::Message() << columns << " x " << rows << " to " << width);
-        const std::vector<Color> colors = distinct(int64_t(columns) * rows);
-        const auto image = PictureExporter(colors, columns, rows).exportImage(width, height);
-        ASSERT_TRUE(image);
-        EXPECT_EQ(image->size(), QSize(int(width) * 3, int(height) * 3));
-        expectNearestCells(*image, colors, columns, rows);
-        for (const bool row : {true, false}) {
-            const std::vector<int> blocks = blocksAlong(*image, row);
-            EXPECT_EQ(blocks.size(), size_t(row ? columns : rows));
-            const auto [least, most] = std::minmax_element(blocks.begin(), blocks.end());
-            EXPECT_LE(*most - *least, 1);
-        }
-    }
 }
 
 TEST(PictureExporterTest, SquareCellSizeFitsTheLongerSide) {

@@ -205,19 +205,3 @@ TEST(PictureRoundTripTest, ExactScaleBlocksMatchTheSharedPictureAndAreEqual) {
     EXPECT_FALSE(
         ExactScaleExport::exportAtScale(exporter, ExactScaleExport::largestScale(10, 8) + 1));
 }
-
-// Every byte value survives the trip into a colour and back out through the exporter.
-TEST(PictureRoundTripTest, OpenedColoursExportToTheBytesTheyCameFrom) {
-    PictureCells cells;
-    cells.width = 256;
-    cells.height = 1;
-    for (int v = 0; v < 256; ++v) {
-        cells.cells.push_back(qRgb(v, 255 - v, (v * 7) % 256));
-    }
-    const std::vector<RawPixel> bytes = exported(PictureOpener::canvasColors(cells), 256, 1);
-    ASSERT_EQ(bytes.size(), 256u);
-    for (int v = 0; v < 256; ++v) {
-        EXPECT_EQ(qRgb(bytes[size_t(v)].r, bytes[size_t(v)].g, bytes[size_t(v)].b),
-                  cells.cells[size_t(v)]);
-    }
-}

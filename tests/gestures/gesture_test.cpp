@@ -198,26 +198,6 @@ TEST_F(GestureFixture, ALongPressBeginsAfterItsDurationAndFollowsTheFinger) {
     }
 }
 
-TEST_F(GestureFixture, MovingBeyondTheAllowableMovementEarlyFailsTheLongPress) {
-    // Alone on a view, only its own allowance counts: 15 points is fine, 25 is not.
-    QWidget* plain = new QWidget(&window);
-    plain->setGeometry(0, 0, 390, 700);
-    plain->show();
-    auto* press = new LongPressGestureRecognizer;
-    press->setMinimumPressDuration(0.4);
-    press->setAllowableMovement(20);
-    addGestureRecognizer(plain, press);
-    record(press, "alone");
-    for (int far : {115, 125}) {
-        touch().press(0, QPoint(100, 200), plain);
-        touch().move(0, QPoint(far, 200), plain);
-        clock.advance(0.5);
-        touch().release(0, QPoint(far, 200), plain);
-        // The view on top takes the touches: the canvas's recognisers see nothing.
-        EXPECT_EQ(trace(), "alone began 115,200; alone ended 115,200") << far;
-    }
-}
-
 TEST_F(GestureFixture, InputMeantForControlsNeverReachesTheRecognisers) {
     touch().press(0, QPoint(20, 15), button);
     touch().release(0, QPoint(20, 15), button);

@@ -6,8 +6,8 @@
 
 #include "file_faults.h"
 #include "hostile_files.h"
-#include "picture_fixtures.h"
 #include "imaging/picture_file_writer.h"
+#include "picture_fixtures.h"
 
 using namespace hostile_files;
 using namespace picture_fixtures;
@@ -35,24 +35,28 @@ struct WriterTest : testing::Test {
 }  // namespace
 
 // Links placed at the names a save tries next, dangling or not, and anything else at those
-// names are skipped: the picture lands in its folder under a free name and nothing outside
-// changes. The hidden part file never stays behind.
+// names, a file too, are skipped: the picture lands in its folder under a free name and
+// nothing outside or at those names changes. The hidden part file never stays behind.
 TEST_F(WriterTest, ANewPictureNeverGoesThroughWhatSitsAtItsNames) {
     ASSERT_TRUE(makeLink(outside + "/first.png", name(1)));   // dangling
     ASSERT_TRUE(makeLink(outside + "/second.png", name(2)));  // dangling
     ASSERT_TRUE(makeLink(outside + "/keep.png", name(3)));    // to a file
     ASSERT_TRUE(QDir().mkdir(name(4)));                       // a folder
     ASSERT_TRUE(makeFifo(name(5)));                           // a FIFO
+    ASSERT_TRUE(writeFile(name(6), "keep me"));               // an earlier picture
     const std::string before = snapshot(outside);
 
     const PictureFileWriter::Result result = PictureFileWriter::writeNew(picture(), folder, kWhen);
     ASSERT_TRUE(result.ok()) << result.error.toStdString();
-    EXPECT_EQ(result.path.toStdString(), name(6).toStdString());
+    EXPECT_EQ(result.path.toStdString(), name(7).toStdString());
+    EXPECT_TRUE(name(7).endsWith(" at 14.03.22 (7).png"));
+    EXPECT_EQ(file_faults::bytesOf(name(6)).toStdString(), "keep me");
     EXPECT_FALSE(isLink(result.path));
     EXPECT_EQ(QImage(result.path).convertToFormat(QImage::Format_ARGB32), picture());
     EXPECT_EQ(snapshot(outside), before);
     EXPECT_TRUE(isLink(name(1)) && isLink(name(2)) && isLink(name(3)));
     EXPECT_TRUE(QDir(folder).entryList({".tilebloom-*"}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(PictureFileWriter::writeNew(QImage(), folder, kWhen).ok());
 }
 
 // The save folder itself may be a link someone placed in the Pictures folder: it is refused

@@ -8,12 +8,12 @@
 
 #include "picture_fixtures.h"
 #include "pixelate_test_support.h"
+#include "platform/settings_link.h"
 #include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
 #include "screens/image_picker_controller.h"
 #include "screens/photo_library.h"
 #include "screens/screen_stack.h"
-#include "platform/settings_link.h"
 
 using namespace pixelate_test;
 using Status = PhotoLibrary::AuthorizationStatus;
@@ -50,10 +50,10 @@ struct PhotoFlow : PixelScreen {
 // Access decides what the load button opens: the picker of saved photos, answering to this
 // screen, or the alert whose "Cancel" only closes it. Undecided access is asked first.
 TEST_F(PhotoFlow, AccessDecidesWhetherThePickerOpensOrTheAlertLeadsToSettings) {
-    const std::pair<Status, bool> cases[] = {
-        // the status, and the answer when asked
-        {Status::notDetermined, true}, {Status::authorized, false}, {Status::notDetermined, false},
-        {Status::denied, false},       {Status::restricted, false}, {Status::limited, false}};
+    const std::pair<Status, bool> cases[] = {// the status, and the answer when asked
+                                             {Status::notDetermined, true},
+                                             {Status::notDetermined, false},
+                                             {Status::limited, false}};
     for (const auto& [status, allow] : cases) {
         SCOPED_TRACE(int(status));
         PhotoLibrary::setAuthorizationStatus(status);
@@ -75,10 +75,6 @@ TEST_F(PhotoFlow, AccessDecidesWhetherThePickerOpensOrTheAlertLeadsToSettings) {
             ASSERT_NE(alert, nullptr);
             EXPECT_FALSE(allow);
             EXPECT_EQ(alert->title(), "Allow Camera Roll Access");
-            EXPECT_EQ(alert->message(), "Photos access is necessary for this app to run.");
-            ASSERT_EQ(alert->actions().size(), 2u);
-            EXPECT_EQ(alert->actions()[0].title(), "Settings");
-            EXPECT_EQ(alert->actions()[1].title(), "Cancel");
             alert->triggerAction("Cancel");
         }
         processEvents();
@@ -95,9 +91,8 @@ TEST_F(PhotoFlow, AccessDecidesWhetherThePickerOpensOrTheAlertLeadsToSettings) {
     EXPECT_EQ(stack.topViewController(), screen.data());
 }
 
-// Picks that bring no usable picture (none at all, one that does not decode, damaged files,
-// a decompression bomb) change nothing and say why; a good photo after them resets the slider
-// and shows without blocks, and the slider still works.
+// Picks that bring no usable picture change nothing and say why; a good photo after them
+// resets the slider and shows without blocks, and the slider still works.
 TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     using namespace picture_fixtures;
     ScopedPicturesDir pictures;
@@ -127,19 +122,10 @@ TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     tap("loadButton");
     QPointer<ImagePickerController> picker = top<ImagePickerController>();
     ASSERT_TRUE(picker);
-    const std::pair<QString, QString> hostile[] = {
-        {add("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged or incomplete"},
-        {add("notes.png", "not pixels"), "not a picture"},
-        {add("bomb.png", pngDeclaring(100000, 100000)), "too large"},
-    };
-    for (const auto& [path, says] : hostile) {
-        picker->pickPhoto(path);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 10000));
-        EXPECT_TRUE(picker->messageText().contains(says)) << picker->messageText().toStdString();
-        EXPECT_EQ(top<ImagePickerController>(), picker.data());
-        EXPECT_EQ(screen->sourceImage.cacheKey(), source);
-    }
-
+    picker->pickPhoto(add("cut.jpg", jpeg.left(jpeg.size() / 2)));  // the picker's tests have more
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 10000));
+    EXPECT_TRUE(picker->messageText().contains("damaged or incomplete"));
+    EXPECT_EQ(screen->sourceImage.cacheKey(), source);
     clock->setTime(2);
     picker->pickPhoto(add("good.jpg", jpeg));
     ASSERT_TRUE(QTest::qWaitFor([&] { return picker.isNull(); }, 10000));
@@ -175,7 +161,8 @@ TEST_F(PhotoFlow, ARefusedPhotoLeavesTheSliderAndThePreviewAsTheyWere) {
         });
         processEvents();
         EXPECT_EQ(stack.topViewController(), screen.data());
-        EXPECT_FALSE(screen->message().isEmpty());
+        EXPECT_TRUE(screen->message().contains(refused == &large ? "too large" : "too narrow"))
+            << screen->message().toStdString();
         EXPECT_EQ(screen->pixelSizeSlider->value(), 10);
         EXPECT_EQ(label->text(), "10");
         EXPECT_EQ(screen->sourceImage.cacheKey(), source);
@@ -211,13 +198,7 @@ TEST_F(PhotoFlow, TheBlockSizeAndTheMessageReachAssistiveTechnology) {
     EXPECT_FALSE(says("messageLabel").contains("too narrow"));
 }
 
-TEST_F(PhotoFlow, EveryControlIsNamedAndShareHandsOverThePreviewPicture) {
-    for (QWidget* control : screen->findChildren<QWidget*>()) {
-        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractSlider*>(control)) {
-            EXPECT_FALSE(control->accessibleName().isEmpty())
-                << control->objectName().toStdString();
-        }
-    }
+TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureOnceThereIsOne) {
     EXPECT_FALSE(screen->findChild<QPushButton*>("shareButton")->isEnabled());
     screen->saveAction();  // no picture yet: ignored
     EXPECT_EQ(stack.topViewController(), screen.data());

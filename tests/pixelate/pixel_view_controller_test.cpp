@@ -10,7 +10,6 @@
 
 #include "pixelate/resampler.h"
 #include "pixelate_test_support.h"
-#include "platform/animation.h"
 #include "platform/screen_metrics.h"
 #include "screenshot.h"
 
@@ -178,44 +177,6 @@ TEST_F(PixelScreen, RendersWorkOnTheirRequestsPictureAndNeverCoverANewerOne) {
     EXPECT_EQ(screen->backgroundImageView->image().cacheKey(), screen->sourceImage.cacheKey());
 }
 
-TEST_F(PixelScreen, RefusesEnormousPhotosWithAMessageAndKeepsWhatItShows) {
-    const QImage photo = randomPixels(300, 400);
-    screen->loadSourceImage(photo, false);
-    finishRenders();
-    const qint64 shown = preview().cacheKey();
-    const std::string printed = captureStdout([&] {
-        const int side = PixelViewController::maxPhotoSide + 1;
-        screen->loadSourceImage(QImage(side, 4, QImage::Format_RGB32), false);
-    });
-    EXPECT_TRUE(screen->message().contains("too large"));
-    EXPECT_NE(printed.find("too large"), std::string::npos);
-    EXPECT_EQ(preview().cacheKey(), shown);
-
-    // A sliver that cannot be normalised is refused too.
-    captureStdout([&] { screen->loadSourceImage(QImage(19000, 1, QImage::Format_RGB32), false); });
-    EXPECT_TRUE(screen->message().contains("too narrow or too tall"));
-    EXPECT_EQ(preview().cacheKey(), shown);
-}
-
-TEST_F(PixelScreen, ShowsItsBlocksOnScreenTenPixelsSquare) {
-    screen->show();
-    screen->loadSourceImage(randomPixels(1512, 2016), false);
-    showBlocks(1, 10);
-    saveScreenshotIfAsked(*screen, "pixelate_blocks");
-    const QImage shot =
-        screen->previewImageView->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRectF drawn = screen->previewImageView->imageRect();
-    ASSERT_EQ(drawn.width(), 390);  // the screen's width
-    int uneven = 0;
-    for (int block = 0; block < 39 * 50; ++block) {
-        const QPoint corner = drawn.topLeft().toPoint() + QPoint(block % 39, block / 39) * 10;
-        for (QPoint inside : {QPoint(9, 0), QPoint(0, 9), QPoint(9, 9), QPoint(4, 5)}) {
-            uneven += shot.pixel(corner + inside) != shot.pixel(corner);
-        }
-    }
-    EXPECT_EQ(uneven, 0);
-}
-
 // Block 9 does not divide the 390-point preview, so the picture is not drawn at its own size:
 // blocks are placed nearest neighbour, every pixel on screen the colour of a block around it
 // and none a blend of two (a smoothed picture shows a seam at every block boundary). A render
@@ -285,33 +246,6 @@ TEST_F(PixelScreen, RendersOnTheBackgroundQueueAndSurvivesClosingMidRender) {
     ASSERT_EQ(renders.size(), 1u);
     delete screen.data();
     finishRenders();
-}
-
-TEST(PhotoView, CrossDissolvesToTheNewPictureAndSettlesOnTheLastOne) {
-    Animation::setEnabled(true);  // off in tests
-    const auto animationsOff = qScopeGuard([] { Animation::setEnabled(false); });
-    const auto solid = [](QColor colour) {
-        QImage image(10, 10, QImage::Format_RGB32);
-        image.fill(colour);
-        return image;
-    };
-    PhotoView view;
-    view.resize(100, 100);
-    view.show();
-    const QImage blue = solid(Qt::blue);
-    view.setImage(solid(Qt::red));
-
-    view.transition(blue, 0.5);
-    EXPECT_TRUE(view.isTransitioning());
-    // Setting the picture it is fading to lets the fade run on.
-    view.setImage(blue);
-    EXPECT_TRUE(view.isTransitioning());
-    // A new fade from the middle of one, then an immediate change, ends on the last picture.
-    view.transition(solid(Qt::red), 0.5);
-    view.setImage(solid(Qt::green));
-    EXPECT_FALSE(view.isTransitioning());
-    processEvents();
-    EXPECT_EQ(view.grab().toImage().pixelColor(50, 50), QColor(Qt::green));
 }
 
 // The screen's own queue runs renders one after another, each begun only once the main thread

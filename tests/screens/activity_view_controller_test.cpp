@@ -14,13 +14,10 @@
 
 #include "file_faults.h"
 #include "hostile_files.h"
-#include "imaging/picture_file_writer.h"
 #include "picture_fixtures.h"
 #include "screen_fixture.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
-#include "imaging/picture_file_writer.h"
-#include "screen_fixture.h"
 #include "test_support.h"
 
 using namespace hostile_files;
@@ -98,22 +95,6 @@ TEST_F(ShareSheetTest, SaveToPicturesWritesANewDecodablePngEachTime) {
     }
 }
 
-TEST(PictureFileWriterTest, NeverReplacesAnExistingFile) {
-    QTemporaryDir dir;
-    const QDateTime when(QDate(2024, 5, 1), QTime(14, 3, 22));
-    const QString taken = dir.filePath("Tilebloom 2024-05-01 at 14.03.22.png");
-    ASSERT_TRUE(writeFile(taken, "keep me"));
-    const PictureFileWriter::Result result =
-        PictureFileWriter::writeNew(testPicture(), dir.path(), when);
-    ASSERT_TRUE(result.ok()) << result.error.toStdString();
-    EXPECT_EQ(QFileInfo(result.path).fileName(), "Tilebloom 2024-05-01 at 14.03.22 (2).png");
-    QFile kept(taken);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "keep me");
-    EXPECT_EQ(QImage(result.path).size(), QSize(100, 100));
-    EXPECT_FALSE(PictureFileWriter::writeNew(QImage(), dir.path(), when).ok());
-}
-
 TEST_F(ShareSheetTest, AnUnwritableFolderIsReportedAndNothingIsClaimed) {
     // A folder inside a regular file can never be made, not even by an administrator.
     const QString blocker = pictures.path() + "/blocker";
@@ -128,30 +109,6 @@ TEST_F(ShareSheetTest, AnUnwritableFolderIsReportedAndNothingIsClaimed) {
     EXPECT_EQ(sheet->closeButton()->text(), "Cancel");
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_EQ(stack.topViewController(), root);
-}
-
-TEST_F(ShareSheetTest, SaveAsAndTheImageViewerUseTheirInjectedServices) {
-    ActivityViewController* sheet = present();
-    const QString chosen = pictures.path() + "/chosen";
-    sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return chosen; });
-    ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs));
-    EXPECT_EQ(QImage(chosen + ".png").size(), QSize(100, 100));  // the extension added
-
-    QList<QUrl> opened;
-    sheet->setUrlOpener([&](const QUrl& url) {
-        opened.append(url);
-        return true;
-    });
-    ASSERT_TRUE(sheet->performActivity(ActivityType::openInImageViewer));
-    ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(QImage(opened.first().toLocalFile()).size(), QSize(100, 100));
-
-    // Without a viewer the copy is removed again and the user is told.
-    sheet->setUrlOpener([](const QUrl&) { return false; });
-    EXPECT_FALSE(sheet->performActivity(ActivityType::openInImageViewer));
-    EXPECT_TRUE(sheet->statusText().contains("no image viewer"));
-    EXPECT_EQ(QDir(viewerDir.path()).entryList({"*.png"}, QDir::Files).size(), 1);
-    EXPECT_TRUE(savedFiles().isEmpty());
 }
 
 // The real dialog: a name typed without ".png" gets it before the dialog asks about replacing
@@ -256,6 +213,14 @@ TEST_F(ShareSheetTest, ViewerCopiesStayInAPrivateFolderOfTheUsersOwn) {
     EXPECT_TRUE(sheet->statusText().contains("symbolic link")) << sheet->statusText().toStdString();
     EXPECT_EQ(snapshot(target), before);
     EXPECT_EQ(opened.size(), 1);
+
+    // Without a viewer the copy is removed again and the user is told.
+    sheet->setViewerFolder(folder);
+    sheet->setUrlOpener([](const QUrl&) { return false; });
+    const std::string copies = snapshot(folder);
+    EXPECT_FALSE(sheet->performActivity(ActivityType::openInImageViewer));
+    EXPECT_TRUE(sheet->statusText().contains("no image viewer"));
+    EXPECT_EQ(snapshot(folder), copies);
 }
 
 // "Save As…" writes the size chosen beside it, under a name made from the drawing's title.

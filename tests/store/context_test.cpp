@@ -1,8 +1,5 @@
 // What the main context keeps in memory, what it throws away on a rollback, and which saves
 // write what.
-#include <QEventLoop>
-#include <QTimer>
-
 #include "store/persistent_container_provider.h"
 #include "store_test_util.h"
 
@@ -14,13 +11,6 @@ std::vector<std::string> listedTitles() {
         out.push_back(title.toStdString());
     }
     return out;
-}
-
-// One turn of a real event loop, which waits for events as the app's loop does between them.
-void waitForEvents() {
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 }  // namespace
 
@@ -68,29 +58,6 @@ TEST_F(ContextTest, RollbackPutsBackWhatTheStoreHoldsAndLaterSavesWriteNoneOfIt)
     EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 2);
     EXPECT_EQ(CoreDataManager::loadThumbnails()->front()->drawing()->colorArray(),
               sampleColors(20));
-}
-
-TEST_F(ContextTest, ADeletionWaitsForTheSaveAndARollbackTakesItBack) {
-    saveDrawing("A", sampleColors(20));
-    saveDrawing("B", sampleColors(20, 1));
-    restart();
-    Thumbnail* a = CoreDataManager::loadThumbnails()->front();
-    context()->deleteObject(a);
-    EXPECT_TRUE(context()->hasChanges());
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
-    EXPECT_EQ(sql("SELECT count(*) FROM Thumbnail").value(0).toInt(), 2);
-    context()->rollback();
-    EXPECT_EQ(listedTitles(), (std::vector<std::string>{"A", "B"}));
-
-    context()->deleteObject(a);
-    ASSERT_FALSE(context()->save().has_value());
-    // As a batch delete does, the drawing goes with its thumbnail; the held record stays whole.
-    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 1);
-    EXPECT_EQ(a->managedObjectContext(), nullptr);
-    ASSERT_NE(a->drawing(), nullptr);
-    EXPECT_EQ(a->drawing()->colorArray(), sampleColors(20));
-    restart();
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"B"});
 }
 
 // Saves as the editor makes them, the event loop waiting between them as it does in the app:
@@ -171,23 +138,4 @@ TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTrans
     CoreDataManager::saveColor(green);
     restart();
     EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white(), Color::blue()}));
-}
-
-// A colour chosen while an editor has unsaved work must not write that work.
-TEST_F(ContextTest, ColourSavesWriteTheColourHistoryAlone) {
-    Drawing* unsaved = Drawing::create(sampleColors(20), 20, 20);
-    Thumbnail* thumbnail = Thumbnail::create("unsaved", "d", "png");
-    unsaved->setThumbnail(thumbnail);
-    const std::string out = captureStdout([] {
-        CoreDataManager::saveColor(Color::red());
-        CoreDataManager::recordColor(Color::blue());
-        CoreDataManager::deleteColor(Color::red());
-    });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(
-        sql("SELECT (SELECT count(*) FROM Drawing) + count(*) FROM Thumbnail").value(0).toInt(), 0);
-    EXPECT_TRUE(context()->hasChanges());
-    restart();
-    EXPECT_EQ(history(), std::vector<Color>{Color::blue()});
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{});
 }

@@ -51,8 +51,8 @@ struct Reports {
 using CrashTest = StoreTest;
 
 TEST_F(CrashTest, KilledSavesLeaveTheLastCommittedStateReadable) {
-    const int asked = qEnvironmentVariableIntValue("TILEBLOOM_CRASH_KILLS");
-    const int kills = asked > 0 ? asked : TILEBLOOM_CRASH_DEFAULT_KILLS;
+    const int kills =
+        positiveFromEnvironment("TILEBLOOM_CRASH_KILLS", TILEBLOOM_CRASH_DEFAULT_KILLS);
     size_t committed = 0;
     size_t checked = 0;
     Reports reports;

@@ -4,8 +4,10 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <vector>
 
 // Pictures and folders for the system-screen tests.
 namespace picture_fixtures {
@@ -96,6 +98,38 @@ inline QImage halves(int width, int height) {
         }
     }
     return image;
+}
+
+// Files every way of opening a picture must refuse, with words of the reason it gives.
+struct HostilePicture {
+    QString name;
+    QByteArray bytes;
+    QString says;
+};
+inline std::vector<HostilePicture> hostilePictures() {
+    const QByteArray jpeg = encoded(halves(300, 200), "jpg");
+    const QByteArray png = encoded(halves(300, 200), "png");
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    return {
+        {"cut.jpg", jpeg.left(jpeg.size() / 2), "damaged or incomplete"},
+        {"cut.png", png.left(png.size() / 2), "damaged or incomplete"},
+        {"noise.jpg", noise, "not a picture"},
+        {"notes.png", "These are not pixels.", "not a picture"},
+        {"empty.jpg", QByteArray(), "is empty"},
+        {"claims-huge.png", pngDeclaring(100000, 100000), "too large"},
+        {"claims-huge.svg",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='900000' "
+         "height='900000'><rect width='9' height='9'/></svg>",
+         "not a picture"},
+        // Over the limit on one side, or in area; within them but beyond what may be decoded
+        // at once, a format that decodes only whole is refused, and one that decodes smaller
+        // is tried and then meets the missing data, which the message cannot tell apart.
+        {"side.png", pngDeclaring(12001, 10), "too large"},
+        {"area.png", pngDeclaring(11000, 11000), "too large"},
+        {"wide.bmp", bmpDeclaring(10000, 10000), "too large"},
+        {"wide.png", pngDeclaring(10000, 10000), "too large to open at full size"},
+    };
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {

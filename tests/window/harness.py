@@ -1,10 +1,8 @@
 """Drives the built tilebloom binary in a real X window, only from outside, as a user does.
 
-A Session starts its own X server (Xvfb), the accessibility bus (AT-SPI) and the app with a
-fresh data folder, all inside the D-Bus session that main() runs in, and ends them all when
-it closes. It finds controls by their accessible names, clicks, drags and types with real X
-input events (xdotool, which sends them through XTest), reads the screen's pixels and the
-store's rows, and waits on state with timeouts rather than fixed sleeps.
+A Session runs its own Xvfb, accessibility bus (AT-SPI) and app on a fresh data folder, inside
+main()'s D-Bus session; controls are found by accessible name, input is real X events
+(xdotool, through XTest), and every wait polls state with a timeout.
 """
 
 import functools
@@ -79,13 +77,12 @@ def _kill_group(process, grace=3.0, first=signal.SIGTERM):
 
 
 class Node:
-    """One accessible object as it was when read: role, name and screen rectangle."""
+    """One accessible object as it was when read; path: the names above it, outermost first."""
 
     def __init__(self, accessible, path):
         import pyatspi
 
         self.accessible = accessible
-        # The names of the nodes above this one, outermost first.
         self.path = path
         self.depth = len(path)
         self.role = accessible.getRoleName()
@@ -98,7 +95,6 @@ class Node:
             self.rect = None
 
     # Read only when asked: every question is a round trip to the app.
-
     @functools.cached_property
     def description(self):
         return self.accessible.description or ""
@@ -116,7 +112,6 @@ class Node:
         return (x + w // 2, y + h // 2)
 
     def text(self):
-        """What a text field holds."""
         text = self.accessible.queryText()
         return text.getText(0, text.characterCount)
 
@@ -139,8 +134,7 @@ class Session:
         binary = os.environ.get("TILEBLOOM_BINARY")
         if not binary:
             raise Failure("TILEBLOOM_BINARY must name the built tilebloom program")
-        # The app runs in its own folder.
-        self.binary = os.path.abspath(binary)
+        self.binary = os.path.abspath(binary)  # the app runs in a folder of its own
         self.artifacts = artifacts or os.environ.get("TILEBLOOM_WINDOW_ARTIFACTS")
         self.extra_env = env or {}
         self.pictures = pictures
@@ -154,8 +148,6 @@ class Session:
         self.display = None
         self._app_accessible = None
         self.app_output = os.path.join(self.root, "app.log")
-
-    # Start and stop.
 
     def __enter__(self):
         try:
@@ -283,8 +275,6 @@ class Session:
                 tail = log.read()[-2000:].decode(errors="replace")
             raise AppExited(f"the app exited with status {self.app.returncode}:\n{tail}")
 
-    # The accessibility tree.
-
     def _application(self):
         import pyatspi
 
@@ -335,7 +325,6 @@ class Session:
         return matches[0] if matches else None
 
     def find(self, name, role=None, within=None, timeout=10.0):
-        """The one showing node with this name (and role), once it is on the screen."""
         return wait_for(f"{role or 'a node'} named {name!r}",
                         lambda: self._one(name, role, within), timeout)
 
@@ -360,8 +349,6 @@ class Session:
         return wait_for(f"{role or 'a node'} named {name!r} to be there and stop moving", probe,
                         timeout)
 
-    # Input: real X events through XTest.
-
     def xdotool(self, *arguments):
         self.check_alive()
         subprocess.run(["xdotool", *map(str, arguments)], env=self.env, check=True,
@@ -372,7 +359,6 @@ class Session:
         self.xdotool("mousemove", x, y, "click", "1")
 
     def press(self, name, role="push button", within=None, timeout=10.0):
-        """Clicks the control with this name once it has come to rest."""
         node = self.wait_still(name, role, within, timeout)
         self.click(node)
         return node
@@ -400,8 +386,6 @@ class Session:
         commands += ["mouseup", str(button)]
         self.xdotool(*commands)
 
-    # Pixels.
-
     def screenshot(self, rect=None):
         """The screen (or a rectangle of it) as a PIL image in RGB."""
         from PIL import ImageGrab
@@ -424,7 +408,6 @@ class Session:
                         lambda: (rect := self.window_rect())[2:] == (width, height) and rect)
 
     def window_id(self):
-        """The X window of the app's main window."""
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid)],
                                env=self.env, capture_output=True, text=True)
         ids = [int(line) for line in found.stdout.split()]
@@ -433,7 +416,6 @@ class Session:
         return ids[0]
 
     def window_rect(self):
-        """The app's main window on the screen."""
         windows = [node for node in self.nodes() if node.depth == 1 and node.rect]
         if not windows:
             raise Failure("the app shows no window")
@@ -448,7 +430,6 @@ class Session:
         return path
 
     def wait_pixels(self, what, predicate, timeout=10.0):
-        """Takes screenshots until predicate(image) holds; returns that image."""
         seen = [None]
 
         def probe():
@@ -477,8 +458,6 @@ class Session:
         wait_for("the screen to stop changing", probe, timeout, interval=0.1)
         return self.screenshot()
 
-    # The store, read with the sqlite3 shell.
-
     @property
     def store_path(self):
         return os.path.join(self.data_dir, STORE_FILE)
@@ -497,8 +476,6 @@ class Session:
 
         return wait_for(what, probe, timeout)
 
-
-# The grid as the screen shows it.
 
 class Grid:
     """Where the editor's cells are on the screen, read from a screenshot.
@@ -561,7 +538,7 @@ class Editor:
         return cls(session, cells)
 
     def paint_color(self):
-        """The colour the editor paints with, as its colour button shows it."""
+        """The colour the editor paints with, as its button shows it."""
         button = self.session.find("Choose colour")
         return self.session.screenshot().getpixel(button.center)
 
@@ -597,7 +574,6 @@ class Editor:
             raise Failure(f"{failure}; painted now: {describe_cells(seen, expected)}") from None
 
     def settled_painted(self):
-        """The painted cells once the canvas has stopped changing."""
         canvas = self.session.find("Canvas")
         return self.painted(self.session.wait_screen_still(canvas.rect))
 
@@ -654,8 +630,6 @@ def stored_cells(blob_hex, width, height):
     return {(column, row): colors[column * height + (height - 1 - row)]
             for column in range(width) for row in range(height)}
 
-
-# Running scenarios.
 
 def main(scenarios):
     """Runs the scenario named on the command line inside a private D-Bus session."""

@@ -5,6 +5,7 @@ By hand, from the repository root:
     /usr/bin/python3 tests/window/scenarios.py stroke
 """
 
+import contextlib
 import os
 import shutil
 import sys
@@ -37,6 +38,53 @@ def controls(session):
             if node.path and (node.role in CONTROL_ROLES or node.actions > 0)]
 
 
+@contextlib.contextmanager
+def temporary_folder():
+    folder = tempfile.mkdtemp(prefix="tilebloom-window-pictures-")
+    try:
+        yield folder
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def drawing_session(name, **options):
+    """A session with a new drawing open in the editor."""
+    with Session(name, **options) as session:
+        yield session, Editor.new_drawing(session)
+
+
+def two_strokes(editor):
+    editor.stroke([ROW_A[0], ROW_A[-1]])
+    editor.wait_painted(ROW_A, "the first stroke")
+    editor.stroke([ROW_B[0], ROW_B[-1]])
+    editor.wait_painted(ROW_A + ROW_B, "the second stroke")
+
+
+def stroke_and_tap(editor):
+    """Draws a stroke and a tap; returns each cell drawn with its colour on the screen."""
+    editor.stroke([ROW_A[0], ROW_A[-1]])
+    editor.tap(17, 2)
+    drawn = ROW_A + [(17, 2)]
+    image = editor.wait_painted(drawn, "a stroke and a tap")
+    return {cell: editor.grid.color(image, *cell) for cell in drawn}
+
+
+def expect_shows(editor, colors, what, tolerance=12):
+    """Waits until exactly the cells of colors ({cell: colour}) are painted, each in its colour;
+    returns the screenshot."""
+    image = editor.wait_painted(colors, what)
+    check_colors(colors, lambda cell: editor.grid.color(image, *cell), what, tolerance)
+    return image
+
+
+def check_colors(colors, shown, what, tolerance=12):
+    wrong = [(cell, shown(cell), color) for cell, color in colors.items()
+             if not close_to(shown(cell), color, tolerance)]
+    if wrong:
+        raise Failure(f"{what}: {len(wrong)} cells (cell, shown, expected) differ: {wrong[:4]}")
+
+
 def every_control_named(name):
     """Walks the accessibility tree on every screen reachable from home."""
     from PIL import Image
@@ -53,62 +101,49 @@ def every_control_named(name):
         if unnamed:
             problems.append(f"{screen}: unnamed {unnamed}")
 
-    pictures = tempfile.mkdtemp(prefix="tilebloom-window-pictures-")
-    try:
+    def visit(screen, button, ready, within=None, role="push button", back=None):
+        """Presses button, checks the screen once ready shows, and presses back (in within)."""
+        session.press(button)
+        session.wait_still(ready, within=within, role=role)
+        check(screen)
+        if back:
+            session.press(back, within=within)
+            session.wait_gone(within or ready)
+
+    with temporary_folder() as pictures:
         Image.new("RGB", (60, 40), (200, 40, 30)).save(os.path.join(pictures, "brick.png"))
         with Session(name, pictures=pictures) as session:
             check("home")
             editor = Editor.new_drawing(session)
             check("editor")
-            session.click(session.wait_still("Tools"))
-            session.wait_still("Paint bucket")
-            check("editor, tool menu open")
+            visit("editor, tool menu open", "Tools", "Paint bucket")
             editor.choose_tool("Paintbrush")
-            session.press("Choose colour")
-            session.wait_still("Done", within="Colour picker")
-            check("colour picker")
-            session.press("Done", within="Colour picker")
-            session.wait_gone("Colour picker")
+            visit("colour picker", "Choose colour", "Done", "Colour picker", back="Done")
             session.press("Share")
             session.wait_still("Cancel", within="Share")
             check("share sheet")
             session.press("Cancel", within="Share")
             session.wait_gone("Share", role="filler")
-            session.press("Back")
-            session.wait_still("Exit", within="Are you sure?")
-            check("exit alert")
-            session.press("Cancel", within="Are you sure?")
-            session.wait_gone("Are you sure?")
+            visit("exit alert", "Back", "Exit", "Are you sure?", back="Cancel")
             editor.tap(4, 4)
             editor.wait_painted([(4, 4)], "a tap of the paintbrush")
-            session.press("Save")
-            session.wait_still("Title", role="text", within="Save Tilebloom")
-            check("save alert")
+            visit("save alert", "Save", "Title", "Save Tilebloom", role="text")
             session.type_text("Named")
             session.press("Save", within="Save Tilebloom")
             session.wait_gone("Drawing editor")
 
-            session.press("Settings")
-            session.wait_still("Increase")
-            check("settings")
+            visit("settings", "Settings", "Increase")
             session.press("Back", within="Settings")
-            session.wait_still("Gallery")
-
-            session.press("Gallery")
-            row = session.wait_still("Drawing \u201cNamed\u201d")
-            check("gallery")
+            visit("gallery", "Gallery", "Drawing \u201cNamed\u201d", role=None)
+            row = session.find("Drawing \u201cNamed\u201d")
             session.xdotool("mousemove", *row.center, "click", "3")
             session.wait_still("Delete", within=row.name)
             check("gallery, row swiped open")
             session.press("Back", within="Gallery")
-            session.wait_still("Photo to pixels")
 
-            session.press("Photo to pixels")
-            picture = session.wait_still(None, role="list item", within="Pictures")
-            check("photo chooser")
-            session.press("Browse\u2026")
-            session.wait_still("Files", role="tree")
-            check("photo chooser, folder dialog")
+            visit("photo chooser", "Photo to pixels", None, "Pictures", role="list item")
+            picture = session.find(None, role="list item", within="Pictures")
+            visit("photo chooser, folder dialog", "Browse\u2026", "Files", role="tree")
             session.key("Escape")
             session.wait_gone("Files", role="tree")
             session.click(picture)
@@ -120,36 +155,23 @@ def every_control_named(name):
             session.press("Share", within="Pixelate a photo")
             session.wait_still("Cancel", within="Share")
             check("pixelate, share sheet")
-    finally:
-        shutil.rmtree(pictures, ignore_errors=True)
     if problems:
         raise Failure("; ".join(problems))
     print(f"checked {len(visited)} screens (controls): {', '.join(visited)}")
 
 
-
-
 def stroke(name):
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         if editor.painted():
             raise Failure(f"a new drawing is not blank: {sorted(editor.painted())[:8]}")
         paint = editor.paint_color()
         editor.stroke([ROW_A[0], ROW_A[-1]])
-        image = editor.wait_painted(ROW_A, "the dragged cells to be painted")
-        for cell in ROW_A:
-            color = editor.grid.color(image, *cell)
-            if not close_to(color, paint):
-                raise Failure(f"cell {cell} shows {color}, the colour button {paint}")
+        expect_shows(editor, dict.fromkeys(ROW_A, paint), "the dragged cells in the paint colour")
 
 
 def keyboard_undo(name):
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
-        editor.stroke([ROW_A[0], ROW_A[-1]])
-        editor.wait_painted(ROW_A, "the first stroke")
-        editor.stroke([ROW_B[0], ROW_B[-1]])
-        editor.wait_painted(ROW_A + ROW_B, "the second stroke")
+    with drawing_session(name) as (session, editor):
+        two_strokes(editor)
         session.key("ctrl+z")
         editor.wait_painted(ROW_A, "Ctrl+Z to take back the second stroke")
         session.key("ctrl+z")
@@ -157,12 +179,8 @@ def keyboard_undo(name):
 
 
 def keyboard_redo(name):
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
-        editor.stroke([ROW_A[0], ROW_A[-1]])
-        editor.wait_painted(ROW_A, "the first stroke")
-        editor.stroke([ROW_B[0], ROW_B[-1]])
-        editor.wait_painted(ROW_A + ROW_B, "the second stroke")
+    with drawing_session(name) as (session, editor):
+        two_strokes(editor)
         session.press("Undo")
         editor.wait_painted(ROW_A, "the Undo button")
         session.press("Undo")
@@ -186,8 +204,7 @@ def keyboard_redo(name):
 
 def interrupted_bucket_drag(name):
     """A bucket drag cut short by Ctrl+Z must not bring back a fill that was taken back."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         cells = editor.grid.cells
         everything = {(column, row) for column in range(cells) for row in range(cells)}
         editor.choose_tool("Paint bucket")
@@ -226,18 +243,15 @@ def save_drawing(session, title):
 
 
 def save_with_title(name):
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         paint = editor.paint_color()
         editor.tap(3, 1)
         editor.wait_painted([(3, 1)], "a tap of the paintbrush")
         save_drawing(session, TITLE)
         rows = session.wait_rows("the saved drawing in the store", SAVED)
-        if len(rows) != 1:
-            raise Failure(f"{len(rows)} drawings stored, expected one: {rows}")
+        if len(rows) != 1 or rows[0]["title"] != TITLE:
+            raise Failure(f"stored {rows}, expected one drawing titled {TITLE!r}")
         row = rows[0]
-        if row["title"] != TITLE:
-            raise Failure(f"stored title {row['title']!r}, typed {TITLE!r}")
         if (row["width"], row["height"]) != (20, 20):
             raise Failure(f"stored size {row['width']} x {row['height']}, expected 20 x 20")
         cells = stored_cells(row["colors"], row["width"], row["height"])
@@ -248,26 +262,15 @@ def save_with_title(name):
 
 def reopen_from_gallery(name):
     """A saved drawing comes back from the gallery, after a restart, as it was painted."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
-        editor.stroke([ROW_A[0], ROW_A[-1]])
-        editor.tap(17, 2)
-        drawn = ROW_A + [(17, 2)]
-        painted_image = editor.wait_painted(drawn, "a stroke and a tap")
-        painted_colors = {cell: editor.grid.color(painted_image, *cell) for cell in drawn}
+    with drawing_session(name) as (session, editor):
+        painted = stroke_and_tap(editor)
         save_drawing(session, TITLE)
         session.wait_rows("the saved drawing in the store", SAVED)
-
         # Read back from the store, not from what the running app still holds.
         session.restart_app()
         session.press("Gallery")
         session.press(f"Drawing \u201c{TITLE}\u201d", role=None)
-        reopened = Editor(session)
-        image = reopened.wait_painted(drawn, "the reopened drawing's cells")
-        for cell, expected in painted_colors.items():
-            color = reopened.grid.color(image, *cell)
-            if not close_to(color, expected, tolerance=2):
-                raise Failure(f"reopened cell {cell} shows {color}, painted {expected}")
+        expect_shows(Editor(session), painted, "the reopened drawing's cells", tolerance=2)
 
 
 def grid_bounds(image, rect):
@@ -394,10 +397,8 @@ def largest_grid(name):
                                     (255, 255, 255))}
 
         image = session.wait_pixels("the stroke's cells", lambda image: shown(image) == drawn)
-        for cell in drawn:
-            color = image.getpixel(first_pixel(editor.grid, *cell))
-            if not close_to(color, paint):
-                raise Failure(f"cell {cell} shows {color}, the colour button {paint}")
+        check_colors(dict.fromkeys(drawn, paint),
+                     lambda cell: image.getpixel(first_pixel(editor.grid, *cell)), "the stroke")
 
         session.xdotool("mousemove", *session.find("Canvas").center,
                         "click", "--repeat", "8", "--delay", "40", "4")
@@ -413,9 +414,7 @@ def largest_grid(name):
         painted = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
         if painted != drawn:
             raise Failure(f"stored cells other than white: {describe_cells(painted, drawn)}")
-        wrong = [cell for cell in drawn if not close_to(cells[cell], paint, tolerance=2)]
-        if wrong:
-            raise Failure(f"stored cells not in the paint colour {paint}: {wrong[:8]}")
+        check_colors(dict.fromkeys(drawn, paint), cells.get, "the stored cells", tolerance=2)
 
 
 # A 16 x 16 picture of four colours, saved enlarged as another program would save it.
@@ -438,35 +437,26 @@ def write_picture(folder, name="sprite.png", scale=15):
 def expect_editor_shows(session, cells):
     editor = Editor(session, cells=16)
     image = session.screenshot()
-    wrong = [(cell, editor.grid.color(image, *cell), color) for cell, color in cells.items()
-             if not close_to(editor.grid.color(image, *cell), color)]
-    if wrong:
-        raise Failure(f"{len(wrong)} cells differ from the picture, e.g. {wrong[:4]}")
+    check_colors(cells, lambda cell: editor.grid.color(image, *cell), "the opened picture")
 
 
 def open_from_command_line(name):
-    folder = tempfile.mkdtemp(prefix="tilebloom-picture-")
-    try:
+    with temporary_folder() as folder:
         path, cells = write_picture(folder)
         with Session(name, args=[path], ready="Undo") as session:
             expect_editor_shows(session, cells)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 def open_from_drop(name):
     from xdnd import drop_uri
 
-    folder = tempfile.mkdtemp(prefix="tilebloom-picture-")
-    try:
+    with temporary_folder() as folder:
         path, cells = write_picture(folder, "dropped picture.png", scale=9)
         with Session(name) as session:
             x, y, w, h = session.window_rect()
             uri = "file://" + path.replace(" ", "%20")
             drop_uri(session.display, session.window_id(), x + w // 2, y + h // 2, [uri])
             expect_editor_shows(session, cells)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 def drag_held(session, editor, cells):
@@ -481,16 +471,13 @@ def drag_held(session, editor, cells):
 
 
 def check_painted_in(editor, image, cells, paint):
-    for cell in cells:
-        color = editor.grid.color(image, *cell)
-        if not close_to(color, paint):
-            raise Failure(f"cell {cell} shows {color}, the colour button {paint}")
+    check_colors(dict.fromkeys(cells, paint), lambda cell: editor.grid.color(image, *cell),
+                 "the cells in the colour button's colour")
 
 
 def line_tool(name):
     """A line follows the pointer while dragged, lands on release, and Shift keeps it level."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         paint = editor.paint_color()
         editor.choose_tool("Line")
         # Rows count from the top here: a diagonal down to the right.
@@ -514,31 +501,28 @@ def line_tool(name):
 
 def filled_rectangle(name):
     """The filled switch and a rectangle dragged corner to corner, as one step."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         paint = editor.paint_color()
         editor.choose_tool("Rectangle")
         session.press("Filled shapes", role=None)
         block = [(column, row) for column in range(4, 10) for row in range(3, 8)]
         editor.stroke([(4, 3), (6, 9), (9, 7)])
-        image = editor.wait_painted(block, "a filled rectangle from (4, 3) to (9, 7)")
-        check_painted_in(editor, image, block, paint)
+        expect_shows(editor, dict.fromkeys(block, paint), "a filled rectangle, (4, 3) to (9, 7)")
         session.press("Undo")
         editor.wait_painted([], "Undo to take the whole rectangle back")
 
 
 def mirrored_stroke(name):
     """With the vertical mirror on, a stroke paints its image too and the axis shows."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
+    with drawing_session(name) as (session, editor):
         paint = editor.paint_color()
         cells = editor.grid.cells
         session.press("Mirror drawing", role=None)
         stroke = [(column, 6) for column in range(1, 6)]
         image = [(cells - 1 - column, row) for column, row in stroke]
         editor.stroke([stroke[0], stroke[-1]])
-        shot = editor.wait_painted(stroke + image, "the stroke and its mirror image")
-        check_painted_in(editor, shot, stroke + image, paint)
+        shot = expect_shows(editor, dict.fromkeys(stroke + image, paint),
+                            "the stroke and its mirror image")
         # The axis runs between the two middle columns, over blank cells too.
         grid = editor.grid
         x = round(grid.left + grid.size * cells / 2)
@@ -552,13 +536,8 @@ def mirrored_stroke(name):
 
 def kill_and_restore(name):
     """Killed while drawing, the app offers the drawing at the next start, as it was."""
-    with Session(name) as session:
-        editor = Editor.new_drawing(session)
-        editor.stroke([ROW_A[0], ROW_A[-1]])
-        editor.tap(17, 2)
-        drawn = ROW_A + [(17, 2)]
-        painted_image = editor.wait_painted(drawn, "a stroke and a tap")
-        painted_colors = {cell: editor.grid.color(painted_image, *cell) for cell in drawn}
+    with drawing_session(name) as (session, editor):
+        painted = stroke_and_tap(editor)
         # Both steps are written as they finish; no Save, no Exit.
         session.wait_rows("the draft with both steps in the store",
                           "SELECT (SELECT count(*) FROM DraftStep) AS steps, applied FROM Draft",
@@ -569,11 +548,7 @@ def kill_and_restore(name):
         session.press("Restore", within=alert)
         session.wait_gone(alert)
         restored = Editor(session)
-        image = restored.wait_painted(drawn, "the restored drawing's cells")
-        for cell, expected in painted_colors.items():
-            color = restored.grid.color(image, *cell)
-            if not close_to(color, expected, tolerance=2):
-                raise Failure(f"restored cell {cell} shows {color}, painted {expected}")
+        expect_shows(restored, painted, "the restored drawing's cells", tolerance=2)
         # The session's history came back with it.
         session.press("Undo")
         restored.wait_painted(ROW_A, "Undo on the restored drawing to take back the tap")
