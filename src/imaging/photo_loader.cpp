@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/private_files.h"
+
 namespace {
 // "“name.jpg”", or "This picture" for bytes without a name.
 QString subject(const QString& name) {
@@ -306,25 +308,13 @@ PhotoLoader::Result decode(QIODevice& device, ByteSource& source, const QString&
     return result;
 }
 
-QString kindOf(mode_t mode) {
-    if (S_ISFIFO(mode)) {
-        return QStringLiteral("a FIFO");
-    }
-    if (S_ISSOCK(mode)) {
-        return QStringLiteral("a socket");
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return QStringLiteral("a device");
-    }
-    return QStringLiteral("not a regular file");
-}
-
 // The error for what sits at path when it is not a regular file (stat follows links).
 QString notARegularFile(const QString& name, const struct stat& info) {
     if (S_ISDIR(info.st_mode)) {
         return QStringLiteral("%1 is a folder, not a picture.").arg(subject(name));
     }
-    return QStringLiteral("%1 is %2, not a picture file.").arg(subject(name), kindOf(info.st_mode));
+    return QStringLiteral("%1 is %2, not a picture file.")
+        .arg(subject(name), PrivateFiles::kindOf(info.st_mode));
 }
 }  // namespace
 

@@ -19,24 +19,6 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString kindOf(mode_t mode) {
-    if (S_ISLNK(mode)) {
-        return QStringLiteral("a symbolic link");
-    }
-    if (S_ISDIR(mode)) {
-        return QStringLiteral("a folder");
-    }
-    if (S_ISFIFO(mode)) {
-        return QStringLiteral("a FIFO");
-    }
-    if (S_ISSOCK(mode)) {
-        return QStringLiteral("a socket");
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return QStringLiteral("a device");
-    }
-    return S_ISREG(mode) ? QString() : QStringLiteral("not a regular file");
-}
 }  // namespace
 
 QString PrivateFiles::makeFolder(const QString& folder, Links links) {
@@ -62,7 +44,7 @@ QString PrivateFiles::makeFolder(const QString& folder, Links links) {
         struct stat info {};
         if (::lstat(local.constData(), &info) == 0 && !S_ISDIR(info.st_mode)) {
             return QStringLiteral("%1 is %2, not a folder.")
-                .arg(quoted(clean), kindOf(info.st_mode));
+                .arg(quoted(clean), PrivateFiles::kindOf(info.st_mode));
         }
         return QStringLiteral("The folder %1 can\u2019t be opened: %2.")
             .arg(quoted(clean), systemError(error));
@@ -105,8 +87,8 @@ QString PrivateFiles::makeFile(const QString& path) {
         error =
             QStringLiteral("%1 can\u2019t be checked: %2.").arg(quoted(path), systemError(errno));
     } else if (!S_ISREG(info.st_mode)) {
-        error =
-            QStringLiteral("%1 is %2, not a regular file.").arg(quoted(path), kindOf(info.st_mode));
+        error = QStringLiteral("%1 is %2, not a regular file.")
+                    .arg(quoted(path), PrivateFiles::kindOf(info.st_mode));
     } else if (info.st_uid != ::geteuid()) {
         error = QStringLiteral("%1 belongs to another user.").arg(quoted(path));
     } else if ((info.st_mode & 07777) != 0600) {
@@ -123,5 +105,24 @@ QString PrivateFiles::nonRegularKind(const QString& path) {
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
         return QString();
     }
-    return kindOf(info.st_mode);
+    return PrivateFiles::kindOf(info.st_mode);
+}
+
+QString PrivateFiles::kindOf(unsigned mode) {
+    if (S_ISLNK(mode)) {
+        return QStringLiteral("a symbolic link");
+    }
+    if (S_ISDIR(mode)) {
+        return QStringLiteral("a folder");
+    }
+    if (S_ISFIFO(mode)) {
+        return QStringLiteral("a FIFO");
+    }
+    if (S_ISSOCK(mode)) {
+        return QStringLiteral("a socket");
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return QStringLiteral("a device");
+    }
+    return S_ISREG(mode) ? QString() : QStringLiteral("not a regular file");
 }

@@ -29,4 +29,6 @@ public:
     // What sits at path when it is not a regular file ("a FIFO", "a symbolic link", ...),
     // looked at without following links; empty for a regular file or nothing at all.
     static QString nonRegularKind(const QString& path);
+    // The same for a file mode as stat gives it.
+    static QString kindOf(unsigned mode);
 };
