@@ -451,6 +451,12 @@ EditorScreen& screenWithSide(int side) {
     return *found;
 }
 
+// 0, 1, ... span, span - 1, ... 0 again: a pointer walking back and forth.
+int zigzag(int step, int span) {
+    const int phase = step % (2 * span);
+    return phase < span ? phase : 2 * span - phase;
+}
+
 // A filled ellipse dragged out over most of the grid: each move of the pointer reshapes it,
 // the preview recolours the cells that change and the window repaints, until the canvas view
 // has painted. Against one 120 Hz frame (8.33 ms).
@@ -474,9 +480,7 @@ void BM_FilledEllipsePreviewDrag(benchmark::State& state) {
     const int span = std::max(4, side / 8);
     int step = 0;
     for (auto _ : state) {
-        ++step;
-        const int phase = step % (2 * span);
-        const int offset = phase < span ? phase : 2 * span - phase;
+        const int offset = zigzag(++step, span);
         s.mouse(QEvent::MouseMove, s.at(far - offset, far - offset / 2), Qt::LeftButton);
         if (!s.waitForPaint()) {
             state.SkipWithError("no repaint");
@@ -505,9 +509,7 @@ void BM_FilledEllipsePreviewUpdate(benchmark::State& state) {
     const int span = std::max(4, side / 8);
     int step = 0;
     for (auto _ : state) {
-        ++step;
-        const int phase = step % (2 * span);
-        const int offset = phase < span ? phase : 2 * span - phase;
+        const int offset = zigzag(++step, span);
         ellipse.handleDraw(
             GestureSnapshot(GestureState::changed, s.at(far - offset, far - offset / 2)), editor);
     }
