@@ -400,6 +400,16 @@ def largest_grid(name):
         check_colors(dict.fromkeys(drawn, paint),
                      lambda cell: image.getpixel(first_pixel(editor.grid, *cell)), "the stroke")
 
+        # The bucket fills the whole grid around the stroke in one go; undo takes it back.
+        editor.choose_tool("Paint bucket")
+        editor.tap(128, 20)
+        editor.wait_painted({(column, row) for column in range(256) for row in range(256)},
+                            "the bucket to fill the grid around the stroke")
+        session.press("Undo")
+        # The stored cells below show it took back exactly the fill.
+        session.wait_pixels("Undo to take back the fill",
+                            lambda image: len(editor.painted(image)) < 2 * len(drawn))
+
         session.xdotool("mousemove", *session.find("Canvas").center,
                         "click", "--repeat", "8", "--delay", "40", "4")
         session.wait_pixels("the lines between cells once zoomed in",
