@@ -406,7 +406,8 @@ def largest_grid(name):
         editor.wait_painted({(column, row) for column in range(256) for row in range(256)},
                             "the bucket to fill the grid around the stroke")
         session.press("Undo")
-        # The stored cells below show it took back exactly the fill.
+        # A cell of a pixel and a half beside the stroke's end reads as its neighbour from its
+        # middle pixel: the exact check of the undo is the stored cells below.
         session.wait_pixels("Undo to take back the fill",
                             lambda image: len(editor.painted(image)) < 2 * len(drawn))
 
