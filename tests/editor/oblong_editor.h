@@ -2,51 +2,28 @@
 
 // The editor on a grid of any shape in a phone-sized window, driven by touches, the wheel and
 // the device's turns; the test moves the clock.
-#include <gtest/gtest.h>
-
-#include <QPointer>
-#include <QTest>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "canvas/canvas.h"
-#include "canvas/pixel.h"
-#include "editor/drawing_view_controller.h"
 #include "editor/pipette.h"
-#include "gestures/gesture_clock.h"
+#include "editor_fixture.h"
 #include "platform/device_orientation_center.h"
 #include "scene/scene.h"
-#include "screens/app_window.h"
-#include "screens/screen_stack.h"
-#include "store_test_delegate.h"
-#include "test_support.h"
 
-struct OblongEditorTest : testing::Test {
-    ScopedDataDir dataDir;
-    StoreTestDelegate store;
-    ManualGestureClock clock;
-    AppWindow window{ScreenMetrics::phone()};
-    PlatformViewController* home = new PlatformViewController;
-    QPointer<DrawingViewController> editor;
+struct OblongEditorTest : EditorFixture {
     double sceneTime = 1000;
 
-    void SetUp() override {
-        window.screenStack()->setRootViewController(home);
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
     void TearDown() override {
         DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
+        EditorFixture::TearDown();
     }
 
     // A new drawing of width x height cells in the given colours (white when none), upright.
     void open(int64_t width, int64_t height, std::vector<Color> colors = {}) {
         if (editor) {
-            editor->dismiss(false);
-            processEvents();
+            leave();
         }
         DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
         if (colors.empty()) {
@@ -64,7 +41,6 @@ struct OblongEditorTest : testing::Test {
         editor->canvasView->canvasScene()->update(sceneTime += 1);  // the turn has finished
     }
 
-    Canvas& canvas() { return *editor->canvasView->canvas(); }
     // A cell's centre in the editor's coordinates, exactly.
     QPointF at(int64_t x, int64_t y) {
         const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);
@@ -80,11 +56,6 @@ struct OblongEditorTest : testing::Test {
     double cellSide() { return canvas().xScale() * Pixel::kSize; }
     QPointF middle() { return QPointF(editor->width() / 2.0, editor->height() / 2.0); }
 
-    QTest::QTouchEventWidgetSequence touch() {
-        static QPointingDevice* device = QTest::createTouchDevice();
-        return QTest::touchEvent(&window, device);
-    }
-    QWidget* target() { return editor->canvasView; }
     void tap(QPointF point) {
         touch().press(0, point.toPoint(), target());
         touch().release(0, point.toPoint(), target());
