@@ -27,7 +27,8 @@ bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, doubl
     return screenWidth * 0.25 < xScale * cellUnits && s > 1;
 }
 
-bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s) {
+bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s,
+                        double angle) {
     if (!std::isfinite(s) || s <= 0) {
         return true;
     }
@@ -36,7 +37,7 @@ bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF
     if (small && s < 1) {
         return true;
     }
-    return screen.width() * 0.25 < scale * cellUnits && s > 1;
+    return turnedSize(screen, angle).width() * 0.25 < scale * cellUnits && s > 1;
 }
 
 QSizeF turnedSize(QSizeF size, double angle) {

@@ -55,7 +55,7 @@ void CanvasNavigator::zoom(PinchGestureRecognizer& recognizer) {
                                           static_cast<double>(canvas->height) * Pixel::kSize),
                                    canvas->zRotation());
     if (zoomRefusedForGrid(canvas->xScale(), grid, Pixel::kSize,
-                           QSizeF(screenWidth_, screenHeight_), s)) {
+                           QSizeF(screenWidth_, screenHeight_), s, canvas->zRotation())) {
         return;
     }
     canvas->run(Action::scaleBy(s, 0));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "canvas/pixel.h"
 #include "editor/canvas_limits.h"
@@ -38,6 +39,13 @@ TEST(CanvasLimitsTest, OneCellCanFillAQuarterOfTheScreenAtEverySize) {
         const double out = pinchUntilRefused(fitted, {side, side}, 0.8);
         EXPECT_LT(out * side * kCell, 0.75 * kScreen.width());
         EXPECT_GE(out * side * kCell, 0.75 * kScreen.width() * 0.8);
+    }
+    // Turned a quarter, the screen's width as the user holds it is the device's height.
+    const QSizeF largest(256 * kCell, 256 * kCell);
+    for (const double angle : {std::numbers::pi / 2, -std::numbers::pi / 2}) {
+        const double scale = 0.25 * kScreen.height() / kCell;
+        EXPECT_FALSE(zoomRefusedForGrid(scale * 0.99, largest, kCell, kScreen, 1.01, angle));
+        EXPECT_TRUE(zoomRefusedForGrid(scale * 1.01, largest, kCell, kScreen, 1.01, angle));
     }
 }
 
