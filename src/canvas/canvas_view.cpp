@@ -96,25 +96,6 @@ void CanvasView::resizeToScreen() {
     update();
 }
 
-Edges CanvasView::canvasBoundsInView() const {
-    const auto& cells = canvas_->pixelArray();
-    if (cells.empty()) {
-        return {};
-    }
-    const QPointF first =
-        convertPointFromScene(canvas_->convertPointToScene(cells.front()->position()));
-    const QPointF last =
-        convertPointFromScene(canvas_->convertPointToScene(cells.back()->position()));
-    const double w = static_cast<double>(canvas_->width);
-    const double h = static_cast<double>(canvas_->height);
-    Edges edges;
-    edges.left = first.x();
-    edges.bottom = first.y();
-    edges.right = last.x() + canvas_->xScale() * (w * Pixel::kSize) / w;
-    edges.top = last.y() - canvas_->yScale() * (h * Pixel::kSize) / h;
-    return edges;
-}
-
 std::vector<Pixel*> CanvasView::pixelsAtScenePoint(QPointF scenePoint) const {
     // The canvas is the only node that carries cells; the way into its coordinates is the
     // one the scene's hit test takes.

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/color.h"
-#include "platform/geometry.h"
 #include "scene/scene_view.h"
 
 class Canvas;
@@ -33,9 +32,6 @@ public:
     // Takes the screen's current size (the window was resized) and fits the canvas to it again,
     // as at start. Cells and their colours stay.
     void resizeToScreen();
-
-    // The canvas's outer edges in view points: left, bottom, right, top (bottom > top).
-    Edges canvasBoundsInView() const;
 
     // The cells at a scene point, in hit-test order.
     std::vector<Pixel*> pixelsAtScenePoint(QPointF scenePoint) const;
