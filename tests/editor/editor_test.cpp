@@ -1,10 +1,8 @@
-// The drawing screen through real input: strokes and their undo steps, interruptions, keys,
-// pan and zoom, the pipette, and what saving and opening stored drawings do.
+// The drawing screen through real input where the history model does not reach: strokes
+// beside pans, key bindings, pan limits, the pipette and malformed stored drawings.
 #include <QShortcut>
-#include <functional>
 #include <map>
 
-#include "editing/bucket.h"
 #include "editor_fixture.h"
 #include "scene/scene.h"
 #include "store/color_archive.h"
@@ -38,8 +36,8 @@ void wheel(QWidget* target, int notches) {
 }  // namespace
 
 // On X11 the standard redo keys are Ctrl+Shift+Z alone: bound a second time beside them, the
-// sequence was ambiguous and neither binding fired, and Ctrl+Y was not bound at all. Each
-// action has one shortcut, and no sequence is bound twice, whatever the platform's keys.
+// sequence was ambiguous and neither binding fired. No sequence is bound twice; the history
+// model test and the window tests press them.
 TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
     std::map<QString, std::vector<QShortcut*>> bound;
     for (QShortcut* shortcut : editor->findChildren<QShortcut*>()) {
@@ -55,19 +53,6 @@ TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
         EXPECT_TRUE(bound.contains(keys)) << keys;
     }
     EXPECT_EQ(bound["Ctrl+Shift+Z"], bound["Ctrl+Y"]) << "two shortcuts redo";
-
-    tap(1, 1);
-    tap(2, 2);
-    const std::vector<Color> painted = canvas().getColorArray();
-    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
-    EXPECT_EQ(colour(2, 2), Color::white());
-    QTest::keySequence(editor, QKeySequence("Ctrl+Z"));
-    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
-    QTest::keySequence(editor, QKeySequence("Ctrl+Shift+Z"));
-    EXPECT_EQ(colour(1, 1), kCyan);
-    EXPECT_EQ(colour(2, 2), Color::white());
-    QTest::keySequence(editor, QKeySequence("Ctrl+Y"));
-    EXPECT_EQ(canvas().getColorArray(), painted);
 }
 
 // Found by the random input test: a pan that ends before the stroke beside it painted the end
@@ -115,108 +100,7 @@ TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
     EXPECT_TRUE(editor->canDraw);
 }
 
-// Found in a real window: a bucket drag cut short by undo or a second finger entered the last
-// fill into the history again, though it had been undone or painted over since.
-TEST_F(EditorTest, AnInterruptedBucketDragBringsBackNoOldFill) {
-    const std::pair<const char*, std::function<void()>> interruptions[] = {
-        {"undo button", [&] { press("undoButton"); }},
-        {"Ctrl+Z", [&] { QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier); }},
-        {"second finger",
-         [&] {
-             touch().stationary(0).press(1, at(8, 8), target());
-             touch().stationary(0).release(1, at(8, 8), target());
-         }},
-    };
-    for (const auto& [name, interrupt] : interruptions) {
-        SCOPED_TRACE(name);
-        openEditor();
-        const auto use = [&](const char* tool, const Color& colour) {
-            choose(tool);
-            editor->currentDrawingColor = colour;
-        };
-        const auto bucketDrag = [&] {
-            use("fillButton", Color::blue());
-            touch().press(0, at(3, 3), target());
-            touch().move(0, at(4, 3), target());
-            touch().move(0, at(5, 3), target());
-            interrupt();
-            touch().release(0, at(5, 3), target());
-        };
-        const bool undoes = std::string(name) != "second finger";
-        use("fillButton", Color::red());
-        tap(5, 5);
-        press("undoButton");
-        use("paintBrushButton", Color::red());
-        tap(1, 1);
-        press("undoButton");
-        bucketDrag();
-        EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
-        EXPECT_EQ(steps(), 0u);
-        press("redoButton");  // the tap, still redoable; the fill is gone for good
-        std::vector<Color> tapped = all(Color::white());
-        tapped[1 * 20 + 1] = Color::red();
-        EXPECT_EQ(canvas().getColorArray(), tapped);
-
-        // A fill, a cell painted inside it, and the drag: the fill must not cover the cell.
-        use("fillButton", Color::blue());
-        tap(5, 5);
-        const std::vector<Color> filled = canvas().getColorArray();
-        use("paintBrushButton", Color::red());
-        tap(2, 2);
-        const std::vector<Color> painted = canvas().getColorArray();
-        bucketDrag();
-        EXPECT_EQ(canvas().getColorArray(), undoes ? filled : painted);
-        EXPECT_EQ(steps(), undoes ? 2u : 3u);
-        press("undoButton");
-        press("undoButton");
-        EXPECT_EQ(canvas().getColorArray(), undoes ? all(Color::white()) : tapped);
-    }
-}
-
-// A stroke cut short by choosing another tool (a second finger on the menu) or by a stray
-// touch that lifts without panning is one step of its own, before anything that follows.
-TEST_F(EditorTest, AStrokeCutShortByAToolChoiceOrAStrayTouchIsOneStep) {
-    touch().press(0, at(0, 5), target());
-    touch().move(0, at(1, 5), target());
-    touch().move(0, at(2, 5), target());
-    choose("fillButton");
-    touch().move(0, at(3, 5), target());
-    touch().release(0, at(3, 5), target());
-    std::vector<Color> stroke = all(Color::white());
-    for (int x = 0; x <= 2; ++x) {
-        stroke[size_t(x * 20 + 5)] = kCyan;
-    }
-    EXPECT_EQ(canvas().getColorArray(), stroke);
-    EXPECT_EQ(steps(), 1u);
-    // The bucket's drag goes on with the paintbrush: the rest of it paints nothing.
-    touch().press(0, at(0, 8), target());
-    touch().move(0, at(1, 8), target());
-    choose("paintBrushButton");
-    touch().move(0, at(2, 8), target());
-    touch().release(0, at(2, 8), target());
-    EXPECT_EQ(canvas().getColorArray(), stroke);
-    EXPECT_EQ(steps(), 1u);
-    press("undoButton");
-    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
-
-    touch().press(0, at(0, 5), target());
-    touch().move(0, at(1, 5), target());
-    touch().move(0, at(2, 5), target());
-    touch().stationary(0).press(1, at(9, 9), target());
-    touch().stationary(0).release(1, at(9, 9), target());
-    touch().release(0, at(2, 5), target());
-    EXPECT_EQ(steps(), 1u);
-    choose("fillButton");
-    editor->currentDrawingColor = Color::red();
-    tap(10, 10);
-    press("undoButton");
-    EXPECT_EQ(canvas().getColorArray(), stroke);
-    press("undoButton");
-    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
-}
-
-// The limits themselves are tested on their own; here the editor applies them to real pans and
-// wheel notches, and zooming keeps the canvas where it is.
+// The limits themselves are tested on their own; here the editor applies them to real pans.
 TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     const auto pan = [&](QPoint a, QPoint step, int steps) {
         touch().press(0, a, target()).press(1, a + QPoint(100, 0), target());
@@ -236,15 +120,14 @@ TEST_F(EditorTest, PanAndZoomStopAtTheirLimits) {
     EXPECT_EQ(canvas().position().x(), before.x());
     EXPECT_LT(canvas().position().y(), before.y() - 50);  // down on screen is down in the scene
 
+    // Zooming keeps the canvas where it is (the zoom limits: OblongEditorTest).
     const QPointF panned = canvas().position();
+    const double fitted = canvas().xScale();
     wheel(target(), 30);
     clock.advance(0.5);  // the zoom ends after a short pause
-    const double in = canvas().xScale();
-    EXPECT_GT(in * 300, 0.25 * 390);
-    EXPECT_LE(in * 300, 0.25 * 390 * 1.25);
+    EXPECT_GT(canvas().xScale(), fitted * 3);
     wheel(target(), -40);
     clock.advance(0.5);
-    EXPECT_LT(canvas().xScale() * 6000, 0.75 * 390);
     EXPECT_EQ(canvas().position(), panned);
 }
 
