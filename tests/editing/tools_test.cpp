@@ -1,5 +1,6 @@
-// The tools on a real canvas where the editor's history model cannot reach: cells on a mirror
-// axis, near colours, a shape's live preview, squares and shapes beyond the grid.
+// The tools on a real canvas where the editor's history model cannot reach: strokes off the
+// grid or without a view, near colours, cells on a mirror axis, a shape's live preview,
+// squares and shapes beyond the grid.
 #include <gtest/gtest.h>
 
 #include "canvas/canvas.h"
@@ -59,6 +60,50 @@ struct OddToolsTest : ToolsTest {
 
 const Picture kBlank8(8, "........");
 }  // namespace
+
+// A stroke begun off the grid paints nothing but is still a step; a cancelled one stays painted
+// but out of the history; the bucket ignores drags; without a canvas view taps do nothing.
+TEST_F(ToolsTest, StrokesOffTheGridCancelledOrWithoutAView) {
+    stroke(brush, {{-2, 3}, {-2, 4}});
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_EQ(shown(), kBlank8);
+    editor.currentDrawingColor = Color::red();
+    drag(brush, GestureState::began, 3, 3);
+    drag(brush, GestureState::cancelled, 4, 3);
+    EXPECT_EQ(canvas().getPixel(4, 3)->fillColor(), Color::red());
+    EXPECT_EQ(steps(), 1u);
+    stroke(bucket, {{1, 1}, {2, 1}});
+    const QPointF cell = at(1, 1);
+    editor.canvasView = nullptr;
+    const auto group = editor.groupDrawCommand;
+    brush.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
+    bucket.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
+    EXPECT_EQ(steps(), 1u);
+    EXPECT_EQ(editor.groupDrawCommand, group);
+    EXPECT_EQ(canvas().getPixel(1, 1)->fillColor(), Color::white());
+}
+
+// One step, within the fill's tolerance but not across a difference of alpha or of one 8-bit
+// step (FillModelTest checks regions and near colours on random pictures).
+TEST_F(ToolsTest, BucketFillsAsOneStepWithinTheToleranceOnly) {
+    for (Pixel* cell : canvas().pixelArray()) {
+        cell->setFillColor(Color::red());
+    }
+    canvas().getPixel(5, 5)->setFillColor(Color::withRGB(0.999995, 0, 0, 1));  // within 0.00001
+    canvas().getPixel(6, 6)->setFillColor(Color::withRGB(1, 0, 0, 0.9));
+    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);
+    canvas().getPixel(2, 2)->setFillColor(nextShade);
+    const std::vector<Color> before = canvas().getColorArray();
+    editor.currentDrawingColor = Color::blue();
+    tap(bucket, 0, 0);
+    EXPECT_EQ(canvas().getPixel(5, 5)->fillColor(), Color::blue());
+    EXPECT_EQ(canvas().getPixel(6, 6)->fillColor(), Color::withRGB(1, 0, 0, 0.9));
+    EXPECT_EQ(canvas().getPixel(2, 2)->fillColor(), nextShade);
+    EXPECT_EQ(editor.groupDrawCommand->size(), 62u);
+    ASSERT_EQ(steps(), 1u);
+    undo();
+    EXPECT_EQ(canvas().getColorArray(), before);
+}
 
 TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
     editor.currentDrawingColor = Color::red();
