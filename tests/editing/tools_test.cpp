@@ -3,6 +3,9 @@
 // squares and shapes beyond the grid.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "canvas/pixel.h"
@@ -10,17 +13,40 @@
 #include "editing/editor_fields.h"
 #include "editing/paintbrush.h"
 #include "editing/shape_tool.h"
-#include "grid_picture.h"
 
 namespace {
-using Picture = std::vector<std::string>;
+using Picture = std::vector<std::string>;  // a grid as text, top row first, a letter a cell
+const Color kNextShade = Color::withRGB(1, 1.0 / 255, 0, 1);  // one 8-bit step from red
+const char kLetters[] = ".#RBCn?";
+const Color kLegend[] = {Color::white(), Color::black(),      Color::red(),
+                         Color::blue(),  Color::systemCyan(), kNextShade};
 
 struct ToolsTest : testing::Test {
     explicit ToolsTest(int side = 8)
         : view(std::vector<Color>(size_t(side * side), Color::white()), side, side) {}
     void SetUp() override { editor.canvasView = &view; }
     Canvas& canvas() { return *view.canvas(); }
-    Picture shown() { return grid_picture::read(canvas()); }
+    Picture shown() {
+        Picture rows;
+        for (int64_t y = canvas().height - 1; y >= 0; --y) {
+            rows.emplace_back();
+            for (int64_t x = 0; x < canvas().width; ++x) {
+                const Color& c = canvas().getPixel(x, y)->fillColor();
+                rows.back() += kLetters[std::find(std::begin(kLegend), std::end(kLegend), c) -
+                                        std::begin(kLegend)];
+            }
+        }
+        return rows;
+    }
+    void paint(const Picture& rows) {
+        for (size_t line = 0; line < rows.size(); ++line) {
+            for (size_t x = 0; x < rows[line].size(); ++x) {
+                canvas()
+                    .getPixel(int64_t(x), int64_t(rows.size() - 1 - line))
+                    ->setFillColor(kLegend[std::string_view(kLetters).find(rows[line][x])]);
+            }
+        }
+    }
     // The centre of a grid position in the view, also off the grid.
     QPointF at(int x, int y) const {
         const QPointF local = view.canvas()->pixelArray().front()->position() +
@@ -91,14 +117,13 @@ TEST_F(ToolsTest, BucketFillsAsOneStepWithinTheToleranceOnly) {
     }
     canvas().getPixel(5, 5)->setFillColor(Color::withRGB(0.999995, 0, 0, 1));  // within 0.00001
     canvas().getPixel(6, 6)->setFillColor(Color::withRGB(1, 0, 0, 0.9));
-    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);
-    canvas().getPixel(2, 2)->setFillColor(nextShade);
+    canvas().getPixel(2, 2)->setFillColor(kNextShade);
     const std::vector<Color> before = canvas().getColorArray();
     editor.currentDrawingColor = Color::blue();
     tap(bucket, 0, 0);
     EXPECT_EQ(canvas().getPixel(5, 5)->fillColor(), Color::blue());
     EXPECT_EQ(canvas().getPixel(6, 6)->fillColor(), Color::withRGB(1, 0, 0, 0.9));
-    EXPECT_EQ(canvas().getPixel(2, 2)->fillColor(), nextShade);
+    EXPECT_EQ(canvas().getPixel(2, 2)->fillColor(), kNextShade);
     EXPECT_EQ(editor.groupDrawCommand->size(), 62u);
     ASSERT_EQ(steps(), 1u);
     undo();
@@ -124,21 +149,16 @@ TEST_F(OddToolsTest, CellsOnTheAxisArePaintedOnce) {
 }
 
 TEST_F(ToolsTest, ReplaceColourChangesTheColourEverywhereWithinTheFillsTolerance) {
-    grid_picture::paint(canvas(), {"R......R", "..B.....", ".....R..", "R.BBB...", "........",
-                                   "..R.....", "..R.....", "R.....RR"});
+    paint({"R......R", "..B.....", ".....R..", "R.BBB...", "........", "..R.....", "..R.....",
+           "R.....RR"});
     const Color almostRed = Color::withRGB(0.999995, 0, 0, 1);  // within 0.00001
-    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);
     canvas().getPixel(3, 0)->setFillColor(almostRed);
-    canvas().getPixel(4, 0)->setFillColor(nextShade);
+    canvas().getPixel(4, 0)->setFillColor(kNextShade);
     editor.toolOptions.replaceColor = true;
     editor.currentDrawingColor = Color::blue();
     tap(bucket, 0, 7);
-    EXPECT_EQ(
-        grid_picture::read(
-            canvas(),
-            {{'.', Color::white()}, {'R', Color::red()}, {'B', Color::blue()}, {'n', nextShade}}),
-        (Picture{"B......B", "..B.....", ".....B..", "B.BBB...", "........", "..B.....", "..B.....",
-                 "B..Bn.BB"}));
+    EXPECT_EQ(shown(), (Picture{"B......B", "..B.....", ".....B..", "B.BBB...", "........",
+                                "..B.....", "..B.....", "B..Bn.BB"}));
     ASSERT_EQ(steps(), 1u);
     undo();
     EXPECT_EQ(canvas().getPixel(3, 0)->fillColor(), almostRed);
@@ -148,7 +168,7 @@ TEST_F(ToolsTest, ReplaceColourChangesTheColourEverywhereWithinTheFillsTolerance
     editor.currentDrawingColor = Color::systemCyan();
     tap(bucket, 2, 6);  // blue; its image (2, 1) is red
     EXPECT_EQ(shown(), (Picture{"C......C", "..C.....", ".....C..", "C.CCC...", "........",
-                                "..C.....", "..C.....", "C..C?.CC"}));
+                                "..C.....", "..C.....", "C..Cn.CC"}));
     EXPECT_EQ(steps(), 1u);
 }
 
