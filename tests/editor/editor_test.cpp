@@ -1,5 +1,5 @@
-// The drawing screen through real input where the history model does not reach: strokes
-// beside pans, key bindings, pan limits, the pipette and malformed stored drawings.
+// The drawing screen through real input where the history model does not reach: key
+// bindings, pan limits, the pipette and malformed stored drawings.
 #include <QShortcut>
 #include <map>
 
@@ -10,19 +10,6 @@ namespace {
 const Color kCyan = Color::systemCyan();
 
 using EditorTest = OpenEditorFixture;
-
-// The stroke recogniser as the editor sees it, in whatever state and place a test gives it.
-struct StrokeStandIn : PanGestureRecognizer {
-    GestureState now = GestureState::possible;
-    QPointF where;
-    GestureState state() const override { return now; }
-    QPointF locationInView() const override { return where; }
-    void move(DrawingViewController& editor, GestureState state, QPointF point) {
-        now = state;
-        where = point;
-        editor.handleDrawFrom(*this);
-    }
-};
 
 }  // namespace
 
@@ -44,51 +31,6 @@ TEST_F(EditorTest, UndoAndRedoKeysAreEachBoundOnceAndWork) {
         EXPECT_TRUE(bound.contains(keys)) << keys;
     }
     EXPECT_EQ(bound["Ctrl+Shift+Z"], bound["Ctrl+Y"]) << "two shortcuts redo";
-}
-
-// Found by the random input test: a pan that ends before the stroke beside it painted the end
-// of a stroke that never began, outside every undo step. And a stroke still open when undo is
-// pressed is undone as a whole, not left behind.
-TEST_F(EditorTest, EveryPaintedCellBelongsToAnUndoStepWhateverThePans) {
-    drag({at(2, 2), at(3, 2), at(4, 2)});
-    const std::vector<Color> afterStroke = canvas().getColorArray();
-    StrokeStandIn stroke;
-    editor->canDraw = false;  // the pan has begun
-    stroke.move(*editor, GestureState::began, at(15, 15));
-    editor->canDraw = true;  // the pan has ended
-    stroke.move(*editor, GestureState::changed, at(16, 16));
-    stroke.move(*editor, GestureState::ended, at(16, 16));
-    EXPECT_EQ(canvas().getColorArray(), afterStroke);
-    EXPECT_EQ(steps(), 1u);
-    stroke.move(*editor, GestureState::began, at(10, 10));
-    stroke.move(*editor, GestureState::changed, at(10, 12));
-    EXPECT_EQ(colour(10, 11), kCyan);
-    press("undoButton");  // before the finger lifts
-    EXPECT_EQ(canvas().getColorArray(), afterStroke);
-    press("undoButton");
-    EXPECT_EQ(canvas().getColorArray(), all(Color::white()));
-
-    choose("fillButton");
-    editor->canDraw = false;  // a pan under way: taps still fill, drags paint nothing
-    tap(5, 5);
-    EXPECT_EQ(canvas().getColorArray(), all(kCyan));
-    choose("paintBrushButton");
-    editor->currentDrawingColor = Color::red();
-    drag({at(1, 1), at(2, 1), at(3, 1)});
-    editor->canDraw = true;
-    choose("fillButton");
-    drag({at(1, 1), at(2, 1), at(3, 1)});  // a drag with the bucket does nothing
-    EXPECT_EQ(canvas().getColorArray(), all(kCyan));
-    EXPECT_EQ(steps(), 1u);
-
-    // A two-finger pan the system cancels switches drawing back on.
-    StrokeStandIn pan;
-    pan.now = GestureState::began;
-    editor->panCanvas(pan);
-    EXPECT_FALSE(editor->canDraw);
-    pan.now = GestureState::cancelled;
-    editor->panCanvas(pan);
-    EXPECT_TRUE(editor->canDraw);
 }
 
 // The limits themselves are tested on their own; here the editor applies them to real pans.
