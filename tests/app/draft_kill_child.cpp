@@ -115,16 +115,14 @@ private:
     }
     void clickNamed(const char* name) { click(editor()->findChild<QWidget*>(name)); }
 
-    QPoint cellCentre(int64_t x, int64_t y) {
+    QPoint anyCell() {
         DrawingViewController* shown = editor();
         const Canvas& canvas = *shown->canvasView->canvas();
-        const QPointF centre = canvas.getPixel(x, y)->position() + QPointF(150, 150);
+        const QPointF centre =
+            canvas.getPixel(pick(int(canvas.width)), pick(int(canvas.height)))->position() +
+            QPointF(150, 150);
         return shown->canvasView->convertPointFromScene(canvas.convertPointToScene(centre))
             .toPoint();
-    }
-    QPoint anyCell() {
-        const Canvas& canvas = *editor()->canvasView->canvas();
-        return cellCentre(pick(int(canvas.width)), pick(int(canvas.height)));
     }
     // Touches delivered without running the event loop: the state is printed before the
     // draft's write, which waits for the loop, can start.
@@ -132,17 +130,9 @@ private:
         static QPointingDevice* device = QTest::createTouchDevice();
         auto sequence = QTest::touchEvent(&window_, device, false);
         QWidget* target = editor()->canvasView;
-        switch (state) {
-            case QEventPoint::State::Pressed:
-                sequence.press(0, point, target);
-                break;
-            case QEventPoint::State::Updated:
-                sequence.move(0, point, target);
-                break;
-            default:
-                sequence.release(0, point, target);
-                break;
-        }
+        state == QEventPoint::State::Pressed   ? sequence.press(0, point, target)
+        : state == QEventPoint::State::Updated ? sequence.move(0, point, target)
+                                               : sequence.release(0, point, target);
         sequence.commit(false);
     }
 

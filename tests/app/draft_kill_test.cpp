@@ -31,38 +31,30 @@ int64_t nowNs() {
 
 struct State {
     int64_t time = 0;
-    QString hash;
+    QString hash;  // the canvas
     size_t undo = 0;
     size_t redo = 0;
-    QString colour;
-    QString tool;
-    QString history;  // a hash of the whole undo and redo history
+    QString rest;  // the colour, the tool and the whole undo and redo history
 
-    bool sameAs(const State& other) const {
-        return hash == other.hash && undo == other.undo && redo == other.redo &&
-               colour == other.colour && tool == other.tool && history == other.history;
+    bool sameAs(const State& o) const {
+        return hash == o.hash && undo == o.undo && redo == o.redo && rest == o.rest;
     }
     std::string text() const {
-        return QStringLiteral("%1 undo %2 redo %3 colour %4 %5")
+        return QStringLiteral("%1 undo %2 redo %3 %4")
             .arg(hash)
             .arg(undo)
             .arg(redo)
-            .arg(colour, tool)
+            .arg(rest)
             .toStdString();
     }
     static std::optional<State> parse(const QStringList& words, qsizetype from) {
         if (words.size() != from + 7) {
             return std::nullopt;  // a line cut by the kill
         }
-        State state;
         bool ok[3] = {};
-        state.time = words[from].toLongLong(&ok[0]);
-        state.hash = words[from + 1];
-        state.undo = words[from + 2].toULongLong(&ok[1]);
-        state.redo = words[from + 3].toULongLong(&ok[2]);
-        state.colour = words[from + 4];
-        state.tool = words[from + 5];
-        state.history = words[from + 6];
+        const State state{words[from].toLongLong(&ok[0]), words[from + 1],
+                          words[from + 2].toULongLong(&ok[1]), words[from + 3].toULongLong(&ok[2]),
+                          words.mid(from + 4).join(' ')};
         return ok[0] && ok[1] && ok[2] ? std::optional(state) : std::nullopt;
     }
 };
@@ -131,13 +123,7 @@ struct DraftKillTest : testing::Test {
     }
 
     void record(Outcome::Kind kind, const State& state, bool historyChange = false) {
-        Outcome outcome;
-        outcome.kind = kind;
-        outcome.state = state;
-        outcome.since = state.time;
-        outcome.session = session;
-        outcome.historyChange = historyChange;
-        outcomes.push_back(outcome);
+        outcomes.push_back({kind, state, state.time, session, historyChange});
     }
     // A state the editor reached: with a history it is in the draft, without one there is none.
     void reached(const State& state, bool historyChange = false) {
@@ -236,13 +222,8 @@ struct DraftKillTest : testing::Test {
             const QStringList words = QString::fromUtf8(raw).split(' ');
             const QString& head = words.front();
             if ((head == u"saved" || head == u"exited") && words.size() == 2) {
-                if (head == u"saved") {
-                    ++drawings;
-                }
-                Outcome done;
-                done.since = words[1].toLongLong();
-                done.kind = Outcome::nothing;
-                outcomes.push_back(done);
+                drawings += head == u"saved" ? 1 : 0;
+                outcomes.push_back({Outcome::nothing, {}, words[1].toLongLong(), {}, false});
                 continue;
             }
             const qsizetype from = head == u"step" ? 2 : 1;

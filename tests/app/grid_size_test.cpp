@@ -65,26 +65,39 @@ struct GridSizeTest : AppFixture {
 };
 }  // namespace
 
+// Settings another build, another program or a damaged file left: read without being written,
+// and what is not something this app writes is said on the console.
 TEST(GridSizeStorageTest, OlderSettingsKeepTheirMeaningAndNewSizesNeedTheirPartner) {
     ScopedDataDir dir;
-    const std::pair<const char*, GridSize> cases[] = {
-        {"", {20, 20}},
-        {"stepper=1", {24, 24}},
-        {"stepper=7", {28, 28}},
-        {"stepper=2 gridWidth=96 gridHeight=40 gridStepper=2", {96, 40}},
+    const struct {
+        const char* stored;
+        GridSize size;
+        bool said;
+    } cases[] = {
+        {"", {20, 20}, false},
+        {"stepper=1", {24, 24}, false},
+        {"stepper=7", {28, 28}, true},
+        {"stepper=-4", {28, 28}, true},
+        {"stepper=twenty", {20, 20}, true},
+        {"stepper=99999999999999999999999", {20, 20}, true},
+        {"stepper=2 gridWidth=96 gridHeight=40 gridStepper=2", {96, 40}, false},
         // An older build chose 20 x 20 after the new size was stored.
-        {"stepper=0 gridWidth=96 gridHeight=40 gridStepper=2", {20, 20}},
-        {"stepper=2 gridWidth=96 gridHeight=40", {28, 28}},  // no partner
-        {"stepper=2 gridWidth=257 gridHeight=40 gridStepper=2", {28, 28}},
-        {"stepper=0 gridWidth=8 gridHeight=3 gridStepper=0", {20, 20}},
-        {"stepper=1 gridWidth=wide gridHeight=40 gridStepper=1", {24, 24}},
+        {"stepper=0 gridWidth=96 gridHeight=40 gridStepper=2", {20, 20}, false},
+        {"stepper=2 gridWidth=96 gridHeight=40", {28, 28}, false},  // no partner
+        {"stepper=2 gridWidth=257 gridHeight=40 gridStepper=2", {28, 28}, true},
+        {"stepper=0 gridWidth=8 gridHeight=3 gridStepper=0", {20, 20}, true},
+        {"stepper=1 gridWidth=wide gridHeight=40 gridStepper=1", {24, 24}, true},
     };
-    for (const auto& [stored, size] : cases) {
+    for (const auto& [stored, size, said] : cases) {
         SCOPED_TRACE(stored);
         writeSettings(stored);
         GridSize read;
-        captureStdout([&] { read = SettingsManager::storedGridSize(UserDefaults::standard()); });
+        const std::string out = captureStdout(
+            [&] { read = SettingsManager::storedGridSize(UserDefaults::standard()); });
         EXPECT_EQ(read, size);
+        EXPECT_EQ(out.rfind("Settings: ", 0), said ? 0u : std::string::npos) << out;
+        EXPECT_EQ(QSettings(AppPaths::settingsFile(), QSettings::IniFormat).allKeys().size(),
+                  QString(stored).count('='));
     }
     writeSettings("stepper=1 gridWidth=300 gridHeight=40 gridStepper=1");
     EXPECT_EQ(captureStdout([] { SettingsManager::storedGridSize(UserDefaults::standard()); }),

@@ -18,7 +18,6 @@
 #include "canvas/canvas.h"
 #include "canvas/canvas_view.h"
 #include "editor/drawing_view_controller.h"
-#include "file_faults.h"
 #include "gestures/gesture_clock.h"
 #include "picture_fixtures.h"
 #include "pixelate/pixel_view_controller.h"
@@ -65,8 +64,7 @@ struct MonkeyTest : AppFixture {
         return QTest::touchEvent(&window(), device);
     }
 
-    // Returns what the app printed.
-    std::string run(int budget) {
+    void run(int budget) {
         const std::string printed = captureStdout([&] {
             while (events < budget && step()) {
             }
@@ -82,7 +80,6 @@ struct MonkeyTest : AppFixture {
         }
         std::cout << "\n";
         EXPECT_GE(events, budget) << "the storm stopped early";
-        return printed;
     }
 
     // One random action on whatever screen is on top; false once a check failed.
@@ -293,23 +290,4 @@ TEST_F(MonkeyTest, ARandomStormOverEveryScreenBreaksNothing) {
         query.exec("UPDATE Drawing SET colorArray = X'5442434101FFFFFFFF', width = 24, "
                    "height = 24 WHERE width = 23"));
     run(kEvents);
-}
-
-// Without a readable store the app says so once and never writes to the user's file.
-TEST_F(MonkeyTest, AStormOverAnUnreadableStoreKeepsTheUsersFile) {
-    QByteArray garbage(32 * 1024, Qt::Uninitialized);
-    std::mt19937 bytes(5);
-    for (char& byte : garbage) {
-        byte = static_cast<char>(bytes() & 0xff);
-    }
-    const QString path = dir.path() + "/tesselet.sqlite";
-    picture_fixtures::writeFile(path, garbage);
-    start();
-    // What the first screen that needs the store does.
-    const std::string opening = captureStdout([&] { delegate->persistentContainer(); });
-    EXPECT_EQ(opening.rfind("Unresolved error file is not a database, {", 0), 0u) << opening;
-    const std::string printed = run(kEvents / 5);
-    EXPECT_EQ(printed.find("Unresolved error"), std::string::npos) << "said once, at the start";
-    EXPECT_EQ(file_faults::bytesOf(path), garbage);
-    EXPECT_FALSE(QFile::exists(path + "-wal"));
 }

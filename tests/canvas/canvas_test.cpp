@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <algorithm>
 #include <limits>
 #include <numbers>
 
@@ -49,13 +50,8 @@ QImage painted(CanvasView& view) {
 }
 
 int unpaintedPixels(const QImage& image) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            count += image.pixel(x, y) == kUnpainted;
-        }
-    }
-    return count;
+    const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+    return int(std::count(pixels, pixels + image.width() * image.height(), kUnpainted));
 }
 
 // The runs of equal colour along one device row, as "g2 w40 ...": g grey, w white, ? other.

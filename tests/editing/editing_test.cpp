@@ -1,5 +1,5 @@
-// The undo group, the tools' edge cases and the fill against a reference search, on a real
-// canvas view; the editor's history model test drives the rest through real input.
+// The undo group and the fill against a reference search; the editor's history model test
+// drives the tools through real input.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,45 +8,10 @@
 #include <random>
 
 #include "canvas/canvas.h"
-#include "canvas/canvas_view.h"
 #include "canvas/pixel.h"
 #include "editing/bucket.h"
 #include "editing/editor_fields.h"
 #include "editing/group_draw_command.h"
-#include "editing/paintbrush.h"
-#include "grid_picture.h"
-
-namespace {
-const std::vector<Color> white(64, Color::white());
-
-// An 8 x 8 canvas view on a 390 x 844 screen, with the editor's fields around it.
-struct ToolTest : testing::Test {
-    void SetUp() override { editor.canvasView = &view; }
-    Canvas& canvas() { return *view.canvas(); }
-    Color colour(int64_t x, int64_t y) { return canvas().getPixel(x, y)->fillColor(); }
-    // The centre of a cell in the view.
-    QPointF at(int64_t x, int64_t y) const {
-        const Pixel* cell = view.canvas()->getPixel(x, y);
-        return view.convertPointFromScene(
-            view.canvas()->convertPointToScene(cell->position() + QPointF(150, 150)));
-    }
-    void tap(Tool& tool, int64_t x, int64_t y, const Color& colour) {
-        editor.currentDrawingColor = colour;
-        tool.handleTap(GestureSnapshot(GestureState::ended, at(x, y)), editor);
-    }
-    void drag(Tool& tool, const std::vector<std::pair<GestureState, QPointF>>& phases) {
-        for (const auto& [state, location] : phases) {
-            tool.handleDraw(GestureSnapshot(state, location), editor);
-        }
-    }
-    size_t steps() const { return editor.commandManager.commandStack().size(); }
-
-    CanvasView view{white, 8, 8};
-    EditorFields editor;
-    Paintbrush brush;
-    Bucket bucket;
-};
-}  // namespace
 
 TEST(GroupDrawCommandTest, OneCommandPerCellKeepsTheFirstOldColour) {
     Canvas canvas(3, 1);
@@ -103,58 +68,6 @@ TEST(GroupDrawCommandTest, OneCommandPerCellKeepsTheFirstOldColour) {
     EXPECT_TRUE(std::signbit(wide.getPixel(3, 0)->fillColor().components()[0]));
     many.redo();
     EXPECT_EQ(components(), expected(after));
-}
-
-TEST_F(ToolTest, StrokesOffTheGridCancelledOrWithoutAView) {
-    // A stroke begun off the grid paints nothing, but is still a step.
-    drag(brush, {{GestureState::began, QPointF(100, 50)}, {GestureState::ended, QPointF(100, 60)}});
-    EXPECT_EQ(steps(), 1u);
-    EXPECT_EQ(canvas().getColorArray(), white);
-    // A cancelled stroke stays painted but out of the history.
-    editor.currentDrawingColor = Color::red();
-    drag(brush, {{GestureState::began, at(3, 3)}, {GestureState::cancelled, at(4, 3)}});
-    EXPECT_EQ(colour(4, 3), Color::red());
-    EXPECT_EQ(steps(), 1u);
-    // The bucket ignores drags; without a canvas view taps do nothing.
-    drag(bucket, {{GestureState::began, at(1, 1)}, {GestureState::ended, at(2, 1)}});
-    const QPointF cell = at(1, 1);
-    editor.canvasView = nullptr;
-    const auto group = editor.groupDrawCommand;
-    brush.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
-    bucket.handleTap(GestureSnapshot(GestureState::ended, cell), editor);
-    EXPECT_EQ(steps(), 1u);
-    EXPECT_EQ(editor.groupDrawCommand, group);
-    EXPECT_EQ(colour(1, 1), Color::white());
-}
-
-TEST_F(ToolTest, BucketFillsAsOneStepWithinTheToleranceAndNotAcrossDiagonalGaps) {
-    tap(bucket, 7, 7, Color::red());
-    EXPECT_EQ(canvas().getColorArray(), std::vector<Color>(64, Color::red()));
-    ASSERT_EQ(steps(), 1u);
-    editor.commandManager.undo();
-    EXPECT_EQ(canvas().getColorArray(), white);
-
-    // A closed ring holds a fill in; one whose corners only touch diagonally holds one out.
-    grid_picture::paint(canvas(), {"........", ".####...", ".#..#...", ".####.#.", ".....#.#",
-                                   "......#.", "........", "........"});
-    tap(bucket, 2, 5, Color::red());
-    tap(bucket, 7, 0, Color::blue());
-    EXPECT_EQ(grid_picture::read(canvas()),
-              (std::vector<std::string>{"BBBBBBBB", "B####BBB", "B#RR#BBB", "B####B#B", "BBBBB#.#",
-                                        "BBBBBB#B", "BBBBBBBB", "BBBBBBBB"}));
-
-    for (Pixel* cell : canvas().pixelArray()) {
-        cell->setFillColor(Color::red());
-    }
-    canvas().getPixel(5, 5)->setFillColor(Color::withRGB(0.999995, 0, 0, 1));  // within 0.00001
-    canvas().getPixel(6, 6)->setFillColor(Color::withRGB(1, 0, 0, 0.9));       // alpha differs
-    const Color nextShade = Color::withRGB(1, 1.0 / 255, 0, 1);  // one 8-bit step of green
-    canvas().getPixel(2, 2)->setFillColor(nextShade);
-    tap(bucket, 0, 0, Color::blue());
-    EXPECT_EQ(colour(5, 5), Color::blue());
-    EXPECT_EQ(colour(6, 6), Color::withRGB(1, 0, 0, 0.9));
-    EXPECT_EQ(colour(2, 2), nextShade);
-    EXPECT_EQ(editor.groupDrawCommand->size(), 62u);
 }
 
 // Fills and colour replacements on random pictures of few colours (some a hair's breadth off

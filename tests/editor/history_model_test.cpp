@@ -4,9 +4,7 @@
 // at every point mid-gesture where the history changes, the canvas and the number of undo and
 // redo steps must be what the model says. TILEBLOOM_HISTORY_STEPS sets the number of steps,
 // TILEBLOOM_HISTORY_SEED the seed; a failure names both and the actions that led to it.
-#include <algorithm>
 #include <deque>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -17,32 +15,29 @@
 #include "editing/shapes.h"
 #include "editor_fixture.h"
 
-namespace {
+// Named: the sanitizer flavour compiles the editor tests as one unit.
+namespace history_model {
 const int kSteps =
     positiveFromEnvironment("TILEBLOOM_HISTORY_STEPS", TILEBLOOM_HISTORY_DEFAULT_STEPS);
 const unsigned kSeed = static_cast<unsigned>(positiveFromEnvironment("TILEBLOOM_HISTORY_SEED", 1));
-// A fresh editor, at a random grid size, this often: long histories and every size.
-constexpr int kStepsPerEditor = 2500;
+constexpr int kStepsPerEditor = 2500;  // a fresh editor, at a random size, this often
 
 // Colours as the model keeps them: an index into this list. The canvas starts white, the
 // editor paints cyan until another colour is chosen.
 const Color kPalette[] = {Color::white(), Color::systemCyan(), Color::red(),
                           Color::withRGB(0, 1, 0, 1), Color::blue()};
 const char kLetters[] = "WCRGB?";
-constexpr uint8_t kUnknown = 5;
 // A palette index per cell, in the canvas's order (column * height + row, rows from the bottom).
 using Cells = std::vector<uint8_t>;
 
 struct Grid {
     int width = 0;
     int height = 0;
-    // The cells sharing an edge with a cell.
-    std::vector<int> neighbours(int cell) const {
+    std::vector<int> neighbours(int cell) const {  // sharing an edge
         const int x = cell / height;
         const int y = cell % height;
         std::vector<int> around;
-        for (const auto& [dx, dy] :
-             {std::pair(-1, 0), std::pair(1, 0), std::pair(0, -1), std::pair(0, 1)}) {
+        for (const auto& [dx, dy] : {std::pair(-1, 0), {1, 0}, {0, -1}, {0, 1}}) {
             if (x + dx >= 0 && x + dx < width && y + dy >= 0 && y + dy < height) {
                 around.push_back((x + dx) * height + y + dy);
             }
@@ -50,45 +45,37 @@ struct Grid {
         return around;
     }
     std::string name(int cell) const {
-        std::ostringstream text;
-        text << "(" << cell / height << "," << cell % height << ")";
-        return text.str();
+        return QStringLiteral("(%1,%2)").arg(cell / height).arg(cell % height).toStdString();
     }
 };
 
 // What the user must find: the canvas, and each undoable and redoable step as the cells
 // before and after it.
-struct HistoryModel {
-    struct Step {
-        Cells before;
-        Cells after;
-    };
+struct Model {
     Cells canvas;
-    std::vector<Step> undo;
-    std::vector<Step> redo;
+    std::vector<std::pair<Cells, Cells>> undo, redo;
 
     void enter(Cells after) {
-        undo.push_back({canvas, after});
+        undo.emplace_back(canvas, after);
         redo.clear();
         canvas = std::move(after);
     }
     void undoStep() {
         if (!undo.empty()) {
-            canvas = undo.back().before;
+            canvas = undo.back().first;
             redo.push_back(std::move(undo.back()));
             undo.pop_back();
         }
     }
     void redoStep() {
         if (!redo.empty()) {
-            canvas = redo.back().after;
+            canvas = redo.back().second;
             undo.push_back(std::move(redo.back()));
             redo.pop_back();
         }
     }
 };
 
-// The editor's tool switches as the model keeps them.
 struct Options {
     int mirror = 0;  // none, vertical, horizontal, both: the editor's order
     bool filled = false;
@@ -99,70 +86,55 @@ struct Options {
 std::vector<int> withImages(const Grid& grid, int cell, int mirror) {
     const int x = cell / grid.height;
     const int y = cell % grid.height;
-    const bool acrossX = mirror == 1 || mirror == 3;
-    const bool acrossY = mirror == 2 || mirror == 3;
+    const int mx = grid.width - 1 - x;
+    const int my = grid.height - 1 - y;
     std::vector<int> cells{cell};
-    const auto add = [&](int cx, int cy) {
+    for (const auto& [on, cx, cy] :
+         {std::tuple(mirror % 2 == 1, mx, y), {mirror >= 2, x, my}, {mirror == 3, mx, my}}) {
         const int image = cx * grid.height + cy;
-        if (std::find(cells.begin(), cells.end(), image) == cells.end()) {
+        if (on && std::find(cells.begin(), cells.end(), image) == cells.end()) {
             cells.push_back(image);
         }
-    };
-    if (acrossX) {
-        add(grid.width - 1 - x, y);
-    }
-    if (acrossY) {
-        add(x, grid.height - 1 - y);
-    }
-    if (acrossX && acrossY) {
-        add(grid.width - 1 - x, grid.height - 1 - y);
     }
     return cells;
 }
 
-// A tool as the model sees it: the cells after a tap on a cell, and after a stroke over the
-// cells the finger passed, in order; nothing when it makes no undo step. A stroke cut short
-// is the stroke over the cells passed so far, or nothing for a shape, which is only shown
-// until the finger lifts. A new tool is one more entry in kTools.
+// The tools; a new one is one more entry here and in tapped and stroked.
+enum class Kind { brush, bucket, eraser, line, rectangle, ellipse };
 struct ModelTool {
+    Kind kind;
     const char* name;
-    const char* button;  // its button in the fan menu
+    const char* button;  // in the fan menu
     const char* key;
-    std::function<std::optional<Cells>(const Grid&, Cells, int cell, uint8_t colour,
-                                       const Options&)>
-        tap;
-    std::function<std::optional<Cells>(const Grid&, Cells, const std::vector<int>& path,
-                                       uint8_t colour, const Options&)>
-        stroke;
-    bool shape = false;
 };
+const ModelTool kTools[] = {
+    {Kind::brush, "paintbrush", "paintBrushButton", "B"},
+    {Kind::bucket, "bucket", "fillButton", "G"},
+    {Kind::eraser, "eraser", "eraserButton", "E"},
+    {Kind::line, "line", "lineButton", "L"},
+    {Kind::rectangle, "rectangle", "rectangleButton", "U"},
+    {Kind::ellipse, "ellipse", "ellipseButton", "O"},
+};
+bool isShape(Kind kind) {
+    return kind == Kind::line || kind == Kind::rectangle || kind == Kind::ellipse;
+}
 
-std::optional<Cells> paintCell(const Grid& grid, Cells cells, int cell, uint8_t colour,
-                               const Options& options) {
+void paint(const Grid& grid, Cells& cells, int cell, uint8_t colour, const Options& options) {
     for (const int image : withImages(grid, cell, options.mirror)) {
         cells[size_t(image)] = colour;
     }
-    return cells;
 }
-std::optional<Cells> paintPath(const Grid& grid, Cells cells, const std::vector<int>& path,
-                               uint8_t colour, const Options& options) {
-    for (const int cell : path) {
-        cells = *paintCell(grid, std::move(cells), cell, colour, options);
+
+// The cells after a tap; every tap is a step. The bucket fills the tapped cell's region (the
+// cells of its colour joined by edges) or, replacing, every cell of its colour; mirrored,
+// each image fills in turn with what it finds then. A fill in the region's own colour
+// changes nothing but is still a step.
+Cells tapped(Kind kind, const Grid& grid, Cells cells, int tapped, uint8_t colour,
+             const Options& options) {
+    if (kind != Kind::bucket) {
+        paint(grid, cells, tapped, kind == Kind::eraser ? 0 : colour, options);
+        return cells;
     }
-    return cells;
-}
-std::optional<Cells> erase(const Grid& grid, Cells cells, int cell, uint8_t, const Options& o) {
-    return paintCell(grid, std::move(cells), cell, 0, o);
-}
-std::optional<Cells> erasePath(const Grid& grid, Cells cells, const std::vector<int>& path, uint8_t,
-                               const Options& o) {
-    return paintPath(grid, std::move(cells), path, 0, o);
-}
-// The tapped cell's region: the cells of its colour joined to it by edges; or, replacing, every
-// cell of its colour. A fill in the region's own colour changes nothing, but is still a step.
-// Mirrored, each image of the tapped cell fills in turn, with what it finds then.
-std::optional<Cells> fill(const Grid& grid, Cells cells, int tapped, uint8_t colour,
-                          const Options& options) {
     for (const int cell : withImages(grid, tapped, options.mirror)) {
         const uint8_t target = cells[size_t(cell)];
         if (target == colour) {
@@ -187,34 +159,31 @@ std::optional<Cells> fill(const Grid& grid, Cells cells, int tapped, uint8_t col
     }
     return cells;
 }
-std::optional<Cells> noStep(const Grid&, Cells, const std::vector<int>&, uint8_t, const Options&) {
-    return std::nullopt;
-}
-// A shape from where the finger went down to where it lifted; the geometry is the shapes'
-// own (tested on its own), the steps and mirror images are what is checked here.
-template <int kind>
-std::optional<Cells> shapeStroke(const Grid& grid, Cells cells, const std::vector<int>& path,
-                                 uint8_t colour, const Options& options) {
+
+// The cells after a stroke over path; nothing when it makes no step (the bucket's). A shape
+// runs from where the finger went down to where it lifted: its geometry is the shapes' own
+// (tested on its own), the steps and mirror images are what is checked here.
+std::optional<Cells> stroked(Kind kind, const Grid& grid, Cells cells, const std::vector<int>& path,
+                             uint8_t colour, const Options& options) {
+    if (kind == Kind::bucket) {
+        return std::nullopt;
+    }
+    if (!isShape(kind)) {
+        for (const int cell : path) {
+            paint(grid, cells, cell, kind == Kind::eraser ? 0 : colour, options);
+        }
+        return cells;
+    }
     const QPoint from(path.front() / grid.height, path.front() % grid.height);
     const QPoint to(path.back() / grid.height, path.back() % grid.height);
-    const std::vector<QPoint> shape = kind == 0   ? shapes::line(from, to)
-                                      : kind == 1 ? shapes::rectangle(from, to, options.filled)
-                                                  : shapes::ellipse(from, to, options.filled);
-    for (const QPoint& cell : shape) {
-        cells =
-            *paintCell(grid, std::move(cells), cell.x() * grid.height + cell.y(), colour, options);
+    for (const QPoint& cell : kind == Kind::line ? shapes::line(from, to)
+                              : kind == Kind::rectangle
+                                  ? shapes::rectangle(from, to, options.filled)
+                                  : shapes::ellipse(from, to, options.filled)) {
+        paint(grid, cells, cell.x() * grid.height + cell.y(), colour, options);
     }
     return cells;
 }
-
-const ModelTool kTools[] = {
-    {"paintbrush", "paintBrushButton", "B", paintCell, paintPath},
-    {"bucket", "fillButton", "G", fill, noStep},
-    {"eraser", "eraserButton", "E", erase, erasePath},
-    {"line", "lineButton", "L", paintCell, shapeStroke<0>, true},
-    {"rectangle", "rectangleButton", "U", paintCell, shapeStroke<1>, true},
-    {"ellipse", "ellipseButton", "O", paintCell, shapeStroke<2>, true},
-};
 
 // What cuts a gesture short, or comes in the middle of it.
 enum class Cut {
@@ -228,12 +197,9 @@ enum class Cut {
     toolChoice,
     touchCancel,  // the system takes the touches away
 };
-const char* name(Cut cut) {
-    static const char* const names[] = {
-        "",          "second finger", "second finger pans", "undo button", "redo button",
-        "undo keys", "redo keys",     "tool choice",        "touch cancel"};
-    return names[int(cut)];
-}
+const char* const kCutNames[] = {
+    "",          "second finger", "second finger pans", "undo button", "redo button",
+    "undo keys", "redo keys",     "tool choice",        "touch cancel"};
 // Cuts that end the touch sequence's one-finger gestures for good.
 bool endsTheSequence(Cut cut) {
     return cut == Cut::secondFinger || cut == Cut::secondFingerPans || cut == Cut::touchCancel;
@@ -243,7 +209,7 @@ struct HistoryModelTest : EditorFixture {
     HistoryModelTest() : EditorFixture(false) {}
     std::mt19937 random{kSeed};
     Grid grid;
-    HistoryModel model;
+    Model model;
     const ModelTool* tool = &kTools[0];
     uint8_t colour = 1;
     Options options;
@@ -257,42 +223,44 @@ struct HistoryModelTest : EditorFixture {
 
     int pick(size_t n) { return std::uniform_int_distribution<int>(0, int(n) - 1)(random); }
     bool chance(int percent) { return pick(100) < percent; }
+    int anyReachable() { return reachable[size_t(pick(reachable.size()))]; }
     // Touches go straight to the canvas view, where Qt delivers the fingers that land on it
     // (QTest's touch sequences wait a millisecond per event). Fingers not named stand still.
-    using Change = std::tuple<int, QEventPoint::State, QPoint>;
+    using St = QEventPoint::State;
+    using Change = std::tuple<int, St, QPoint>;
     void fingers(const std::vector<Change>& changes) {
         const bool first = down.empty();
+        QList<QEventPoint> points;
         for (const auto& [id, state, at] : changes) {
             down[id] = at;
         }
-        QList<QEventPoint> points;
         for (const auto& [id, at] : down) {
-            QEventPoint::State state = QEventPoint::State::Stationary;
+            St state = St::Stationary;
             for (const auto& [changed, how, where] : changes) {
                 state = changed == id ? how : state;
             }
             points.append(QEventPoint(id, state, at, editor->canvasView->mapToGlobal(at)));
         }
         for (const auto& [id, state, at] : changes) {
-            if (state == QEventPoint::State::Released) {
+            if (state == St::Released) {
                 down.erase(id);
             }
         }
-        const QEvent::Type type = first          ? QEvent::TouchBegin
-                                  : down.empty() ? QEvent::TouchEnd
-                                                 : QEvent::TouchUpdate;
-        QTouchEvent event(type, device(), Qt::NoModifier, points);
+        QTouchEvent event(first          ? QEvent::TouchBegin
+                          : down.empty() ? QEvent::TouchEnd
+                                         : QEvent::TouchUpdate,
+                          device(), Qt::NoModifier, points);
         QApplication::sendEvent(editor->canvasView, &event);
     }
+    void finger(int id, St state, QPoint at) { fingers({{id, state, at}}); }
+    // Two fingers moving together.
+    void pair(St state, QPoint a, QPoint b) { fingers({{0, state, a}, {1, state, b}}); }
     // Unlike the fixture's, runs no events: the check after each action does.
     void click(const char* name) {
         auto* widget = editor->findChild<QWidget*>(name);
         ASSERT_TRUE(widget) << name;
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
     }
-    void press(int id, QPoint at) { fingers({{id, QEventPoint::State::Pressed, at}}); }
-    void move(int id, QPoint at) { fingers({{id, QEventPoint::State::Updated, at}}); }
-    void release(int id, QPoint at) { fingers({{id, QEventPoint::State::Released, at}}); }
     void log(std::string action) {
         ++counts[action.substr(0, action.find(' '))];
         recent.push_back(std::to_string(step) + ": " + std::move(action));
@@ -313,12 +281,7 @@ struct HistoryModelTest : EditorFixture {
         log("open " + std::to_string(side) + " x " + std::to_string(side));
     }
 
-    QPoint centre(int cell) {
-        const Pixel* pixel = canvas().pixelArray()[size_t(cell)];
-        const QPointF middle = pixel->position() + QPointF(Pixel::kSize, Pixel::kSize) / 2;
-        return editor->canvasView->convertPointFromScene(canvas().convertPointToScene(middle))
-            .toPoint();
-    }
+    QPoint centre(int cell) { return at(cell / grid.height, cell % grid.height); }
     // On the canvas view itself, not under a control, and over that cell alone.
     void findReachable() {
         reachable.clear();
@@ -336,7 +299,7 @@ struct HistoryModelTest : EditorFixture {
     }
     // A walk from a random cell to neighbouring ones, never diagonally.
     std::vector<int> walk(size_t length) {
-        std::vector<int> path{reachable[size_t(pick(reachable.size()))]};
+        std::vector<int> path{anyReachable()};
         while (path.size() < length) {
             std::vector<int> next;
             for (const int n : grid.neighbours(path.back())) {
@@ -351,38 +314,29 @@ struct HistoryModelTest : EditorFixture {
         }
         return path;
     }
-    std::string describe(const std::vector<int>& path) {
-        std::ostringstream text;
-        for (size_t i = 0; i < path.size(); ++i) {
-            text << (i == 0 ? "" : "-") << grid.name(path[i]);
-        }
-        return text.str();
-    }
 
-    // The editor against the model; false (and a failure naming the seed) when they differ.
-    bool check(const char* when) {
+    // The editor against the model; a failure names the seed, both canvases and the last
+    // actions.
+    void check(const char* when) {
         if (failed) {
-            return false;
+            return;
         }
         const auto& cells = canvas().pixelArray();
-        Cells shown(cells.size(), kUnknown);
+        Cells shown(cells.size(), 5);  // '?'
         for (size_t i = 0; i < cells.size(); ++i) {
             const auto found =
                 std::find(std::begin(kPalette), std::end(kPalette), cells[i]->fillColor());
-            if (found != std::end(kPalette)) {
-                shown[i] = uint8_t(found - std::begin(kPalette));
-            }
+            shown[i] = uint8_t(found - std::begin(kPalette));
         }
-        const CommandManager& history = editor->commandManager;
-        if (shown == model.canvas && history.commandStack().size() == model.undo.size() &&
-            history.undoStack().size() == model.redo.size()) {
-            return true;
+        const size_t undos = editor->commandManager.commandStack().size();
+        const size_t redos = editor->commandManager.undoStack().size();
+        if (shown == model.canvas && undos == model.undo.size() && redos == model.redo.size()) {
+            return;
         }
         std::ostringstream message;
-        message << "seed " << kSeed << ", step " << step << ", " << when << ": "
-                << "undo steps " << history.commandStack().size() << " (model " << model.undo.size()
-                << "), redo steps " << history.undoStack().size() << " (model " << model.redo.size()
-                << ")\nshown | model, top row first:\n";
+        message << "seed " << kSeed << ", step " << step << ", " << when << ": undo steps " << undos
+                << " (model " << model.undo.size() << "), redo steps " << redos << " (model "
+                << model.redo.size() << ")\nshown | model, top row first:\n";
         for (int y = grid.height - 1; y >= 0; --y) {
             for (const Cells* side : {&shown, &model.canvas}) {
                 for (int x = 0; x < grid.width; ++x) {
@@ -397,7 +351,6 @@ struct HistoryModelTest : EditorFixture {
         }
         ADD_FAILURE() << message.str();
         failed = true;
-        return false;
     }
 
     void chooseTool(const ModelTool& chosen) {
@@ -408,8 +361,7 @@ struct HistoryModelTest : EditorFixture {
             click(chosen.button);
         }
         tool = &chosen;
-        // The tool's own option switch may have come up over the canvas.
-        findReachable();
+        findReachable();  // the tool's own option switch may have come up over the canvas
     }
     void undo(bool keys) {
         keys ? QTest::keySequence(editor, QKeySequence("Ctrl+Z")) : click("undoButton");
@@ -436,10 +388,7 @@ struct HistoryModelTest : EditorFixture {
         } else if (roll < 34) {
             stroke(Cut::none);
         } else if (roll < 58) {
-            static const Cut cuts[] = {Cut::secondFinger, Cut::secondFingerPans, Cut::undoButton,
-                                       Cut::redoButton,   Cut::undoKeys,         Cut::redoKeys,
-                                       Cut::toolChoice,   Cut::touchCancel};
-            stroke(cuts[pick(std::size(cuts))]);
+            stroke(Cut(1 + pick(8)));
         } else if (roll < 65) {
             const ModelTool& chosen = kTools[size_t(pick(std::size(kTools)))];
             chooseTool(chosen);
@@ -454,72 +403,57 @@ struct HistoryModelTest : EditorFixture {
             switchOption();
         } else if (roll < 80) {
             fingerTap(chance(60) ? 2 : 3);
-        } else if (roll < 89) {
-            const bool keys = chance(50);
-            undo(keys);
-            log(keys ? "undo keys" : "undo button");
         } else {
             const bool keys = chance(50);
-            redo(keys);
-            log(keys ? "redo keys" : "redo button");
+            roll < 89 ? undo(keys) : redo(keys);
+            log(std::string(roll < 89 ? "undo" : "redo") + (keys ? " keys" : " button"));
         }
         processEvents();
         check("after it");
     }
 
     void tap() {
-        const int cell = reachable[size_t(pick(reachable.size()))];
+        const int cell = anyReachable();
         const QPoint p = centre(cell);
         const bool mouse = chance(30);
         log(std::string("tap ") + tool->name + (mouse ? " mouse " : " touch ") + grid.name(cell));
         if (mouse) {
             QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, p);
         } else {
-            press(0, p);
-            release(0, p);
+            finger(0, St::Pressed, p);
+            finger(0, St::Released, p);
         }
-        if (std::optional<Cells> after = tool->tap(grid, model.canvas, cell, colour, options)) {
-            model.enter(std::move(*after));
-        }
+        model.enter(tapped(tool->kind, grid, model.canvas, cell, colour, options));
     }
 
     // The mirror (key or switch) or the active tool's own option.
     void switchOption() {
-        const bool ownOption = std::string(tool->name) == "bucket" ||
-                               std::string(tool->name) == "rectangle" ||
-                               std::string(tool->name) == "ellipse";
-        if (ownOption && chance(40)) {
-            if (std::string(tool->name) == "bucket") {
-                click("replaceButton");
-                options.replace = !options.replace;
-                log(std::string("replace ") + (options.replace ? "on" : "off"));
-            } else {
-                click("filledButton");
-                options.filled = !options.filled;
-                log(std::string("filled ") + (options.filled ? "on" : "off"));
-            }
+        const bool own = tool->kind == Kind::bucket || tool->kind == Kind::rectangle ||
+                         tool->kind == Kind::ellipse;
+        if (own && chance(40)) {
+            bool& option = tool->kind == Kind::bucket ? options.replace : options.filled;
+            click(tool->kind == Kind::bucket ? "replaceButton" : "filledButton");
+            option = !option;
+            log(std::string(tool->kind == Kind::bucket ? "replace " : "filled ") +
+                (option ? "on" : "off"));
             return;
         }
         const bool key = chance(50);
         key ? QTest::keyClick(editor, Qt::Key_M) : click("mirrorButton");
         options.mirror = (options.mirror + 1) % 4;
-        log(std::string("mirror ") + std::to_string(options.mirror) + (key ? " key" : " switch"));
+        log("mirror " + std::to_string(options.mirror) + (key ? " key" : " switch"));
     }
 
     // Fingers landing together on the canvas and lifting without moving: two undo, three redo.
     void fingerTap(int count) {
-        std::vector<QPoint> points;
-        while (int(points.size()) < count) {
-            const QPoint p = centre(reachable[size_t(pick(reachable.size()))]);
-            if (std::find(points.begin(), points.end(), p) == points.end()) {
-                points.push_back(p);
+        std::vector<Change> landing, lifting;
+        while (int(landing.size()) < count) {
+            const QPoint p = centre(anyReachable());
+            if (std::none_of(landing.begin(), landing.end(),
+                             [&](const Change& c) { return std::get<2>(c) == p; })) {
+                landing.emplace_back(int(landing.size()), St::Pressed, p);
+                lifting.emplace_back(int(lifting.size()), St::Released, p);
             }
-        }
-        std::vector<Change> landing;
-        std::vector<Change> lifting;
-        for (int i = 0; i < count; ++i) {
-            landing.emplace_back(i, QEventPoint::State::Pressed, points[size_t(i)]);
-            lifting.emplace_back(i, QEventPoint::State::Released, points[size_t(i)]);
         }
         log(std::to_string(count) + "-finger tap");
         fingers(landing);
@@ -538,48 +472,49 @@ struct HistoryModelTest : EditorFixture {
             chance(25) && (cut == Cut::none || cut == Cut::undoKeys || cut == Cut::redoKeys);
         const size_t at = size_t(pick(path.size()));
         std::ostringstream action;
-        action << "stroke " << tool->name << (mouse ? " mouse " : " touch ") << describe(path);
+        action << "stroke " << tool->name << (mouse ? " mouse " : " touch ");
+        for (size_t i = 0; i < path.size(); ++i) {
+            action << (i == 0 ? "" : "-") << grid.name(path[i]);
+        }
         if (cut != Cut::none) {
-            ++counts[std::string("(cut by ") + name(cut) + ")"];
-            action << ", cut by " << name(cut) << " after " << at << " moves";
+            ++counts[std::string("(cut by ") + kCutNames[int(cut)] + ")"];
+            action << ", cut by " << kCutNames[int(cut)] << " after " << at << " moves";
         }
         log(action.str());
         const ModelTool* strokeTool = tool;
         bool open = true;  // the finger is down and the gesture goes on
         for (size_t i = 0; i < path.size() && open; ++i) {
             const QPoint p = centre(path[i]);
-            if (i == 0 && mouse) {
-                QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, p);
-            } else if (i == 0) {
-                press(0, p);
-            } else if (mouse) {
-                QTest::mouseMove(&window, p);
+            if (mouse) {
+                i == 0 ? QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, p)
+                       : QTest::mouseMove(&window, p);
             } else {
-                move(0, p);
+                finger(0, i == 0 ? St::Pressed : St::Updated, p);
             }
             if (cut != Cut::none && i == at) {
-                // A stroke under way ends as a step with what it painted so far.
-                if (at > 0 && !tool->shape) {
+                // A stroke under way ends as a step with what it painted so far; a shape is
+                // only shown until the finger lifts.
+                if (at > 0 && !isShape(tool->kind)) {
                     const std::vector<int> passed(path.begin(), path.begin() + long(at) + 1);
-                    if (std::optional<Cells> after =
-                            tool->stroke(grid, model.canvas, passed, colour, options)) {
+                    if (auto after =
+                            stroked(tool->kind, grid, model.canvas, passed, colour, options)) {
                         model.enter(std::move(*after));
                     }
                 }
                 open = interrupt(cut, path[i]);
                 processEvents();
                 check("mid-gesture");
+                // Cut before it moved, the gesture goes on with whatever tool is chosen now.
                 strokeTool = at > 0 || endsTheSequence(cut) ? nullptr : tool;
             }
         }
         if (open && mouse) {
             QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, centre(path.back()));
         } else if (open) {
-            release(0, centre(path.back()));
+            finger(0, St::Released, centre(path.back()));
         }
         if (strokeTool) {
-            if (std::optional<Cells> after =
-                    strokeTool->stroke(grid, model.canvas, path, colour, options)) {
+            if (auto after = stroked(strokeTool->kind, grid, model.canvas, path, colour, options)) {
                 model.enter(std::move(*after));
             }
         }
@@ -596,22 +531,20 @@ struct HistoryModelTest : EditorFixture {
             case Cut::secondFingerPans: {
                 int other = fingerCell;
                 while (other == fingerCell) {
-                    other = reachable[size_t(pick(reachable.size()))];
+                    other = anyReachable();
                 }
                 const QPoint first = centre(fingerCell);
                 const QPoint second = centre(other);
-                press(1, second);
+                finger(1, St::Pressed, second);
                 if (cut == Cut::secondFinger) {
-                    release(1, second);
+                    finger(1, St::Released, second);
                     return true;
                 }
                 const QPoint step = panStep();
                 for (int i = 1; i <= 3; ++i) {
-                    fingers({{0, QEventPoint::State::Updated, first + step * i},
-                             {1, QEventPoint::State::Updated, second + step * i}});
+                    pair(St::Updated, first + step * i, second + step * i);
                 }
-                fingers({{0, QEventPoint::State::Released, first + step * 3},
-                         {1, QEventPoint::State::Released, second + step * 3}});
+                pair(St::Released, first + step * 3, second + step * 3);
                 return false;
             }
             case Cut::undoButton:
@@ -655,6 +588,21 @@ struct HistoryModelTest : EditorFixture {
         return step.toPoint();
     }
 
+    void run() {
+        const int64_t sides[] = {20, 24, 28};
+        for (step = 0; step < kSteps && !failed; ++step) {
+            if (step % kStepsPerEditor == 0) {
+                open(sides[pick(std::size(sides))]);
+            }
+            act();
+        }
+        std::cout << step << " steps (seed " << kSeed << "):";
+        for (const auto& [action, count] : counts) {
+            std::cout << " " << action << " " << count;
+        }
+        std::cout << "\n";
+    }
+
     // A two-finger pan (or the right mouse button's), with undo, redo or a cancel midway.
     void pan() {
         const bool mouse = chance(30);
@@ -664,23 +612,22 @@ struct HistoryModelTest : EditorFixture {
         if (mouse && cut != Cut::undoKeys && cut != Cut::redoKeys) {
             cut = Cut::none;
         }
-        const QPoint a = centre(reachable[size_t(pick(reachable.size()))]);
-        const QPoint b = centre(reachable[size_t(pick(reachable.size()))]);
+        const QPoint a = centre(anyReachable());
+        const QPoint b = centre(anyReachable());
         const QPoint step = panStep();
         log(std::string("pan") + (mouse ? " mouse" : " touch") + " by (" +
             std::to_string(step.x() * 3) + "," + std::to_string(step.y() * 3) + ")" +
-            (cut == Cut::none ? "" : std::string(", ") + name(cut) + " midway"));
+            (cut == Cut::none ? "" : std::string(", ") + kCutNames[int(cut)] + " midway"));
         if (mouse) {
             QTest::mousePress(&window, Qt::RightButton, Qt::NoModifier, a);
         } else {
-            fingers({{0, QEventPoint::State::Pressed, a}, {1, QEventPoint::State::Pressed, b}});
+            pair(St::Pressed, a, b);
         }
         for (int i = 1; i <= 3; ++i) {
             if (mouse) {
                 QTest::mouseMove(&window, a + step * i);
             } else {
-                fingers({{0, QEventPoint::State::Updated, a + step * i},
-                         {1, QEventPoint::State::Updated, b + step * i}});
+                pair(St::Updated, a + step * i, b + step * i);
             }
             if (i == 2 && cut != Cut::none) {
                 interrupt(cut, 0);
@@ -691,25 +638,15 @@ struct HistoryModelTest : EditorFixture {
         if (mouse) {
             QTest::mouseRelease(&window, Qt::RightButton, Qt::NoModifier, a + step * 3);
         } else {
-            fingers({{0, QEventPoint::State::Released, a + step * 3},
-                     {1, QEventPoint::State::Released, b + step * 3}});
+            pair(St::Released, a + step * 3, b + step * 3);
         }
         findReachable();
     }
 };
-}  // namespace
+}  // namespace history_model
+
+using history_model::HistoryModelTest;
 
 TEST_F(HistoryModelTest, TheCanvasAndBothStacksFollowTheModel) {
-    const int64_t sides[] = {20, 24, 28};
-    for (step = 0; step < kSteps && !failed; ++step) {
-        if (step % kStepsPerEditor == 0) {
-            open(sides[pick(std::size(sides))]);
-        }
-        act();
-    }
-    std::cout << step << " steps (seed " << kSeed << "):";
-    for (const auto& [action, count] : counts) {
-        std::cout << " " << action << " " << count;
-    }
-    std::cout << "\n";
+    run();
 }

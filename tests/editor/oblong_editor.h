@@ -2,24 +2,14 @@
 
 // The editor on a grid of any shape in a phone-sized window, driven by touches, the wheel and
 // the device's turns; the test moves the clock.
-#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "editor/pipette.h"
 #include "editor_fixture.h"
-#include "platform/device_orientation_center.h"
-#include "scene/scene.h"
 
 struct OblongEditorTest : EditorFixture {
-    double sceneTime = 1000;
-
-    void TearDown() override {
-        DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
-        EditorFixture::TearDown();
-    }
-
     // A new drawing of width x height cells in the given colours (white when none), upright.
     void open(int64_t width, int64_t height, std::vector<Color> colors = {}) {
         if (editor) {
@@ -35,12 +25,6 @@ struct OblongEditorTest : EditorFixture {
         processEvents();
         ASSERT_TRUE(editor && editor->canvasView);
     }
-    void turn(DeviceOrientation orientation) {
-        DeviceOrientationCenter::shared().simulateOrientation(orientation);
-        editor->canvasView->canvasScene()->update(sceneTime += 1);
-        editor->canvasView->canvasScene()->update(sceneTime += 1);  // the turn has finished
-    }
-
     // A cell's centre in the editor's coordinates, exactly.
     QPointF at(int64_t x, int64_t y) {
         const QPointF centre = canvas().getPixel(x, y)->position() + QPointF(150, 150);
@@ -66,16 +50,6 @@ struct OblongEditorTest : EditorFixture {
         clock.advance(0.45);
         touch().release(0, point.toPoint(), target());
         processEvents();
-    }
-    // Notches of the wheel at the middle of the screen, up zooming in; then the zoom ends.
-    void wheel(int notches) {
-        for (int i = 0; i < std::abs(notches); ++i) {
-            QWheelEvent event(middle(), target()->mapToGlobal(middle()), {},
-                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
-                              Qt::NoScrollPhase, false);
-            QApplication::sendEvent(target(), &event);
-        }
-        clock.advance(0.5);
     }
     // Two fingers side by side dragged by delta, in strokes of at most 300 points each way.
     void pan(QPointF delta) {

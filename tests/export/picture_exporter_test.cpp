@@ -195,29 +195,45 @@ TEST(PictureExporterTest, QuarterTurnsAreExactAndAnglesThatAreNotNumbersRefused)
     EXPECT_FALSE(PictureExporter::rotatedImage(image, std::numeric_limits<double>::quiet_NaN()));
 }
 
-TEST(PictureExporterTest, SquareCellSizeFitsTheLongerSide) {
-    const auto size = [](int64_t columns, int64_t rows, int64_t side) {
+// The shared picture of any grid: 1000 points on its longer side and blocks within a pixel of
+// each other both ways at every scale (4 x 64 and 4 x 19 sized in whole points first put them
+// two apart); a square grid's is the picture it always was.
+TEST(OblongShareTest, TheLongerSideKeepsItsPointsAndEveryBlockIsWithinAPixelOfEveryOther) {
+    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
+    const std::pair<int64_t, int64_t> grids[] = {{16, 64}, {64, 16}, {256, 4},  {4, 256},  {4, 64},
+                                                 {4, 19},  {5, 37},  {100, 61}, {255, 254}};
+    for (const int scale : {1, 2, 3}) {
+        ScreenMetrics::configure(ScreenMetrics{390, 844, double(scale)});
+        for (const auto& [columns, rows] : grids) {
+            SCOPED_TRACE(testing::Message() << columns << " x " << rows << " at " << scale);
+            const auto picture =
+                PictureExporter(distinct(columns * rows), columns, rows).exportSquareCells(1000);
+            ASSERT_TRUE(picture);
+            EXPECT_EQ(std::max(picture->width(), picture->height()), 1000 * scale);
+            EXPECT_EQ(picture->devicePixelRatio(), scale);
+            std::vector<int> blocks = blocksAlong(*picture, true);
+            const std::vector<int> down = blocksAlong(*picture, false);
+            ASSERT_EQ(blocks.size(), size_t(columns));
+            ASSERT_EQ(down.size(), size_t(rows));
+            blocks.insert(blocks.end(), down.begin(), down.end());
+            const auto [least, most] = std::minmax_element(blocks.begin(), blocks.end());
+            EXPECT_LE(*most - *least, 1);
+        }
+        for (const int64_t side : {8, 20, 28, 256}) {
+            const PictureExporter exporter(distinct(side * side), side, side);
+            EXPECT_EQ(*exporter.exportSquareCells(1000), *exporter.exportImage(1000, 1000));
+        }
+    }
+    EXPECT_FALSE(PictureExporter({}, 0, 5).exportSquareCells(1000));
+    EXPECT_FALSE(PictureExporter(distinct(16), 4, 4).exportSquareCells(0));
+    EXPECT_FALSE(PictureExporter(distinct(16), 4, 4).exportSquareCells(1 << 20));
+    // Its size in whole points: never thinner than a point.
+    const auto points = [](int64_t columns, int64_t rows, int64_t side) {
         return PictureExporter(distinct(columns * rows), columns, rows).squareCellSize(side);
     };
-    EXPECT_EQ(size(256, 256, 1000), QSize(1000, 1000));
-    EXPECT_EQ(size(96, 40, 1000), QSize(1000, 417));
-    EXPECT_EQ(size(4, 256, 1000), QSize(16, 1000));
-    EXPECT_EQ(size(256, 1, 100), QSize(100, 1));  // never thinner than a point
-    EXPECT_FALSE(size(0, 0, 1000));
-    EXPECT_FALSE(size(20, 20, 0));
-
-    // Exported at that size, the cells' blocks are square within a pixel.
-    ScreenMetrics::configure(ScreenMetrics{390, 844, 3});
-    const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
-    const PictureExporter exporter(distinct(96 * 40), 96, 40);
-    const QSize points = *exporter.squareCellSize(1000);
-    const QImage image = *exporter.exportImage(points.width(), points.height());
-    const std::vector<int> across = blocksAlong(image, true);
-    const std::vector<int> down = blocksAlong(image, false);
-    EXPECT_LE(std::abs(*std::max_element(across.begin(), across.end()) -
-                       *std::min_element(down.begin(), down.end())),
-              1);
-    EXPECT_LE(std::abs(*std::max_element(down.begin(), down.end()) -
-                       *std::min_element(across.begin(), across.end())),
-              1);
+    EXPECT_EQ(points(96, 40, 1000), QSize(1000, 417));
+    EXPECT_EQ(points(4, 256, 1000), QSize(16, 1000));
+    EXPECT_EQ(points(256, 1, 100), QSize(100, 1));
+    EXPECT_FALSE(points(0, 0, 1000));
+    EXPECT_FALSE(points(20, 20, 0));
 }

@@ -101,6 +101,8 @@ void expectRoundTrip(const QImage& picture, const std::vector<Color>& colors, Gr
 
 }  // namespace
 
+// The shared picture and every exact scale, opened again: from the grid the picture carries,
+// and, as when that text is lost on the way, from its blocks alone.
 TEST(PictureRoundTripTest, EveryGridAtEveryScaleOpensBackToTheSameDrawing) {
     const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     quint32 seed = 1;
@@ -113,8 +115,9 @@ TEST(PictureRoundTripTest, EveryGridAtEveryScaleOpensBackToTheSameDrawing) {
         for (int scale = 1; scale <= 3; ++scale) {
             SCOPED_TRACE(testing::Message() << grid.columns << "x" << grid.rows << " at " << scale);
             ScreenMetrics::configure(ScreenMetrics{390, 844, double(scale)});
-            const auto shared = exporter.exportImage(1000, 1000);
+            const auto shared = exporter.exportSquareCells(1000);
             ASSERT_TRUE(shared);
+            ASSERT_EQ(std::max(shared->width(), shared->height()), 1000 * scale);
             expectRoundTrip(*shared, colors, grid, true);
             const auto exact = ExactScaleExport::exportAtScale(exporter, scale);
             ASSERT_TRUE(exact);

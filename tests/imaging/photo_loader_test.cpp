@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <map>
 
 #include <QImageReader>
 #include <QProcess>
@@ -76,25 +77,23 @@ QByteArray gifClaiming(quint16 width, quint16 height, quint16 frameWidth = 0,
     return gif;
 }
 
-// What the probe said about one file.
+// What the probe said about one file: "ok <w> <h>" or "refused <message>", and its figures.
 struct ProbeReport {
-    QString answer;  // "ok <w> <h>" or "refused <message>"
-    qint64 peakKb = -1;
-    qint64 readKb = -1;
-    qint64 pageFaults = -1;
+    QString answer;
+    qint64 peakKb = -1, readKb = -1, pageFaults = -1;
 };
 
 ProbeReport parseProbe(const QByteArray& output) {
     ProbeReport report;
+    const std::map<QString, qint64*> figures = {{"peak-kb", &report.peakKb},
+                                                {"read-kb", &report.readKb},
+                                                {"page-faults", &report.pageFaults}};
     for (const QString& line : QString::fromUtf8(output).split('\n')) {
-        if (line.startsWith("ok ") || line.startsWith("refused ")) {
+        const QString word = line.section(' ', 0, 0);
+        if (word == "ok" || word == "refused") {
             report.answer = line;
-        } else if (line.startsWith("peak-kb ")) {
-            report.peakKb = line.mid(8).toLongLong();
-        } else if (line.startsWith("read-kb ")) {
-            report.readKb = line.mid(8).toLongLong();
-        } else if (line.startsWith("page-faults ")) {
-            report.pageFaults = line.mid(12).toLongLong();
+        } else if (figures.count(word)) {
+            *figures.at(word) = line.section(' ', 1).toLongLong();
         }
     }
     return report;

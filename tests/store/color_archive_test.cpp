@@ -14,14 +14,17 @@
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
+// Values that must come back bit for bit: thirds, sums that are not what they look, the
+// smallest and largest below 1, grey and RGB white apart, a colour without RGB.
+const std::vector<Color> kOdd = {
+    Color::withRGB(1.0 / 3.0, 0.1 + 0.2, std::nextafter(0.0, 1.0), std::nextafter(1.0, 0.0)),
+    Color::withWhite(2.0 / 3.0), Color::white(), Color::withRGB(1, 1, 1), Color::withoutRGB()};
 const std::vector<Color> three = {Color::withRGB(0.25, 0.5, 0.75, 1.0), Color::withWhite(0.5, 0.25),
                                   Color::withRGB(1.0, 0.0, 0.0, 1.0)};
 }  // namespace
 
 TEST(ColorArchiveTest, RoundTripKeepsExactComponentsAndColorSpaces) {
-    const std::vector<Color> colors = {
-        Color::withRGB(1.0 / 3.0, 0.1 + 0.2, std::nextafter(0.0, 1.0), std::nextafter(1.0, 0.0)),
-        Color::withWhite(2.0 / 3.0), Color::white(), Color::withRGB(1, 1, 1), Color::withoutRGB()};
+    const std::vector<Color>& colors = kOdd;
     const QByteArray archive = ColorArchive::encode(colors);
     EXPECT_EQ(archive.size(), 9 + 33 * static_cast<qsizetype>(colors.size()));
     EXPECT_EQ(archive.left(5), QByteArray("TBCA\x01", 5));
@@ -93,29 +96,14 @@ namespace {
 std::vector<Color> fixtureColors() {
     std::vector<Color> colors;
     for (int i = 0; i < 28 * 28; ++i) {
-        const int x = i / 28;
-        const int y = i % 28;
-        switch (i % 6) {
-            case 0:
-                colors.push_back(Color::white());
-                break;
-            case 1:
-                colors.push_back(Color::withRGB(x / 27.0, y / 27.0, 1.0 / 3.0));
-                break;
-            case 2:
-                colors.push_back(Color::withWhite(i / 783.0, 0.5));
-                break;
-            case 3:
-                colors.push_back(Color::systemCyan());
-                break;
-            case 4:
-                colors.push_back(Color::withRGB(0.1 + 0.2, std::nextafter(0.0, 1.0),
-                                                std::nextafter(1.0, 0.0), 0.75));
-                break;
-            default:
-                colors.push_back(Color::withRGB((i * 37 % 101) / 100.0, 0.0, 1.0));
-                break;
-        }
+        const Color kinds[] = {
+            Color::white(),
+            Color::withRGB(i / 28 / 27.0, i % 28 / 27.0, 1.0 / 3.0),
+            Color::withWhite(i / 783.0, 0.5),
+            Color::systemCyan(),
+            Color::withRGB(0.1 + 0.2, std::nextafter(0.0, 1.0), std::nextafter(1.0, 0.0), 0.75),
+            Color::withRGB((i * 37 % 101) / 100.0, 0.0, 1.0)};
+        colors.push_back(kinds[i % 6]);
     }
     return colors;
 }
@@ -210,13 +198,8 @@ TEST(ColorArchiveTest, TheLargestDrawingIsStoredExactlyInUnder200KB) {
 
 // Every kind of entry survives the compact form bit for bit, whatever the palette's size.
 TEST(ColorArchiveTest, TheCompactFormKeepsEveryEntryAtEveryIndexWidth) {
-    const std::vector<Color> odd = {
-        Color::withRGB(1.0 / 3.0, 0.1 + 0.2, std::nextafter(0.0, 1.0), std::nextafter(1.0, 0.0)),
-        Color::withWhite(2.0 / 3.0),
-        Color::white(),
-        Color::withRGB(1, 1, 1),
-        Color::withoutRGB(),
-        Color::withRGB(-0.0, 0.5, 0.0)};
+    std::vector<Color> odd = kOdd;
+    odd.push_back(Color::withRGB(-0.0, 0.5, 0.0));
     for (const int distinct : {2, 300, 70000}) {
         SCOPED_TRACE(distinct);
         std::vector<Color> colors = wheelColors(distinct - 1, uint32_t(distinct));

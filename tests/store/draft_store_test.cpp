@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QUuid>
+#include <numeric>
 #include <random>
 
+#include "file_faults.h"
 #include "store/draft.h"
 #include "store/draft_store.h"
 #include "store/persistent_container.h"
@@ -43,9 +43,7 @@ DraftStep randomStep(uint32_t cells, uint32_t seed, size_t changes) {
     DraftStep step;
     step.group = changes != 1 || seed % 2 == 0;
     std::vector<uint32_t> order(cells);
-    for (uint32_t i = 0; i < cells; ++i) {
-        order[i] = i;
-    }
+    std::iota(order.begin(), order.end(), 0u);
     std::shuffle(order.begin(), order.end(), random);  // groups come in any order
     const std::vector<Color> colours = randomCells(2 * changes, seed + 1, 5);
     for (size_t i = 0; i < changes; ++i) {
@@ -69,12 +67,6 @@ DraftWrite writeOf(const QString& id, int64_t side, uint32_t seed) {
     write.color = Color::withRGB(0.25, 0.5, 0.75, 1);
     write.tool = "fillButton";
     return write;
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
 }
 }  // namespace
 
@@ -259,7 +251,7 @@ TEST_F(DraftStoreTest, DamagedOwnersAndHostileLockFilesCountAsGone) {
     const QString fifoOwner = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString linkOwner = QUuid::createUuid().toString(QUuid::WithoutBraces);
     ASSERT_EQ(mkfifo(QFile::encodeName(owners + "/" + fifoOwner + ".lock").constData(), 0600), 0);
-    writeBytes(folder() + "/elsewhere", "x");
+    ASSERT_TRUE(file_faults::writeFile(folder() + "/elsewhere", "x"));
     ASSERT_TRUE(QFile::link(folder() + "/elsewhere", owners + "/" + linkOwner + ".lock"));
     const QStringList damaged = {fifoOwner, linkOwner, "../../elsewhere", "",
                                  "{" + fifoOwner + "}"};
@@ -280,14 +272,17 @@ TEST_F(DraftStoreTest, DamagedOwnersAndHostileLockFilesCountAsGone) {
 // offered again.
 TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
     DraftStore* drafts = app().persistentContainer()->drafts();
-    std::unique_ptr<DraftJournal> journal = drafts->journal();
     DraftWrite write = writeOf("d", 20, 2);
     write.steps.emplace(0, [] { return randomStep(400, 1, 3); });
     write.steps.emplace(1, [] { return randomStep(400, 2, 1); });
     write.applied = 2;
-    journal->submit(write);
-    ASSERT_TRUE(journal->flush());
-    journal.reset();
+    const auto writeDraft = [&] {
+        sql("DELETE FROM DraftStep");
+        sql("DELETE FROM Draft");
+        std::unique_ptr<DraftJournal> journal = drafts->journal();
+        journal->submit(write);
+        ASSERT_TRUE(journal->flush());
+    };
     const struct {
         const char* damage;
         const char* says;
@@ -303,18 +298,13 @@ TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.damage);
+        writeDraft();
         sql(c.damage);
         QString problem;
         EXPECT_FALSE(drafts->read("d", problem));
         EXPECT_TRUE(problem.startsWith(c.says)) << problem.toStdString();
-        // Put back for the next case.
-        sql("DELETE FROM DraftStep");
-        sql("DELETE FROM Draft");
-        journal = drafts->journal();
-        journal->submit(write);
-        ASSERT_TRUE(journal->flush());
-        journal.reset();
     }
+    writeDraft();
     EXPECT_FALSE(drafts->keepAside("d", "for a test"));
     EXPECT_TRUE(drafts->abandonedDrafts().empty());
     EXPECT_EQ(sql("SELECT keptAside FROM Draft"), QVariantList{"for a test"});

@@ -1,19 +1,12 @@
 // The store keeps the user's drawings: its file and the log files SQLite makes beside it are
 // for the user alone, and it is never created through a link.
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 
+#include "hostile_files.h"
 #include "store_test_util.h"
 
-namespace {
-int modeOf(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777)
-                                                                    : -1;
-}
-}  // namespace
+using hostile_files::modeOf;
 
 using PrivateStoreTest = StoreTest;
 

@@ -12,11 +12,7 @@
 #include "store_test_util.h"
 
 namespace {
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using file_faults::writeFile;
 
 // The names in the folder, dead links too, and the bytes of the store file.
 std::pair<QStringList, QByteArray> contents(const QString& folder) {

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSqlQuery>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 #include <optional>
 
@@ -14,7 +15,9 @@
 #include "color/color_picker_view_controller.h"
 #include "editor/drawing_view_controller.h"
 #include "gestures/gesture_clock.h"
+#include "platform/device_orientation_center.h"
 #include "platform/settings_manager.h"
+#include "scene/scene.h"
 #include "screens/alert_controller.h"
 #include "screens/app_window.h"
 #include "screens/screen_stack.h"
@@ -38,6 +41,7 @@ struct EditorFixture : testing::Test {
     AppWindow window;
     PlatformViewController* home = new PlatformViewController;
     QPointer<DrawingViewController> editor;
+    double sceneTime = 1000;
 
     void SetUp() override {
         Storyboard::main().registerScreen("colorpicker",
@@ -47,7 +51,10 @@ struct EditorFixture : testing::Test {
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
-    void TearDown() override { SettingsManager::applyGridSize(20); }
+    void TearDown() override {
+        DeviceOrientationCenter::shared().simulateOrientation(DeviceOrientation::portrait);
+        SettingsManager::applyGridSize(20);
+    }
 
     StoreTestDelegate& store() { return *storeDelegate; }
     // A new editor, on a stored drawing or a draft when given; an open one goes first.
@@ -102,6 +109,23 @@ struct EditorFixture : testing::Test {
         processEvents();
     }
     void tap(QPoint point) { drag({point}); }
+    // Notches of the wheel at the middle of the screen, up zooming in; then the zoom ends.
+    void wheel(int notches) {
+        const QPointF middle(editor->width() / 2.0, editor->height() / 2.0);
+        for (int i = 0; i < std::abs(notches); ++i) {
+            QWheelEvent event(middle, target()->mapToGlobal(middle), {},
+                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target(), &event);
+        }
+        clock.advance(0.5);
+    }
+    // The device turned, and the canvas with it.
+    void turn(DeviceOrientation orientation) {
+        DeviceOrientationCenter::shared().simulateOrientation(orientation);
+        editor->canvasView->canvasScene()->update(sceneTime += 1);
+        editor->canvasView->canvasScene()->update(sceneTime += 1);  // the turn has finished
+    }
     void tap(int64_t x, int64_t y) { tap(at(x, y)); }
     void click(QWidget* widget) {
         ASSERT_TRUE(widget);

@@ -18,6 +18,11 @@ inline QByteArray bytesOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Makes a file immutable while it lives: nobody, root included, can open it for writing,
 // rename, delete or replace it. Not every file system offers the flag; ok() tells.
 class ImmutableFile {

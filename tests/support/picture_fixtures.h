@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include <vector>
 
+#include "file_faults.h"
+
 // Pictures and folders for the system-screen tests.
 namespace picture_fixtures {
 
@@ -132,10 +134,7 @@ inline std::vector<HostilePicture> hostilePictures() {
     };
 }
 
-inline bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using file_faults::writeFile;
 
 // Points TILEBLOOM_PICTURES_DIR at a fresh folder for one test.
 class ScopedPicturesDir {

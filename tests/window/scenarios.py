@@ -242,22 +242,30 @@ def save_drawing(session, title):
     session.wait_gone("Drawing editor")
 
 
+def expect_stored(session, size, drawn, paint=None):
+    """The one saved drawing: its size, exactly the drawn cells not white, and in paint."""
+    rows = session.wait_rows("the saved drawing in the store", SAVED)
+    if len(rows) != 1 or (rows[0]["width"], rows[0]["height"]) != size:
+        raise Failure(f"stored {[(r['title'], r['width'], r['height']) for r in rows]}, "
+                      f"expected one drawing of {size[0]} x {size[1]}")
+    cells = stored_cells(rows[0]["colors"], *size)
+    painted = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
+    if painted != set(drawn):
+        raise Failure(f"stored cells other than white: {describe_cells(painted, set(drawn))}")
+    if paint:
+        check_colors(dict.fromkeys(drawn, paint), cells.get, "the stored cells", tolerance=2)
+    return rows[0]
+
+
 def save_with_title(name):
     with drawing_session(name) as (session, editor):
         paint = editor.paint_color()
         editor.tap(3, 1)
         editor.wait_painted([(3, 1)], "a tap of the paintbrush")
         save_drawing(session, TITLE)
-        rows = session.wait_rows("the saved drawing in the store", SAVED)
-        if len(rows) != 1 or rows[0]["title"] != TITLE:
-            raise Failure(f"stored {rows}, expected one drawing titled {TITLE!r}")
-        row = rows[0]
-        if (row["width"], row["height"]) != (20, 20):
-            raise Failure(f"stored size {row['width']} x {row['height']}, expected 20 x 20")
-        cells = stored_cells(row["colors"], row["width"], row["height"])
-        painted = {cell: rgb for cell, rgb in cells.items() if rgb != (255, 255, 255)}
-        if set(painted) != {(3, 1)} or not close_to(painted[(3, 1)], paint, tolerance=2):
-            raise Failure(f"stored cells other than white: {painted}; painted (3, 1) in {paint}")
+        row = expect_stored(session, (20, 20), [(3, 1)], paint)
+        if row["title"] != TITLE:
+            raise Failure(f"stored the title {row['title']!r}, expected {TITLE!r}")
 
 
 def reopen_from_gallery(name):
@@ -274,18 +282,24 @@ def reopen_from_gallery(name):
 
 
 def grid_bounds(image, rect):
-    """(left, top, right, bottom) of the grid in a window: what differs from the canvas's
-    background along the middle row and column, between the top buttons and the toolbar."""
+    """(left, top, right, bottom) of the grid in a window: the runs of pixels that differ from
+    the canvas's background through its middle, between the top buttons and the toolbar (a grid
+    shorter than the screen leaves background above the toolbar)."""
     x, y, w, h = rect
     background = image.getpixel((x + w // 2, y + h // 9 - 4))
-    row = [image.getpixel((x + i, y + h // 2)) != background for i in range(w)]
-    top, bottom = y + h // 9, y + h - h // 9
-    column = [image.getpixel((x + w // 2, j)) != background for j in range(top, bottom)]
-    if True not in row or True not in column:
-        raise Failure("no grid on the canvas")
-    left = x + row.index(True)
-    right = x + w - 1 - row[::-1].index(True)
-    return left, top + column.index(True), right, bottom - 1 - column[::-1].index(True)
+
+    def run(pixels, start):
+        first = next((i for i, pixel in enumerate(pixels) if pixel != background), None)
+        if first is None:
+            raise Failure("no grid on the canvas")
+        end = next((i for i in range(first, len(pixels)) if pixels[i] == background),
+                   len(pixels))
+        return start + first, start + end - 1
+
+    left, right = run([image.getpixel((x + i, y + h // 2)) for i in range(w)], x)
+    top, bottom = run([image.getpixel((x + w // 2, j)) for j in range(y + h // 9, y + h - h // 9)],
+                      y + h // 9)
+    return left, top, right, bottom
 
 
 def window_resize(name):
@@ -417,15 +431,7 @@ def largest_grid(name):
                             lambda image: grey_pixels(image, canvas) > 1000)
 
         save_drawing(session, TITLE)
-        rows = session.wait_rows("the saved drawing in the store", SAVED)
-        row = rows[0]
-        if (row["width"], row["height"]) != (256, 256):
-            raise Failure(f"stored size {row['width']} x {row['height']}, expected 256 x 256")
-        cells = stored_cells(row["colors"], 256, 256)
-        painted = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
-        if painted != drawn:
-            raise Failure(f"stored cells other than white: {describe_cells(painted, drawn)}")
-        check_colors(dict.fromkeys(drawn, paint), cells.get, "the stored cells", tolerance=2)
+        expect_stored(session, (256, 256), drawn, paint)
 
 
 # A 16 x 16 picture of four colours, saved enlarged as another program would save it.
@@ -605,21 +611,9 @@ def tall_custom_grid(name):
         x, y, w, h = canvas
 
         def bounds():
-            """(left, top, width, height) of the grid: the runs of pixels that differ from the
-            background through the canvas's middle (a grid shorter than the screen leaves
-            background above the toolbar)."""
-            image = session.wait_screen_still(canvas)
-            background = image.getpixel((x + w // 2, y + h // 9 - 4))
-
-            def run(pixels):
-                start = next(i for i, pixel in enumerate(pixels) if pixel != background)
-                end = next((i for i in range(start, len(pixels)) if pixels[i] == background),
-                           len(pixels))
-                return start, end - start
-
-            across = run([image.getpixel((x + i, y + h // 2)) for i in range(w)])
-            down = run([image.getpixel((x + w // 2, y + j)) for j in range(h // 9, h - h // 9)])
-            return x + across[0], y + h // 9 + down[0], across[1], down[1]
+            """(left, top, width, height) of the grid on the screen."""
+            left, top, right, bottom = grid_bounds(session.wait_screen_still(canvas), canvas)
+            return left, top, right - left + 1, bottom - top + 1
 
         left, top, width, height = bounds()
         # Fitted by its height, between the top buttons and the toolbar.
@@ -683,14 +677,7 @@ def tall_custom_grid(name):
         session.wait_gone("Picked colour")
 
         save_drawing(session, TITLE)
-        row = session.wait_rows("the saved drawing in the store", SAVED)[0]
-        if (row["width"], row["height"]) != (columns, rows):
-            raise Failure(f"stored size {row['width']} x {row['height']}, "
-                          f"expected {columns} x {rows}")
-        cells = stored_cells(row["colors"], columns, rows)
-        stored = {cell for cell, rgb in cells.items() if rgb != (255, 255, 255)}
-        if stored != drawn:
-            raise Failure(f"stored cells other than white: {describe_cells(stored, drawn)}")
+        expect_stored(session, (columns, rows), drawn)
 
 
 SCENARIOS = {
