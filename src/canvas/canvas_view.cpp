@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "canvas/canvas.h"
 #include "canvas/pixel.h"
@@ -94,6 +95,30 @@ void CanvasView::resizeToScreen() {
     canvas_->setScale(fittingScale());
     canvas_->setPosition(QPointF(screen.width / 2, screen.height / 2));
     update();
+}
+
+Edges CanvasView::canvasBoundsInView() const {
+    const auto& cells = canvas_->pixelArray();
+    if (cells.empty()) {
+        return {};
+    }
+    // Corners in the canvas's own units from its first cell's corner; turned a quarter, the
+    // first and last cells are no longer the left and right edges.
+    const QPointF origin = cells.front()->position();
+    const QSizeF size(static_cast<double>(canvas_->width) * Pixel::kSize,
+                      static_cast<double>(canvas_->height) * Pixel::kSize);
+    constexpr double kFar = std::numeric_limits<double>::infinity();
+    Edges edges{kFar, -kFar, -kFar, kFar};
+    for (const QPointF corner :
+         {origin, origin + QPointF(size.width(), 0), origin + QPointF(0, size.height()),
+          origin + QPointF(size.width(), size.height())}) {
+        const QPointF p = convertPointFromScene(canvas_->convertPointToScene(corner));
+        edges.left = std::min(edges.left, p.x());
+        edges.right = std::max(edges.right, p.x());
+        edges.top = std::min(edges.top, p.y());
+        edges.bottom = std::max(edges.bottom, p.y());
+    }
+    return edges;
 }
 
 std::vector<Pixel*> CanvasView::pixelsAtScenePoint(QPointF scenePoint) const {

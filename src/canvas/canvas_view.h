@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/color.h"
+#include "platform/geometry.h"
 #include "scene/scene_view.h"
 
 class Canvas;
@@ -32,6 +33,10 @@ public:
     // Takes the screen's current size (the window was resized) and fits the canvas to it again,
     // as at start. Cells and their colours stay.
     void resizeToScreen();
+
+    // The canvas's outer edges in view points: left, bottom, right, top (bottom > top), the
+    // box around its four corners however it is turned.
+    Edges canvasBoundsInView() const;
 
     // The cells at a scene point, in hit-test order.
     std::vector<Pixel*> pixelsAtScenePoint(QPointF scenePoint) const;

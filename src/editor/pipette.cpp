@@ -139,26 +139,13 @@ Pixel* cellAtScenePoint(const CanvasView& view, QPointF scenePoint) {
 }
 
 std::optional<Edges> canvasEdgesWithin(const CanvasView& view, const QRectF& area) {
-    const Canvas* canvas = view.canvas();
-    if (!canvas || canvas->pixelArray().empty()) {
+    if (!view.canvas() || view.canvas()->pixelArray().empty()) {
         return std::nullopt;
     }
-    // The corners of the grid, in the canvas's own units from its first cell's corner.
-    const QPointF origin = canvas->pixelArray().front()->position();
-    const QSizeF size(static_cast<double>(canvas->width) * Pixel::kSize,
-                      static_cast<double>(canvas->height) * Pixel::kSize);
-    constexpr double kFar = std::numeric_limits<double>::infinity();
-    double left = kFar, top = kFar, right = -kFar, bottom = -kFar;
-    for (const QPointF corner :
-         {origin, origin + QPointF(size.width(), 0), origin + QPointF(0, size.height()),
-          origin + QPointF(size.width(), size.height())}) {
-        const QPointF p = view.convertPointFromScene(canvas->convertPointToScene(corner));
-        left = std::min(left, p.x());
-        right = std::max(right, p.x());
-        top = std::min(top, p.y());
-        bottom = std::max(bottom, p.y());
-    }
-    const QRectF shown = QRectF(QPointF(left, top), QPointF(right, bottom)).intersected(area);
+    const Edges bounds = view.canvasBoundsInView();
+    const QRectF shown =
+        QRectF(QPointF(bounds.left, bounds.top), QPointF(bounds.right, bounds.bottom))
+            .intersected(area);
     if (shown.isEmpty()) {
         return std::nullopt;
     }

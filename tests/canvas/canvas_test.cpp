@@ -225,6 +225,26 @@ TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
     }
 }
 
+// The edges the pipette keeps the finger within: the box around the grid on screen, also
+// when the canvas is turned (a tall grid then lies across).
+TEST(CanvasViewTest, BoundsAreTheBoxAroundTheGridHoweverItIsTurned) {
+    GridSize size(20);
+    CanvasView square;
+    const Edges fitted = square.canvasBoundsInView();
+    EXPECT_NEAR(fitted.left, 0, 1e-9);
+    EXPECT_NEAR(fitted.bottom, 617, 1e-9);
+    EXPECT_NEAR(fitted.right, 390, 1e-9);
+    EXPECT_NEAR(fitted.top, 227, 1e-9);
+    CanvasView tall(std::vector<Color>(16 * 64, Color::white()), 16, 64);
+    const double cell = tall.canvas()->xScale() * Pixel::kSize;
+    tall.canvas()->setZRotation(std::numbers::pi / 2);
+    const Edges turned = tall.canvasBoundsInView();
+    EXPECT_NEAR(turned.right - turned.left, 64 * cell, 1e-6);
+    EXPECT_NEAR(turned.bottom - turned.top, 16 * cell, 1e-6);
+    EXPECT_NEAR((turned.left + turned.right) / 2, 195, 1e-6);
+    EXPECT_NEAR((turned.top + turned.bottom) / 2, 422, 1e-6);
+}
+
 TEST(CanvasPaintingTest, EveryPixelIsPaintedWhereverTheCanvasStands) {
     GridSize size(28);
     CanvasView view;
