@@ -18,15 +18,6 @@ AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF si
     return allowed;
 }
 
-bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, double screenWidth,
-                 double s) {
-    const double ratio = xScale * canvasWidthUnits / screenWidth;
-    if (ratio < 0.75 && s < 1) {
-        return true;
-    }
-    return screenWidth * 0.25 < xScale * cellUnits && s > 1;
-}
-
 bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s,
                         double angle) {
     if (!std::isfinite(s) || s <= 0) {

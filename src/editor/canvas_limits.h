@@ -18,20 +18,15 @@ struct AllowedMove {
 AllowedMove allowedCanvasMoveFor(QPointF position, QPointF viewCenter, QSizeF size, QPointF scale,
                                  double dx, double dy);
 
-// Whether a pinch event with factor s is refused: zooming out once the grid is narrower than
-// 0.75 of the screen, zooming in once one cell is wider than a quarter of the screen.
-bool zoomRefused(double xScale, double canvasWidthUnits, double cellUnits, double screenWidth,
-                 double s);
-
-// The same for a grid of any shape: zooming out is refused once the whole grid is smaller
-// than 0.75 of the screen both ways, zooming in once one cell is wider than a quarter of the
-// screen's width as the user holds it (with the canvas turned by angle radians against the
-// device, a quarter turn makes the device's height the width). For a square grid on a portrait
-// screen this is zoomRefused; a tall grid may also be zoomed out until it fits the screen's
-// height. gridUnits is the grid's size as it stands on screen (see turnedSize), in its own
-// units, scale its scale; cellUnits the side of one cell. A factor that is not a positive
-// number (fingers pinched onto one point) is refused: it would leave nothing to see or to zoom
-// back from.
+// Whether a pinch event with factor s is refused, for a grid of any shape: zooming out is refused
+// once the whole grid is smaller than 0.75 of the screen both ways, zooming in once one cell is
+// wider than a quarter of the screen's width as the user holds it (with the canvas turned by angle
+// radians against the device, a quarter turn makes the device's height the width). For a square
+// grid on a portrait screen that is once it is narrower than 0.75 of the screen's width; a tall
+// grid may also be zoomed out until it fits the screen's height. gridUnits is the grid's size as it
+// stands on screen (see turnedSize), in its own units, scale its scale; cellUnits the side of one
+// cell. A factor that is not a positive number (fingers pinched onto one point) is refused: it
+// would leave nothing to see or to zoom back from.
 bool zoomRefusedForGrid(double scale, QSizeF gridUnits, double cellUnits, QSizeF screen, double s,
                         double angle = 0);
 
