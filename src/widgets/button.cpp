@@ -135,10 +135,56 @@ void Button::paintEvent(QPaintEvent*) {
     if (alpha_ <= 0) {
         return;
     }
+    if (!backgroundColor_ && icon().isNull() && borderWidth_ <= 0 && !isDown()) {
+        return;  // nothing shows: the menu button under the fan's tools
+    }
     QPainter painter(this);
+    const QTransform toDevice = painter.deviceTransform();
+    const qreal scale = toDevice.m11();
+    const bool wholePixels =
+        toDevice.type() <= QTransform::TxScale && scale > 0 && toDevice.m22() == scale &&
+        toDevice.dx() == std::round(toDevice.dx()) && toDevice.dy() == std::round(toDevice.dy());
+    if (alpha_ < 1 || !wholePixels) {
+        // Fading, or drawn through other than whole device pixels: layer by layer as ever,
+        // each showing through the others as it fades.
+        painter.setOpacity(alpha_);
+        drawLook(painter, localFrame());
+        return;
+    }
+    const Look look{
+        size(),           scale,          devicePixelRatioF(), localFrame(),      imageEdgeInsets_,
+        backgroundColor_, cornerRadius_,  borderWidth_,        borderColor_,      shadowColor_,
+        shadowRadius_,    shadowOpacity_, shadowOffset_,       icon().cacheKey(), isDown()};
+    if (lookCache_.isNull() || !(look == cachedLook_)) {
+        // Painted once per look: the shadow, the round shapes and the icon cost far more,
+        // and a round shape cut by the fan's masks costs Qt a trip through its thread pool.
+        const QSize pixels = (QSizeF(size()) * scale).toSize();
+        if (lookCache_.size() != pixels) {
+            lookCache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        }
+        lookCache_.setDevicePixelRatio(scale);
+        lookCache_.fill(Qt::transparent);
+        QPainter cache(&lookCache_);
+        drawLook(cache, look.frame);
+        cachedLook_ = look;
+    }
+    if (mask().isEmpty()) {
+        painter.drawImage(QPointF(0, 0), lookCache_);
+        return;
+    }
+    // Cut by a mask, a picture is blended span by span, and Qt hands more than about a hundred
+    // spans at once to its thread pool: for a picture this small the hand-over costs more than
+    // the blend. Bands of fewer rows stay on this thread.
+    constexpr int kRowsAtOnce = 64;
+    for (int top = 0; top < lookCache_.height(); top += kRowsAtOnce) {
+        const QRect rows(0, top, lookCache_.width(),
+                         std::min(kRowsAtOnce, lookCache_.height() - top));
+        painter.drawImage(QPointF(0, top / scale), lookCache_, rows);
+    }
+}
+
+void Button::drawLook(QPainter& painter, const QRectF& f) {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(alpha_);
-    const QRectF f = localFrame();
     QPainterPath shape;
     shape.addRoundedRect(f, cornerRadius_, cornerRadius_);
 
