@@ -1,5 +1,7 @@
 #include "widgets/button.h"
 
+#include "widgets/device_picture.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -139,12 +141,8 @@ void Button::paintEvent(QPaintEvent*) {
         return;  // nothing shows: the menu button under the fan's tools
     }
     QPainter painter(this);
-    const QTransform toDevice = painter.deviceTransform();
-    const qreal scale = toDevice.m11();
-    const bool wholePixels =
-        toDevice.type() <= QTransform::TxScale && scale > 0 && toDevice.m22() == scale &&
-        toDevice.dx() == std::round(toDevice.dx()) && toDevice.dy() == std::round(toDevice.dy());
-    if (alpha_ < 1 || !wholePixels) {
+    const std::optional<qreal> scale = DevicePicture::scaleOf(painter);
+    if (alpha_ < 1 || !scale) {
         // Fading, or drawn through other than whole device pixels: layer by layer as ever,
         // each showing through the others as it fades.
         painter.setOpacity(alpha_);
@@ -152,35 +150,17 @@ void Button::paintEvent(QPaintEvent*) {
         return;
     }
     const Look look{
-        size(),           scale,          devicePixelRatioF(), localFrame(),      imageEdgeInsets_,
+        size(),           *scale,         devicePixelRatioF(), localFrame(),      imageEdgeInsets_,
         backgroundColor_, cornerRadius_,  borderWidth_,        borderColor_,      shadowColor_,
         shadowRadius_,    shadowOpacity_, shadowOffset_,       icon().cacheKey(), isDown()};
-    if (lookCache_.isNull() || !(look == cachedLook_)) {
+    if (lookPicture_.isNull() || !(look == pictureLook_)) {
         // Painted once per look: the shadow, the round shapes and the icon cost far more,
         // and a round shape cut by the fan's masks costs Qt a trip through its thread pool.
-        const QSize pixels = (QSizeF(size()) * scale).toSize();
-        if (lookCache_.size() != pixels) {
-            lookCache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        }
-        lookCache_.setDevicePixelRatio(scale);
-        lookCache_.fill(Qt::transparent);
-        QPainter cache(&lookCache_);
-        drawLook(cache, look.frame);
-        cachedLook_ = look;
+        QPainter picture(&lookPicture_.restart(size(), *scale));
+        drawLook(picture, look.frame);
+        pictureLook_ = look;
     }
-    if (mask().isEmpty()) {
-        painter.drawImage(QPointF(0, 0), lookCache_);
-        return;
-    }
-    // Cut by a mask, a picture is blended span by span, and Qt hands more than about a hundred
-    // spans at once to its thread pool: for a picture this small the hand-over costs more than
-    // the blend. Bands of fewer rows stay on this thread.
-    constexpr int kRowsAtOnce = 64;
-    for (int top = 0; top < lookCache_.height(); top += kRowsAtOnce) {
-        const QRect rows(0, top, lookCache_.width(),
-                         std::min(kRowsAtOnce, lookCache_.height() - top));
-        painter.drawImage(QPointF(0, top / scale), lookCache_, rows);
-    }
+    lookPicture_.draw(painter, !mask().isEmpty());
 }
 
 void Button::drawLook(QPainter& painter, const QRectF& f) {

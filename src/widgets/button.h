@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/color.h"
+#include "widgets/device_picture.h"
 
 // A plain button drawn the way the editor's controls look: an image inside edge insets, an
 // optional background, round corners, a border, and a shadow that may spill past its frame.
@@ -83,8 +84,8 @@ private:
     double shadowOpacity_ = 0;
     QPointF shadowOffset_;
     QImage shadowCache_;
-    QImage lookCache_;
-    Look cachedLook_;
+    DevicePicture lookPicture_;
+    Look pictureLook_;
     // Widgets sit on whole points; the frame keeps the exact position it was given.
     QRectF frame_;
     bool placing_ = false;
