@@ -284,6 +284,11 @@ void Canvas::drawAxisAligned(QPainter& painter, const QTransform& toDevice,
         edgesAlong(origin.y(), height, rowScale, columnsAlongX ? toDevice.dy() : toDevice.dx());
     const std::vector<int>& xEdges = columnsAlongX ? columnEdges : rowEdges;
     const std::vector<int>& yEdges = columnsAlongX ? rowEdges : columnEdges;
+    const GridLineSpans lines = gridLineSpans(xEdges, yEdges, std::abs(columnScale) * Pixel::kSize);
+    const QColor grey = pixelArray_.front()->strokeColor().toQColor();
+    // Opaque lines go into the cells' rows as they are put together: filled over them
+    // afterwards, the lines across the rows would cost a fill call for every row they cross.
+    const bool linesInRows = !lines.x.empty() && grey.alpha() == 255;
 
     const QRect clipPixels(
         QPoint(int(std::floor(clip.left())), int(std::floor(clip.top()))),
@@ -299,13 +304,31 @@ void Canvas::drawAxisAligned(QPainter& painter, const QTransform& toDevice,
         std::vector<int> yCells;
         cellsAlong(xEdges, left, w, xCells);
         cellsAlong(yEdges, top, h, yCells);
-        // The cell under a device pixel is shown_[rowStart(y) + xOffset(x)].
+        if (linesInRows) {
+            markLines(lines.x, left, xCells);
+            markLines(lines.y, top, yCells);
+        }
+        // Along a device row the pixels form runs, each showing one cell or a line:
+        // shown_[rowStart(y) + offset] for a cell.
         const auto stride = static_cast<int>(height);
-        std::vector<int> xOffsets(static_cast<size_t>(w));
-        for (int i = 0; i < w; ++i) {
-            xOffsets[size_t(i)] = columnsAlongX ? xCells[size_t(i)] * stride : xCells[size_t(i)];
+        struct Run {
+            int from;
+            int length;
+            int offset;  // kOnLine for a line
+        };
+        std::vector<Run> runs;
+        for (int i = 0; i < w;) {
+            int end = i + 1;
+            while (end < w && xCells[size_t(end)] == xCells[size_t(i)]) {
+                ++end;
+            }
+            const int cell = xCells[size_t(i)];
+            runs.push_back(
+                {i, end - i, cell == kOnLine ? kOnLine : (columnsAlongX ? cell * stride : cell)});
+            i = end;
         }
         const QRgb sprite = qPremultiply(color().toQColor().rgba());
+        const QRgb lineColor = qPremultiply(grey.rgba());
         const bool opaque = seeThrough_ == 0 || qAlpha(sprite) == 255;
         const QImage::Format format =
             opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
@@ -315,7 +338,7 @@ void Canvas::drawAxisAligned(QPainter& painter, const QTransform& toDevice,
         const QRgb* shown = shown_.data();
         for (int bandTop = 0; bandTop < h; bandTop += kBandRows) {
             const int rows = std::min(kBandRows, h - bandTop);
-            int previous = -1;
+            int previous = kNoCell;
             for (int r = 0; r < rows; ++r) {
                 auto* line = reinterpret_cast<QRgb*>(band_.scanLine(r));
                 const int cell = yCells[size_t(bandTop + r)];
@@ -325,31 +348,43 @@ void Canvas::drawAxisAligned(QPainter& painter, const QTransform& toDevice,
                     continue;
                 }
                 previous = cell;
+                if (cell == kOnLine) {
+                    std::fill_n(line, w, lineColor);
+                    continue;
+                }
                 const QRgb* start = shown + (columnsAlongX ? cell : cell * stride);
-                if (seeThrough_ == 0) {
-                    for (int i = 0; i < w; ++i) {
-                        line[i] = start[xOffsets[size_t(i)]];
+                for (const Run& run : runs) {
+                    QRgb value = lineColor;
+                    if (run.offset != kOnLine) {
+                        value = start[run.offset];
+                        if (qAlpha(value) != 255) {
+                            value = over(value, sprite);
+                        }
                     }
-                } else {
-                    for (int i = 0; i < w; ++i) {
-                        const QRgb value = start[xOffsets[size_t(i)]];
-                        line[i] = qAlpha(value) == 255 ? value : over(value, sprite);
-                    }
+                    std::fill_n(line + run.from, run.length, value);
                 }
             }
             painter.drawImage(QPoint(left, top + bandTop), band_, QRect(0, 0, w, rows));
         }
     }
-    const double cellPixels = std::abs(columnScale) * Pixel::kSize;
-    fillGridLines(painter, xEdges, yEdges, cellPixels, clipPixels);
+    if (linesInRows) {
+        fillOuterGridLines(painter, lines, xEdges, yEdges, grey);
+    } else {
+        for (const auto& [from, to] : lines.x) {
+            painter.fillRect(QRect(from, lines.reach.top(), to - from, lines.reach.height()), grey);
+        }
+        for (const auto& [from, to] : lines.y) {
+            painter.fillRect(QRect(lines.reach.left(), from, lines.reach.width(), to - from), grey);
+        }
+    }
 }
 
-void Canvas::fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
-                           const std::vector<int>& yEdges, double cellPixels,
-                           const QRect& clip) const {
+Canvas::GridLineSpans Canvas::gridLineSpans(const std::vector<int>& xEdges,
+                                            const std::vector<int>& yEdges, double cellPixels) {
+    GridLineSpans spans;
     const GridLines lines = gridLinesFor(cellPixels);
     if (lines == GridLines::hidden) {
-        return;
+        return spans;
     }
     // Pixels a line takes before and after its edge; an outer edge's outside differs. The
     // outline keeps each cell's own: half the line width, at least one pixel inside.
@@ -360,45 +395,60 @@ void Canvas::fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
         outside = qRound(halfPixels);
         inside = std::max(1, qRound(halfPixels));
     }
-    const QColor grey = pixelArray_.front()->strokeColor().toQColor();
-    const auto sorted = [](std::vector<int> edges) {
-        std::sort(edges.begin(), edges.end());
-        return edges;
-    };
-    const std::vector<int> xs = sorted(xEdges);
-    const std::vector<int> ys = sorted(yEdges);
     // A line's span before and after edge i of n: thin lines sit just inside the grid.
-    const auto span = [&](const std::vector<int>& edges, size_t i) {
+    const auto along = [&](std::vector<int> edges) {
+        std::sort(edges.begin(), edges.end());
+        std::vector<std::pair<int, int>> out;
         const size_t last = edges.size() - 1;
-        int before = inside;
-        int after = inside;
-        if (lines == GridLines::thin) {
-            before = i == last ? 1 : 0;
-            after = i == last ? 0 : 1;
-        } else if (i == 0) {
-            before = outside;
-        } else if (i == last) {
-            after = outside;
+        for (size_t i = 0; i <= last; ++i) {
+            int before = inside;
+            int after = inside;
+            if (lines == GridLines::thin) {
+                before = i == last ? 1 : 0;
+                after = i == last ? 0 : 1;
+            } else if (i == 0) {
+                before = outside;
+            } else if (i == last) {
+                after = outside;
+            }
+            out.emplace_back(edges[i] - before, edges[i] + after);
         }
-        return std::pair{edges[i] - before, edges[i] + after};
+        return out;
     };
+    spans.x = along(xEdges);
+    spans.y = along(yEdges);
     const int spread = lines == GridLines::outline ? outside : 0;
-    const int xFrom = xs.front() - spread;
-    const int xTo = xs.back() + spread;
-    const int yFrom = ys.front() - spread;
-    const int yTo = ys.back() + spread;
-    for (size_t i = 0; i < xs.size(); ++i) {
-        const auto [from, to] = span(xs, i);
-        const QRect line(from, yFrom, to - from, yTo - yFrom);
-        if (line.intersects(clip)) {
-            painter.fillRect(line, grey);
+    const auto [xLow, xHigh] = std::minmax(xEdges.front(), xEdges.back());
+    const auto [yLow, yHigh] = std::minmax(yEdges.front(), yEdges.back());
+    spans.reach =
+        QRect(QPoint(xLow - spread, yLow - spread), QPoint(xHigh + spread - 1, yHigh + spread - 1));
+    return spans;
+}
+
+void Canvas::markLines(const std::vector<std::pair<int, int>>& spans, int first,
+                       std::vector<int>& cells) {
+    const int n = static_cast<int>(cells.size());
+    for (const auto& [from, to] : spans) {
+        for (int d = std::max(from, first); d < std::min(to, first + n); ++d) {
+            cells[size_t(d - first)] = kOnLine;
         }
     }
-    for (size_t i = 0; i < ys.size(); ++i) {
-        const auto [from, to] = span(ys, i);
-        const QRect line(xFrom, from, xTo - xFrom, to - from);
-        if (line.intersects(clip)) {
-            painter.fillRect(line, grey);
+}
+
+void Canvas::fillOuterGridLines(QPainter& painter, const GridLineSpans& lines,
+                                const std::vector<int>& xEdges, const std::vector<int>& yEdges,
+                                const QColor& grey) {
+    // The parts of the lines beyond the cells, a frame around them: the rows carried the rest.
+    const auto [xLow, xHigh] = std::minmax(xEdges.front(), xEdges.back());
+    const auto [yLow, yHigh] = std::minmax(yEdges.front(), yEdges.back());
+    const QRect& reach = lines.reach;
+    const QRect above(QPoint(reach.left(), reach.top()), QPoint(reach.right(), yLow - 1));
+    const QRect below(QPoint(reach.left(), yHigh), QPoint(reach.right(), reach.bottom()));
+    const QRect before(QPoint(reach.left(), yLow), QPoint(xLow - 1, yHigh - 1));
+    const QRect after(QPoint(xHigh, yLow), QPoint(reach.right(), yHigh - 1));
+    for (const QRect& part : {above, below, before, after}) {
+        if (part.isValid()) {
+            painter.fillRect(part, grey);
         }
     }
 }

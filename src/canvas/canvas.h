@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QRgb>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/color.h"
@@ -82,8 +84,25 @@ private:
     static QRgb premultiplied(const Color& color);
     void drawAxisAligned(QPainter& painter, const QTransform& toDevice, const QRectF& clip) const;
     void drawTransformed(QPainter& painter, const QTransform& toDevice) const;
-    void fillGridLines(QPainter& painter, const std::vector<int>& xEdges,
-                       const std::vector<int>& yEdges, double cellPixels, const QRect& clip) const;
+    // The device pixels the lines between cells take: spans across x for the lines down the
+    // grid and across y for those along it, each line reaching over the whole grid; none when
+    // the lines are hidden.
+    struct GridLineSpans {
+        std::vector<std::pair<int, int>> x;
+        std::vector<std::pair<int, int>> y;
+        QRect reach;
+    };
+    static GridLineSpans gridLineSpans(const std::vector<int>& xEdges,
+                                       const std::vector<int>& yEdges, double cellPixels);
+    // Marks the pixels first, first + 1, ... that lie on a line as kOnLine.
+    static void markLines(const std::vector<std::pair<int, int>>& spans, int first,
+                          std::vector<int>& cells);
+    static void fillOuterGridLines(QPainter& painter, const GridLineSpans& lines,
+                                   const std::vector<int>& xEdges, const std::vector<int>& yEdges,
+                                   const QColor& grey);
+    // Cell numbers along a device row or column that are not cells.
+    static constexpr int kOnLine = -2;
+    static constexpr int kNoCell = -3;
 
     std::vector<Pixel*> pixelArray_;
     std::vector<Color> colors_;

@@ -1,5 +1,7 @@
 #include "widgets/button.h"
 
+#include "widgets/device_picture.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -135,10 +137,34 @@ void Button::paintEvent(QPaintEvent*) {
     if (alpha_ <= 0) {
         return;
     }
+    if (!backgroundColor_ && icon().isNull() && borderWidth_ <= 0 && !isDown()) {
+        return;  // nothing shows: the menu button under the fan's tools
+    }
     QPainter painter(this);
+    const std::optional<qreal> scale = DevicePicture::scaleOf(painter);
+    if (alpha_ < 1 || !scale) {
+        // Fading, or drawn through other than whole device pixels: layer by layer as ever,
+        // each showing through the others as it fades.
+        painter.setOpacity(alpha_);
+        drawLook(painter, localFrame());
+        return;
+    }
+    const Look look{
+        size(),           *scale,         devicePixelRatioF(), localFrame(),      imageEdgeInsets_,
+        backgroundColor_, cornerRadius_,  borderWidth_,        borderColor_,      shadowColor_,
+        shadowRadius_,    shadowOpacity_, shadowOffset_,       icon().cacheKey(), isDown()};
+    if (lookPicture_.isNull() || !(look == pictureLook_)) {
+        // Painted once per look: the shadow, the round shapes and the icon cost far more,
+        // and a round shape cut by the fan's masks costs Qt a trip through its thread pool.
+        QPainter picture(&lookPicture_.restart(size(), *scale));
+        drawLook(picture, look.frame);
+        pictureLook_ = look;
+    }
+    lookPicture_.draw(painter, !mask().isEmpty());
+}
+
+void Button::drawLook(QPainter& painter, const QRectF& f) {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(alpha_);
-    const QRectF f = localFrame();
     QPainterPath shape;
     shape.addRoundedRect(f, cornerRadius_, cornerRadius_);
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/color.h"
+#include "widgets/device_picture.h"
 
 // A plain button drawn the way the editor's controls look: an image inside edge insets, an
 // optional background, round corners, a border, and a shadow that may spill past its frame.
@@ -46,10 +47,32 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Everything the button's look depends on. At full strength the button shows a picture made
+    // again whenever any of this differs from what it was made from.
+    struct Look {
+        QSize size;
+        qreal deviceScale = 0;
+        qreal devicePixelRatio = 0;
+        QRectF frame;
+        QMarginsF imageEdgeInsets;
+        std::optional<Color> backgroundColor;
+        double cornerRadius = 0;
+        double borderWidth = 0;
+        Color borderColor;
+        std::optional<Color> shadowColor;
+        double shadowRadius = 0;
+        double shadowOpacity = 0;
+        QPointF shadowOffset;
+        qint64 image = 0;
+        bool down = false;
+        bool operator==(const Look&) const = default;
+    };
+
     int shadowMargin() const;
     QRectF localFrame() const;
     void invalidateShadow();
     void adoptGeometry();
+    void drawLook(QPainter& painter, const QRectF& f);
 
     QMarginsF imageEdgeInsets_;
     std::optional<Color> backgroundColor_;
@@ -61,6 +84,8 @@ private:
     double shadowOpacity_ = 0;
     QPointF shadowOffset_;
     QImage shadowCache_;
+    DevicePicture lookPicture_;
+    Look pictureLook_;
     // Widgets sit on whole points; the frame keeps the exact position it was given.
     QRectF frame_;
     bool placing_ = false;

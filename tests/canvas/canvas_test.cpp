@@ -54,15 +54,18 @@ int unpaintedPixels(const QImage& image) {
     return int(std::count(pixels, pixels + image.width() * image.height(), kUnpainted));
 }
 
-// The runs of equal colour along one device row, as "g2 w40 ...": g grey, w white, ? other.
-QString runsAlong(const QImage& image, int y) {
+// The runs of equal colour along one device row (or column), as "g2 w40 ...": g grey, w white,
+// ? other.
+QString runsAlong(const QImage& image, int y, bool column = false) {
     const QRgb grey = QColor::fromRgbF(0.5, 0.5, 0.5).rgb();
+    const int length = column ? image.height() : image.width();
+    const auto at = [&](int i) { return column ? image.pixel(y, i) : image.pixel(i, y); };
     QString runs;
-    for (int x = 0, end = 0; x < image.width(); x = end) {
-        while (end < image.width() && image.pixel(end, y) == image.pixel(x, y)) {
+    for (int x = 0, end = 0; x < length; x = end) {
+        while (end < length && at(end) == at(x)) {
             ++end;
         }
-        const QRgb colour = image.pixel(x, y);
+        const QRgb colour = at(x);
         runs += QString("%1%2 ")
                     .arg(colour == grey                  ? 'g'
                          : colour == qRgb(255, 255, 255) ? 'w'
@@ -325,6 +328,91 @@ TEST(CanvasPaintingTest, GridLinesSnapThinAndHideAsCellsShrinkOnScreen) {
         const QString runs =
             runsAlong(image, int(cellCentreInView(view, 0, c.side / 2).y() * kScale));
         EXPECT_TRUE(QRegularExpression(c.runs).match(runs).hasMatch()) << runs.toStdString();
+    }
+}
+
+// Down a device column the lines are what they are along a row, the outline's outer halves
+// included (the grid stops short of the screen's top and bottom), however the canvas is
+// turned; one that does not fit shows its lines up to the screen's edge.
+TEST(CanvasPaintingTest, GridLinesAreAlikeDownAColumnAndAlongARow) {
+    const struct {
+        int64_t side;
+        double zoom;
+        double turn;
+        const char* row;
+        const char* column;
+    } cases[] = {
+        {28, 1, 0, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $",
+         "^\\?[0-9]+ g2 (w(39|40) g2 ){27}w(39|40) g2 \\?[0-9]+ $"},
+        {28, 1, std::numbers::pi / 2, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $",
+         "^\\?[0-9]+ g2 (w(39|40) g2 ){27}w(39|40) g2 \\?[0-9]+ $"},
+        // The outline's outer half rounds to nothing here.
+        {64, 1, 0, "^g1 (w1[67] g2 ){63}w1[67] g1 $",
+         "^\\?[0-9]+ g1 (w1[67] g2 ){63}w1[67] g1 \\?[0-9]+ $"},
+        {256, 2, 0, "^(g1 )?(w[89] g1 )+w[0-9] $", "^\\?[0-9]+ (g1 w[7-9] )+g1 \\?[0-9]+ $"},
+        {256, 2, std::numbers::pi / 2, "^(g1 )?(w[89] g1 )+w[0-9] $",
+         "^\\?[0-9]+ (g1 w[7-9] )+g1 \\?[0-9]+ $"},
+        {64, 3, 0, "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $", "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom << " turned " << c.turn);
+        GridSize size(c.side);
+        CanvasView view;
+        view.canvas()->setScale(view.canvas()->xScale() * c.zoom);
+        view.canvas()->setZRotation(c.turn);
+        const QImage image = painted(view);
+        const QPointF middle = cellCentreInView(view, c.side / 2, c.side / 2) * kScale;
+        const QString row = runsAlong(image, int(middle.y()));
+        const QString column = runsAlong(image, int(middle.x()), true);
+        EXPECT_TRUE(QRegularExpression(c.row).match(row).hasMatch()) << row.toStdString();
+        EXPECT_TRUE(QRegularExpression(c.column).match(column).hasMatch()) << column.toStdString();
+    }
+}
+
+// Whatever part of the view is repainted, it shows what a full repaint shows: a region may
+// cut through the lines, the cells and the outline's outer halves anywhere.
+TEST(CanvasPaintingTest, RepaintingAnyRegionMatchesAFullRepaint) {
+    const struct {
+        int64_t side;
+        double zoom;
+        double turn;
+        QPointF position;
+    } cases[] = {
+        {28, 1, 0, QPointF(195, 422)},
+        {64, 1.37, 0, QPointF(195.37, 300.81)},
+        {28, 2.3, std::numbers::pi / 2, QPointF(20.2, 700.7)},
+        {256, 2, 0, QPointF(380.1, 100.33)},
+    };
+    // In points: across the grid's top edge, a sliver inside a cell, one across the left edge
+    // and many lines, two apart at once, and the whole view.
+    const QRegion regions[] = {
+        QRegion(0, 220, 390, 10), QRegion(101, 401, 3, 2), QRegion(0, 300, 50, 300),
+        QRegion(60, 600, 7, 7) + QRegion(250, 230, 90, 30), QRegion(0, 0, 390, 844)};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom << " turned " << c.turn);
+        GridSize size(c.side);
+        CanvasView view;
+        Canvas& canvas = *view.canvas();
+        for (int64_t x = 0; x < c.side; x += 3) {
+            canvas.getPixel(x, (x * 5) % c.side)->setFillColor(Color::withRGB(1, 0, 0, 0.5));
+            canvas.getPixel(x, (x * 7) % c.side)->setFillColor(Color::blue());
+        }
+        canvas.setScale(canvas.xScale() * c.zoom);
+        canvas.setZRotation(c.turn);
+        canvas.setPosition(c.position);
+        const QImage full = painted(view);
+        for (const QRegion& region : regions) {
+            SCOPED_TRACE(testing::Message()
+                         << region.boundingRect().x() << ", " << region.boundingRect().y());
+            QImage image = full;
+            QPainter blank(&image);
+            for (const QRect& r : region) {
+                blank.fillRect(r, QColor(kUnpainted));
+            }
+            blank.end();
+            view.render(&image, region.boundingRect().topLeft(), region);
+            EXPECT_TRUE(image == full);
+        }
     }
 }
 
