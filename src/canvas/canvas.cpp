@@ -133,6 +133,14 @@ std::vector<Color> Canvas::getColorArray() const {
     return colors_;
 }
 
+QRgb Canvas::shownOver(size_t index, QRgb backdrop) const {
+    QRgb shown = index < shown_.size() ? shown_[index] : 0;
+    if (qAlpha(shown) != 255) {
+        shown = over(shown, qPremultiply(color().toQColor().rgba()));
+    }
+    return qAlpha(shown) == 255 ? shown : over(shown, backdrop | 0xff000000u);
+}
+
 std::vector<Pixel*> Canvas::pixelsAt(QPointF point) const {
     std::vector<Pixel*> found;
     if (pixelArray_.empty() || !std::isfinite(point.x()) || !std::isfinite(point.y())) {

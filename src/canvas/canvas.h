@@ -55,6 +55,9 @@ public:
     // Every cell's colour in pixelArray order, kept as the cells change: what a fill searches
     // through without visiting the cells themselves.
     const std::vector<Color>& colors() const { return colors_; }
+    // What the cell at index shows on screen, opaque: a see-through cell over the canvas's
+    // own colour, and that over backdrop where it too lets light through.
+    QRgb shownOver(size_t index, QRgb backdrop) const;
     // The cells whose squares hold a point given in the canvas's own coordinates, in the
     // order the scene's hit test lists them; found from the grid rather than by testing
     // every cell, since the cells never move after set-up.

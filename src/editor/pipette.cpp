@@ -97,8 +97,6 @@ QImage neighbourhood(const CanvasView& view, int64_t column, int64_t row, int si
     const QPoint alongColumns = axisStep(inView(x + 1.5, y + 0.5) - here);
     const QPoint alongRows = axisStep(inView(x + 0.5, y + 1.5) - here, alongColumns);
     const QRgb background = CanvasView::sceneBackgroundColor().toQColor().rgb();
-    const QColor sprite = canvas.color().toQColor();
-    const std::vector<Color>& colors = canvas.colors();
     const int half = side / 2;
     for (int j = 0; j < side; ++j) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(j));
@@ -109,24 +107,10 @@ QImage neighbourhood(const CanvasView& view, int64_t column, int64_t row, int si
             const int dj = j - half;
             const int64_t cx = column + di * alongColumns.x() + dj * alongColumns.y();
             const int64_t cy = row + di * alongRows.x() + dj * alongRows.y();
-            const auto index = static_cast<size_t>(cx * canvas.height + cy);
-            if (cx < 0 || cy < 0 || cx >= canvas.width || cy >= canvas.height ||
-                index >= colors.size()) {
-                line[i] = background;
-                continue;
-            }
-            const QColor c = colors[index].toQColor();
-            if (c.alpha() == 255) {
-                line[i] = c.rgb();
-                continue;
-            }
-            // A see-through cell shows the canvas below it, as on screen.
-            const double a = c.alphaF();
-            const auto mix = [a](float top, float below) {
-                return int(std::lround(255.0 * (top * a + below * (1 - a))));
-            };
-            line[i] = qRgb(mix(c.redF(), sprite.redF()), mix(c.greenF(), sprite.greenF()),
-                           mix(c.blueF(), sprite.blueF()));
+            const bool onGrid = cx >= 0 && cy >= 0 && cx < canvas.width && cy < canvas.height;
+            line[i] =
+                onGrid ? canvas.shownOver(static_cast<size_t>(cx * canvas.height + cy), background)
+                       : background;
         }
     }
     return image;

@@ -1,7 +1,5 @@
 #include "widgets/button.h"
 
-#include "widgets/device_picture.h"
-
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
