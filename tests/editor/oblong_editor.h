@@ -40,17 +40,6 @@ struct OblongEditorTest : EditorFixture {
     double cellSide() { return canvas().xScale() * Pixel::kSize; }
     QPointF middle() { return QPointF(editor->width() / 2.0, editor->height() / 2.0); }
 
-    void tap(QPointF point) {
-        touch().press(0, point.toPoint(), target());
-        touch().release(0, point.toPoint(), target());
-    }
-    // A long press that picks with the pipette, then lets go.
-    void pick(QPointF point) {
-        touch().press(0, point.toPoint(), target());
-        clock.advance(0.45);
-        touch().release(0, point.toPoint(), target());
-        processEvents();
-    }
     // Two fingers side by side dragged by delta, in strokes of at most 300 points each way.
     void pan(QPointF delta) {
         const QPointF apart(40, 0);
@@ -67,16 +56,6 @@ struct OblongEditorTest : EditorFixture {
                 touch().move(0, p.toPoint(), target()).move(1, (p + apart).toPoint(), target());
             }
             touch().release(0, p.toPoint(), target()).release(1, (p + apart).toPoint(), target());
-        }
-    }
-    // Pans until the cell lies near the middle of the screen, as far as the limits allow.
-    void bringToMiddle(int64_t x, int64_t y) {
-        for (int tries = 0; tries < 6; ++tries) {
-            const QPointF away = middle() - at(x, y);
-            if (std::hypot(away.x(), away.y()) < 20) {
-                return;
-            }
-            pan(away);
         }
     }
 };
