@@ -10,12 +10,12 @@
 #include <set>
 
 #include "hostile_files.h"
+#include "imaging/picture_file_writer.h"
 #include "picture_fixtures.h"
+#include "screen_fixture.h"
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "screens/image_picker_controller.h"
-#include "imaging/picture_file_writer.h"
-#include "screen_fixture.h"
 #include "test_support.h"
 
 using namespace hostile_files;

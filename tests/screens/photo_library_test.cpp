@@ -5,11 +5,11 @@
 #include <QTest>
 #include <optional>
 
-#include "screens/alert_controller.h"
 #include "platform/app_paths.h"
-#include "screens/photo_library.h"
 #include "platform/user_defaults.h"
 #include "screen_fixture.h"
+#include "screens/alert_controller.h"
+#include "screens/photo_library.h"
 #include "test_support.h"
 
 namespace {

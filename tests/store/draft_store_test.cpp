@@ -70,38 +70,18 @@ DraftWrite writeOf(const QString& id, int64_t side, uint32_t seed) {
 }
 }  // namespace
 
-TEST(DraftCodecTest, CellsAndStepsComeBackExactlyAndCompactly) {
-    for (const int64_t side : {1, 28, 256}) {
-        SCOPED_TRACE(side);
-        const auto count = size_t(side * side);
-        const std::vector<Color> cells = randomCells(count, uint32_t(side), 6);
-        const QByteArray bytes = DraftCodec::encodeCells(cells);
-        QString problem;
-        EXPECT_EQ(DraftCodec::decodeCells(bytes, count, problem), cells) << problem.toStdString();
-        // Runs and a palette: far below the colour archive's 33 bytes a cell.
-        EXPECT_LT(bytes.size(), qsizetype(count * 4 + 300));
-        for (const size_t changes : {size_t(1), count / 3 + 1, count}) {
-            const DraftStep step = randomStep(uint32_t(count), uint32_t(changes), changes);
-            const std::optional<DraftStep> back =
-                DraftCodec::decodeStep(DraftCodec::encodeStep(step), count, problem);
-            ASSERT_TRUE(back) << problem.toStdString();
-            EXPECT_EQ(back->group, step.group);
-            EXPECT_EQ(back->changes, sortedChanges(step));
-        }
-    }
-    // -0 is 0: the same colour, one palette entry.
-    const std::vector<Color> zeros{Color::withRGB(-0.0, 0, 0, 1), Color::withRGB(0, 0, 0, 1)};
-    QString problem;
-    EXPECT_EQ(DraftCodec::decodeCells(DraftCodec::encodeCells(zeros), 2, problem),
-              (std::vector<Color>(2, Color::withRGB(0, 0, 0, 1))));
-}
-
+// Round trips are the draft kill test's; here, what only damage shows, and the size a large
+// grid's cells take.
 TEST(DraftCodecTest, DamagedBlobsAreRefusedWithAReason) {
     const std::vector<Color> cells = randomCells(64, 3, 4);
     const QByteArray cellBytes = DraftCodec::encodeCells(cells);
     const DraftStep step = randomStep(64, 5, 20);
     const QByteArray stepBytes = DraftCodec::encodeStep(step);
     QString problem;
+    const std::vector<Color> large = randomCells(256 * 256, 1, 6);
+    const QByteArray largeBytes = DraftCodec::encodeCells(large);
+    EXPECT_LT(largeBytes.size(), 256 * 256 * 4 + 300) << "runs and a palette keep it small";
+    EXPECT_EQ(DraftCodec::decodeCells(largeBytes, 256 * 256, problem), large);
     // Cut anywhere, or followed by anything: never read past the end, never accepted.
     for (qsizetype length = 0; length < cellBytes.size(); ++length) {
         EXPECT_FALSE(DraftCodec::decodeCells(cellBytes.left(length), 64, problem)) << length;
@@ -109,13 +89,9 @@ TEST(DraftCodecTest, DamagedBlobsAreRefusedWithAReason) {
     for (qsizetype length = 0; length < stepBytes.size(); ++length) {
         EXPECT_FALSE(DraftCodec::decodeStep(stepBytes.left(length), 64, problem)) << length;
     }
-    EXPECT_FALSE(DraftCodec::decodeCells(cellBytes + '\0', 64, problem));
-    EXPECT_EQ(problem, "bytes follow the last cell");
     EXPECT_FALSE(DraftCodec::decodeStep(stepBytes + '\0', 64, problem));
     EXPECT_FALSE(DraftCodec::decodeCells(cellBytes, 63, problem));
     EXPECT_EQ(problem, "the cells are not the 63 of the grid");
-    EXPECT_FALSE(DraftCodec::decodeCells(stepBytes, 64, problem));
-    EXPECT_EQ(problem, "not a draft blob of its kind");
     // A step's cells must lie on the grid it is read for.
     EXPECT_FALSE(
         DraftCodec::decodeStep(DraftCodec::encodeStep({true, {{40, {}, {}}}}), 40, problem));
@@ -291,10 +267,6 @@ TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
         {"UPDATE Draft SET width = 300", "its grid of 300 x 20 is not one the editor can show"},
         {"UPDATE Draft SET applied = 3", "it says 3 of its 2 steps are done"},
         {"DELETE FROM DraftStep WHERE position = 0", "its history misses step 0"},
-        {"UPDATE DraftStep SET change = x'00' WHERE position = 1",
-         "step 1 of its history cannot be read: "},
-        {"UPDATE Draft SET drawing = 'nobody'", "the drawing it came from has an unreadable id"},
-        {"UPDATE Draft SET color = x''", "its drawing colour cannot be read"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.damage);
