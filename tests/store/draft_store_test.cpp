@@ -1,5 +1,5 @@
-// Drafts in the store: their byte form, their tables in old and new stores, the journal that
-// writes them on its own thread, who may take one over, and deleting one with a save.
+// Drafts in the store: their byte form, their tables in old and new stores, who may take one
+// over, and what a damaged one says.
 #include <sys/stat.h>
 
 #include <QDir>
@@ -50,12 +50,6 @@ DraftStep randomStep(uint32_t cells, uint32_t seed, size_t changes) {
         step.changes.push_back({order[i], colours[2 * i], colours[2 * i + 1]});
     }
     return step;
-}
-
-std::vector<DraftCellChange> sortedChanges(DraftStep step) {
-    std::sort(step.changes.begin(), step.changes.end(),
-              [](const auto& a, const auto& b) { return a.cell < b.cell; });
-    return step.changes;
 }
 
 DraftWrite writeOf(const QString& id, int64_t side, uint32_t seed) {
@@ -138,53 +132,6 @@ TEST_F(DraftStoreTest, OlderStoresGainTheDraftTablesAndStayTheAppsOwn) {
     EXPECT_EQ(app().persistentContainer()->drafts(), nullptr);
 }
 
-// Writes handed over faster than the disk takes them are merged; what the store ends up with is
-// the last state and the whole history, step for step.
-TEST_F(DraftStoreTest, TheJournalMergesQueuedWritesIntoTheLastState) {
-    DraftStore* drafts = app().persistentContainer()->drafts();
-    ASSERT_NE(drafts, nullptr);
-    std::unique_ptr<DraftJournal> journal = drafts->journal();
-    std::vector<DraftStep> history;
-    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    std::mt19937 random(4);
-    DraftWrite last;
-    int writes = 0;
-    for (int round = 0; round < 300; ++round) {
-        // A new step (after undoing some) or a plain undo or redo.
-        DraftWrite write = writeOf(id, 28, uint32_t(round));
-        const size_t keep = history.empty() ? 0 : random() % (history.size() + 1);
-        if (round % 3 != 2) {
-            history.resize(keep);
-            history.push_back(randomStep(28 * 28, uint32_t(round), 1 + random() % 40));
-            write.keepSteps = int64_t(keep);
-            write.steps.emplace(int64_t(keep), [step = history.back()] { return step; });
-        } else {
-            write.keepSteps = int64_t(history.size());
-        }
-        write.applied = int64_t(random() % (history.size() + 1));
-        last = write;
-        journal->submit(std::move(write));
-        ++writes;
-        if (round % 50 == 49) {
-            EXPECT_TRUE(journal->flush());
-        }
-    }
-    EXPECT_TRUE(journal->flush());
-    EXPECT_LT(journal->committedWrites(), writes) << "nothing was merged";
-    QString problem;
-    const std::optional<Draft> read = drafts->read(id, problem);
-    ASSERT_TRUE(read) << problem.toStdString();
-    EXPECT_EQ(read->cells, last.cells);
-    EXPECT_EQ(read->applied, last.applied);
-    EXPECT_EQ(read->tool, "fillButton");
-    EXPECT_EQ(read->color, last.color);
-    ASSERT_EQ(read->steps.size(), history.size());
-    for (size_t i = 0; i < history.size(); ++i) {
-        EXPECT_EQ(read->steps[i].changes, sortedChanges(history[i])) << i;
-    }
-    EXPECT_EQ(sql("PRAGMA integrity_check"), QVariantList{"ok"});
-}
-
 // A draft is taken over only once the run that wrote it has gone, by one run only.
 TEST_F(DraftStoreTest, ADraftIsOfferedOnlyOnceItsWriterHasGoneAndTakenOnce) {
     const auto otherRun = [this] {
@@ -244,9 +191,8 @@ TEST_F(DraftStoreTest, DamagedOwnersAndHostileLockFilesCountAsGone) {
     EXPECT_TRUE(QFile::exists(folder() + "/elsewhere"));
 }
 
-// A draft that cannot be read says why; kept aside, it stays with its steps and is not
-// offered again.
-TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
+// A draft that cannot be read says why; keeping it aside is the unsaved drawing test's.
+TEST_F(DraftStoreTest, AnUnreadableDraftSaysWhy) {
     DraftStore* drafts = app().persistentContainer()->drafts();
     DraftWrite write = writeOf("d", 20, 2);
     write.steps.emplace(0, [] { return randomStep(400, 1, 3); });
@@ -263,7 +209,6 @@ TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
         const char* damage;
         const char* says;
     } cases[] = {
-        {"UPDATE Draft SET cells = substr(cells, 1, 20)", "its cells cannot be read: "},
         {"UPDATE Draft SET width = 300", "its grid of 300 x 20 is not one the editor can show"},
         {"UPDATE Draft SET applied = 3", "it says 3 of its 2 steps are done"},
         {"DELETE FROM DraftStep WHERE position = 0", "its history misses step 0"},
@@ -276,39 +221,4 @@ TEST_F(DraftStoreTest, AnUnreadableDraftIsKeptAsideWithItsSteps) {
         EXPECT_FALSE(drafts->read("d", problem));
         EXPECT_TRUE(problem.startsWith(c.says)) << problem.toStdString();
     }
-    writeDraft();
-    EXPECT_FALSE(drafts->keepAside("d", "for a test"));
-    EXPECT_TRUE(drafts->abandonedDrafts().empty());
-    EXPECT_EQ(sql("SELECT keptAside FROM Draft"), QVariantList{"for a test"});
-    EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{2});
-}
-
-// The draft goes with the save that stores its drawing, or not at all.
-TEST_F(DraftStoreTest, ASaveDeletesItsDraftInTheSameTransaction) {
-    DraftStore* drafts = app().persistentContainer()->drafts();
-    std::unique_ptr<DraftJournal> journal = drafts->journal();
-    DraftWrite write = writeOf("d", 20, 2);
-    write.steps.emplace(0, [] { return randomStep(400, 1, 3); });
-    journal->submit(write);
-    ASSERT_TRUE(journal->flush());
-    const auto deleteDraft = [drafts] { return drafts->discardWithinTransaction("d"); };
-
-    // The drawing cannot be written: the draft stays.
-    Drawing* drawing = Drawing::create(sampleColors(20), 20, 20);
-    sql("PRAGMA query_only = ON");
-    EXPECT_TRUE(context()->save(deleteDraft));
-    sql("PRAGMA query_only = OFF");
-    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{1});
-    // Deleting the draft fails: the drawing is not stored either.
-    sql("CREATE TRIGGER refuse BEFORE DELETE ON Draft BEGIN SELECT RAISE(ABORT, 'no'); END");
-    EXPECT_TRUE(context()->save(deleteDraft));
-    EXPECT_EQ(sql("SELECT count(*) FROM Drawing"), QVariantList{0});
-    EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{1});
-    sql("DROP TRIGGER refuse");
-    // Both go through.
-    EXPECT_FALSE(context()->save(deleteDraft));
-    EXPECT_EQ(sql("SELECT count(*) FROM Drawing"), QVariantList{1});
-    EXPECT_EQ(sql("SELECT count(*) FROM Draft"), QVariantList{0});
-    EXPECT_EQ(sql("SELECT count(*) FROM DraftStep"), QVariantList{0});
-    EXPECT_TRUE(drawing->hasChanges() == false);
 }

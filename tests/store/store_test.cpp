@@ -1,6 +1,4 @@
 // The object store and the store operations against a real SQLite file.
-#include <QFile>
-
 #include "store/persistent_container_provider.h"
 #include "store_test_util.h"
 
@@ -17,7 +15,6 @@ using StoreOperationsTest = StoreTest;
 
 // The gallery's order across runs; duplicating and reopening are the gallery tests' business.
 TEST_F(StoreOperationsTest, GalleryOrderIsInsertionOrderAcrossRuns) {
-    EXPECT_FALSE(QFile::exists(storePath()));  // opened on first use only
     const std::string quiet = captureStdout([&] {
         EXPECT_EQ(titles(), std::vector<QString>{});
         for (const char* title : {"A", "B", "C"}) {
@@ -85,20 +82,6 @@ TEST_F(StoreOperationsTest, LinksKeepBothSidesInStepAndByKeyAccessChecksTypes) {
     EXPECT_EQ(sql("SELECT thumbnail FROM Drawing"),
               QVariantList{replacement->id().toString(QUuid::WithoutBraces)});
     EXPECT_EQ(old->fileName(), "old");
-}
-
-TEST_F(StoreOperationsTest, BatchDeleteWorksInTheFileAndLeavesHeldObjectsWhole) {
-    saveDrawing("A", sampleColors(20));
-    restart();
-    Thumbnail* held = CoreDataManager::loadThumbnails()->front();
-    Thumbnail* pending = Thumbnail::create("A", "d", "png");  // not the store's business yet
-    ASSERT_FALSE(context()->executeBatchDelete({"Thumbnail", "fileName", QStringLiteral("A")}));
-
-    ASSERT_NE(held->drawing(), nullptr);
-    EXPECT_EQ(held->drawing()->colorArray(), sampleColors(20));
-    EXPECT_EQ(fetched({"Thumbnail", {}, {}}), std::vector<ManagedObject*>{pending});
-    EXPECT_EQ(sql("SELECT (SELECT count(*) FROM Thumbnail) + count(*) FROM Drawing"),
-              QVariantList{0});
 }
 
 // How the picker uses the history is tested with the picker; here, what it relies on.
