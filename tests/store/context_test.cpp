@@ -85,8 +85,8 @@ TEST_F(ContextTest, ARecordHeldPastItsContextStaysReadable) {
     EXPECT_EQ(titles(), std::vector<QString>{"kept"});
 }
 
-// Colours that show the same are one entry, whatever space they were kept in; recording one
-// deletes and adds in a single transaction.
+// The colour history, newest first. Colours that show the same are one entry, whatever space
+// they were kept in; recording one deletes and adds in a single transaction.
 TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTransaction) {
     const Color rgbWhite = Color::withRGB(1, 1, 1);
     const Color green = Color::withRGB(0, 1, 0);
@@ -113,4 +113,10 @@ TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTrans
     CoreDataManager::saveColor(green);
     restart();
     EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white(), Color::blue()}));
+
+    // Deleting takes every entry of exactly that colour: RGB white is not grey white.
+    CoreDataManager::saveColor(Color::blue());
+    CoreDataManager::deleteColor(rgbWhite);
+    CoreDataManager::deleteColor(Color::blue());
+    EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white()}));
 }

@@ -84,23 +84,6 @@ TEST_F(StoreOperationsTest, LinksKeepBothSidesInStepAndByKeyAccessChecksTypes) {
     EXPECT_EQ(old->fileName(), "old");
 }
 
-// How the picker uses the history is tested with the picker; here, what it relies on.
-TEST_F(StoreOperationsTest, ColorHistoryIsNewestFirstAndDeletesEveryEntryOfExactlyThatColour) {
-    const Color green = Color::withRGB(0.0, 1.0, 0.0);
-    const std::string out = captureStdout([&] {
-        for (const Color& color : {Color::red(), Color::blue(), green, Color::blue()}) {
-            CoreDataManager::saveColor(color);
-        }
-        CoreDataManager::saveColor(Color::white());
-        CoreDataManager::saveColor(Color::withRGB(1, 1, 1));
-        CoreDataManager::deleteColor(Color::white());  // grey white is not RGB white
-        CoreDataManager::deleteColor(Color::blue());   // both entries
-    });
-    EXPECT_EQ(out, "");
-    restart();
-    EXPECT_EQ(history(), (std::vector<Color>{Color::withRGB(1, 1, 1), green, Color::red()}));
-}
-
 TEST_F(StoreOperationsTest, ResavingKeepsTheDrawingAndReplacesItsThumbnail) {
     // Untitled: a null title must be stored as empty text, not as NULL.
     EXPECT_EQ(captureStdout([] { saveDrawing(QString(), sampleColors(20)); }), "");
