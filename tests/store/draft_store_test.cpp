@@ -1,5 +1,5 @@
-// Drafts in the store: their byte form, their tables in old and new stores, who may take one
-// over, and what a damaged one says.
+// Drafts in the store: their byte form, their tables in old and new stores, the journal that
+// writes them on its own thread, who may take one over, and what a damaged one says.
 #include <sys/stat.h>
 
 #include <QDir>
@@ -130,6 +130,47 @@ TEST_F(DraftStoreTest, OlderStoresGainTheDraftTablesAndStayTheAppsOwn) {
     const std::string out = captureStdout([&] { app().persistentContainer(); });
     EXPECT_NE(out.find("not a store of this app"), std::string::npos) << out;
     EXPECT_EQ(app().persistentContainer()->drafts(), nullptr);
+}
+
+// Writes handed over faster than the disk takes them are merged; what the store ends up with is
+// the last state and the whole history, step for step (steps come back sorted by cell).
+TEST_F(DraftStoreTest, TheJournalMergesQueuedWritesIntoTheLastState) {
+    DraftStore* drafts = app().persistentContainer()->drafts();
+    std::unique_ptr<DraftJournal> journal = drafts->journal();
+    std::vector<DraftStep> history;
+    std::mt19937 random(4);
+    DraftWrite last;
+    int writes = 0;
+    for (int round = 0; round < 300; ++round) {
+        // A new step (after undoing some) or a plain undo or redo.
+        DraftWrite write = writeOf("d", 28, uint32_t(round));
+        const size_t keep = history.empty() ? 0 : random() % (history.size() + 1);
+        if (round % 3 != 2) {
+            history.resize(keep);
+            history.push_back(randomStep(28 * 28, uint32_t(round), 1 + random() % 40));
+            std::sort(history.back().changes.begin(), history.back().changes.end(),
+                      [](const auto& a, const auto& b) { return a.cell < b.cell; });
+            write.keepSteps = int64_t(keep);
+            write.steps.emplace(int64_t(keep), [step = history.back()] { return step; });
+        } else {
+            write.keepSteps = int64_t(history.size());
+        }
+        write.applied = int64_t(random() % (history.size() + 1));
+        last = write;
+        journal->submit(std::move(write));
+        ++writes;
+    }
+    EXPECT_TRUE(journal->flush());
+    EXPECT_LT(journal->committedWrites(), writes) << "nothing was merged";
+    QString problem;
+    const std::optional<Draft> read = drafts->read("d", problem);
+    ASSERT_TRUE(read) << problem.toStdString();
+    EXPECT_EQ(read->cells, last.cells);
+    EXPECT_EQ(read->applied, last.applied);
+    ASSERT_EQ(read->steps.size(), history.size());
+    for (size_t i = 0; i < history.size(); ++i) {
+        EXPECT_EQ(read->steps[i].changes, history[i].changes) << i;
+    }
 }
 
 // A draft is taken over only once the run that wrote it has gone, by one run only.

@@ -208,6 +208,8 @@ TEST_F(StoreFailureTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
         {"a clashing Drawing table at the store's version",
          {"CREATE TABLE Drawing (name TEXT, pixels BLOB)", "PRAGMA user_version = 1"},
          false},
+        {"the store's tables and one more", {"CREATE TABLE notes (text TEXT)"}, true},
+        {"the store's tables at version 0", {"PRAGMA user_version = 0"}, true},
         {"the store's tables and a trigger",
          {"CREATE TRIGGER t AFTER INSERT ON ColorHistory BEGIN DELETE FROM Drawing; END"},
          true},

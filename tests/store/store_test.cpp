@@ -24,6 +24,7 @@ TEST_F(StoreOperationsTest, GalleryOrderIsInsertionOrderAcrossRuns) {
         Thumbnail* gone = CoreDataManager::loadThumbnails()->back();
         CoreDataManager::deleteThumbnail(gone);
         CoreDataManager::deleteThumbnail(gone);  // matches nothing any more
+        ASSERT_NE(gone->drawing(), nullptr);  // still readable in memory, but unknown to the store
         EXPECT_FALSE(CoreDataManager::updateDrawing(gone->drawing()));
         saveDrawing("D", sampleColors(20));
         Thumbnail::create("E", "today", "png");  // unsaved records come after the stored ones
@@ -82,6 +83,18 @@ TEST_F(StoreOperationsTest, LinksKeepBothSidesInStepAndByKeyAccessChecksTypes) {
     EXPECT_EQ(sql("SELECT thumbnail FROM Drawing"),
               QVariantList{replacement->id().toString(QUuid::WithoutBraces)});
     EXPECT_EQ(old->fileName(), "old");
+}
+
+// Deleting rows in the file must not leave a record the caller holds without its partner.
+TEST_F(StoreOperationsTest, BatchDeleteWorksInTheFileAndLeavesHeldObjectsWhole) {
+    saveDrawing("A", sampleColors(20));
+    restart();
+    Thumbnail* held = CoreDataManager::loadThumbnails()->front();
+    ASSERT_FALSE(context()->executeBatchDelete({"Thumbnail", "fileName", QStringLiteral("A")}));
+    ASSERT_NE(held->drawing(), nullptr);
+    EXPECT_EQ(held->drawing()->colorArray(), sampleColors(20));
+    EXPECT_EQ(sql("SELECT (SELECT count(*) FROM Thumbnail) + count(*) FROM Drawing"),
+              QVariantList{0});
 }
 
 TEST_F(StoreOperationsTest, ResavingKeepsTheDrawingAndReplacesItsThumbnail) {
