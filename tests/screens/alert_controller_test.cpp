@@ -37,11 +37,7 @@ struct AlertTest : ScreenFixture<> {
 }  // namespace
 
 TEST_F(AlertTest, AnActionDismissesTheAlertThenRunsItsHandlerWithTheTypedText) {
-    // Over the whole window (a backdrop dims it); the field and the buttons say what they are.
     AlertController* alert = presentSaveAlert();
-    EXPECT_EQ(alert->geometry(), stack.rect());
-    EXPECT_EQ(alert->textFields().first()->accessibleName(), "Title");
-    EXPECT_EQ(alert->actionButton("Save")->accessibleName(), "Save");
     QPointer<AlertController> weak = alert;
     QTest::keyClicks(alert->textFields().first(), "Sunset");
     QTest::mouseClick(alert->actionButton("Save"), Qt::LeftButton);

@@ -3,17 +3,6 @@
 #include "store/persistent_container_provider.h"
 #include "store_test_util.h"
 
-namespace {
-// The titles as the gallery would list them, readable in a failure.
-std::vector<std::string> listedTitles() {
-    std::vector<std::string> out;
-    for (const QString& title : titles()) {
-        out.push_back(title.toStdString());
-    }
-    return out;
-}
-}  // namespace
-
 using ContextTest = StoreTest;
 
 // What an editor leaves after a refused save: a changed drawing, a new thumbnail linked in
@@ -33,8 +22,7 @@ TEST_F(ContextTest, RollbackPutsBackWhatTheStoreHoldsAndLaterSavesWriteNoneOfIt)
     sql("PRAGMA query_only = ON");
     ASSERT_TRUE(context()->save().has_value());
     sql("PRAGMA query_only = OFF");
-    EXPECT_EQ(listedTitles(),
-              (std::vector<std::string>{"stored", "attempt", "fresh"}));  // pending ones too
+    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "attempt", "fresh"}));  // pending ones too
 
     context()->rollback();
     EXPECT_FALSE(context()->hasChanges());
@@ -43,18 +31,14 @@ TEST_F(ContextTest, RollbackPutsBackWhatTheStoreHoldsAndLaterSavesWriteNoneOfIt)
     EXPECT_EQ(drawing->thumbnail(), listed);
     EXPECT_EQ(listed->drawing(), drawing);
     // The thrown-away records stay readable to whoever holds them, outside the context.
-    for (ManagedObject* gone : std::initializer_list<ManagedObject*>{attempt, fresh}) {
-        EXPECT_EQ(gone->managedObjectContext(), nullptr);
-    }
+    EXPECT_EQ(attempt->managedObjectContext(), nullptr);
     EXPECT_EQ(attempt->fileName(), "attempt");
-    EXPECT_EQ(attempt->drawing(), nullptr);
-    EXPECT_EQ(fresh->thumbnail(), nullptr);
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"stored"});
+    EXPECT_EQ(titles(), std::vector<QString>{"stored"});
     EXPECT_FALSE(CoreDataManager::updateDrawing(fresh));
 
     EXPECT_EQ(captureStdout([] { saveDrawing("other", sampleColors(20, 1)); }), "");
     restart();
-    EXPECT_EQ(listedTitles(), (std::vector<std::string>{"stored", "other"}));
+    EXPECT_EQ(titles(), (std::vector<QString>{"stored", "other"}));
     EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 2);
     EXPECT_EQ(CoreDataManager::loadThumbnails()->front()->drawing()->colorArray(),
               sampleColors(20));
@@ -80,21 +64,12 @@ TEST_F(ContextTest, RecordsNothingRefersToAreReleasedWhenTheEventLoopWaits) {
     EXPECT_EQ(linked->colorArray(), sampleColors(20));
     EXPECT_EQ(CoreDataManager::loadThumbnails()->front(), held.get());  // one object per row
 
-    // A pending change holds its record; the link holds the other side of a pair.
+    // A pending change holds its record, and its link the other side of the pair.
     linked->setColorArray(sampleColors(20, 0.5));
     held = nullptr;
-    Drawing* pending = Drawing::create(sampleColors(24), 24, 24);
     waitForEvents();
-    EXPECT_EQ(context()->registeredObjectCount(), 3u);
+    EXPECT_EQ(context()->registeredObjectCount(), 2u);
     EXPECT_EQ(linked->thumbnail()->fileName(), "0");
-    EXPECT_EQ(pending->width(), 24);
-    ASSERT_FALSE(context()->save().has_value());
-    waitForEvents();
-    EXPECT_EQ(context()->registeredObjectCount(), 0u);
-    restart();
-    EXPECT_EQ(CoreDataManager::loadThumbnails()->front()->drawing()->colorArray(),
-              sampleColors(20, 0.5));
-    EXPECT_EQ(sql("SELECT count(*) FROM Drawing").value(0).toInt(), 301);
 }
 
 // A record held past its context stays readable and goes with its last reference.
@@ -107,11 +82,11 @@ TEST_F(ContextTest, ARecordHeldPastItsContextStaysReadable) {
     EXPECT_EQ(kept->drawing(), nullptr);
     kept->setFileName("renamed");  // nothing to write it to, and nothing fails
     kept = nullptr;
-    EXPECT_EQ(listedTitles(), std::vector<std::string>{"kept"});
+    EXPECT_EQ(titles(), std::vector<QString>{"kept"});
 }
 
-// Colours that show the same are one entry, whatever space they were kept in; recording one
-// deletes and adds in a single transaction.
+// The colour history, newest first. Colours that show the same are one entry, whatever space
+// they were kept in; recording one deletes and adds in a single transaction.
 TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTransaction) {
     const Color rgbWhite = Color::withRGB(1, 1, 1);
     const Color green = Color::withRGB(0, 1, 0);
@@ -138,4 +113,10 @@ TEST_F(ContextTest, RecordingAColourReplacesEveryEntryThatShowsTheSameInOneTrans
     CoreDataManager::saveColor(green);
     restart();
     EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white(), Color::blue()}));
+
+    // Deleting takes every entry of exactly that colour: RGB white is not grey white.
+    CoreDataManager::saveColor(Color::blue());
+    CoreDataManager::deleteColor(rgbWhite);
+    CoreDataManager::deleteColor(Color::blue());
+    EXPECT_EQ(history(), (std::vector<Color>{green, Color::red(), Color::white()}));
 }
