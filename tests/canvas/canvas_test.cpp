@@ -219,9 +219,6 @@ TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
 // The edges the pipette keeps the finger within: the box around the grid on screen, also
 // when the canvas is turned (a tall grid then lies across).
 TEST(CanvasViewTest, BoundsAreTheBoxAroundTheGridHoweverItIsTurned) {
-    GridSize size(20);
-    CanvasView square;
-    EXPECT_NEAR(square.canvasBoundsInView().bottom, 617, 1e-9);
     CanvasView tall(std::vector<Color>(16 * 64, Color::white()), 16, 64);
     const double cell = tall.canvas()->xScale() * Pixel::kSize;
     tall.canvas()->setZRotation(std::numbers::pi / 2);
@@ -304,12 +301,8 @@ TEST(CanvasPaintingTest, GridLinesSnapThinHideAsCellsShrinkAndAreAlikeBothWays) 
         {28, 1, std::numbers::pi / 2, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $",
          "^\\?[0-9]+ g2 (w(39|40) g2 ){27}w(39|40) g2 \\?[0-9]+ $"},
         {256, 1, 0, "^w1170 $", nullptr},
-        // The outline's outer half rounds to nothing here.
-        {64, 1, 0, "^g1 (w1[67] g2 ){63}w1[67] g1 $",
-         "^\\?[0-9]+ g1 (w1[67] g2 ){63}w1[67] g1 \\?[0-9]+ $"},
         {256, 2, std::numbers::pi / 2, "^(g1 )?(w[89] g1 )+w[0-9] $",
          "^\\?[0-9]+ (g1 w[7-9] )+g1 \\?[0-9]+ $"},
-        {64, 3, 0, "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $", "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom << " turned " << c.turn);
@@ -338,7 +331,6 @@ TEST(CanvasPaintingTest, RepaintingAnyRegionMatchesAFullRepaint) {
         double turn;
         QPointF position;
     } cases[] = {
-        {28, 1, 0, QPointF(195, 422)},
         {28, 2.3, std::numbers::pi / 2, QPointF(20.2, 700.7)},
         {256, 2, 0, QPointF(380.1, 100.33)},
     };
@@ -373,7 +365,7 @@ TEST(CanvasPaintingTest, RepaintingAnyRegionMatchesAFullRepaint) {
     }
 }
 
-// At the largest size every cell shows its own colour, at the fitted size and zoomed in.
+// At the largest size every cell shows its own colour.
 TEST(CanvasPaintingTest, EveryCellOfTheLargestGridShowsItsColour) {
     GridSize size(256);
     CanvasView view;
@@ -388,23 +380,11 @@ TEST(CanvasPaintingTest, EveryCellOfTheLargestGridShowsItsColour) {
             canvas.getPixel(x, y)->setFillColor(colourAt(x, y));
         }
     }
-    const double fitted = canvas.xScale();
-    for (const double zoom : {1.0, 7.0}) {
-        SCOPED_TRACE(zoom);
-        canvas.setScale(fitted * zoom);
-        const QImage image = painted(view);
-        int checked = 0;
-        for (int64_t x = 0; x < 256; ++x) {
-            for (int64_t y = 0; y < 256; ++y) {
-                const QPointF centre = cellCentreInView(view, x, y) * kScale;
-                if (!image.rect().contains(centre.toPoint())) {
-                    continue;
-                }
-                ++checked;
-                ASSERT_EQ(image.pixel(centre.toPoint()), colourAt(x, y).toQColor().rgb())
-                    << x << ", " << y;
-            }
+    const QImage image = painted(view);
+    for (int64_t x = 0; x < 256; ++x) {
+        for (int64_t y = 0; y < 256; ++y) {
+            const QPoint centre = (cellCentreInView(view, x, y) * kScale).toPoint();
+            ASSERT_EQ(image.pixel(centre), colourAt(x, y).toQColor().rgb()) << x << ", " << y;
         }
-        EXPECT_GE(checked, zoom == 1 ? 256 * 256 : 1000);
     }
 }

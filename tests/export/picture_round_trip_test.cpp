@@ -63,8 +63,7 @@ struct Grid {
 };
 
 // Square sizes from the smallest to the largest, and custom grids from thin to wide.
-const Grid grids[] = {{8, 8},   {28, 28}, {96, 96}, {256, 256}, {4, 4},
-                      {4, 256}, {256, 4}, {37, 5},  {100, 61},  {255, 254}};
+const Grid grids[] = {{4, 4}, {28, 28}, {256, 256}, {4, 256}, {37, 5}, {255, 254}};
 
 void expectRoundTrip(const QImage& picture, const std::vector<Color>& colors, Grid grid,
                      bool checkWithoutText) {
@@ -153,8 +152,7 @@ TEST(PictureRoundTripTest, DrawingsWithoutVisibleLinesKeepTheirSizeThroughTheirT
 TEST(PictureRoundTripTest, AGridTextThePixelsContradictIsIgnored) {
     const std::vector<Color> colors = drawing(20, 20, 99);
     const PictureExporter exporter(colors, 20, 20);
-    for (const QString& claim :
-         {QStringLiteral("10x10"), QStringLiteral("100000x3"), QStringLiteral("-20x20")}) {
+    for (const QString& claim : {QStringLiteral("10x10"), QStringLiteral("100000x3")}) {
         SCOPED_TRACE(claim.toStdString());
         QImage picture = *ExactScaleExport::exportAtScale(exporter, 4);
         picture.setText(QLatin1String(GridRecovery::kGridTextKey), claim);
@@ -186,8 +184,6 @@ TEST(PictureRoundTripTest, ExactScaleBlocksMatchTheSharedPictureAndAreEqual) {
                 << x << "," << y;
         }
     }
-    const int64_t unlimited = int64_t(1) << 40;
-    EXPECT_EQ(ExactScaleExport::largestScale(256, 4, unlimited), 32);
     EXPECT_EQ(ExactScaleExport::largestScale(20, 20, 1000 * 1000), 50);
     EXPECT_FALSE(ExactScaleExport::exportAtScale(exporter, 0));
     EXPECT_FALSE(

@@ -90,9 +90,9 @@ TEST_F(PhotoFlow, AccessDecidesWhetherThePickerOpensOrTheAlertLeadsToSettings) {
     EXPECT_EQ(stack.topViewController(), screen.data());
 }
 
-// Picks that bring no usable picture (none, undecodable, too large, too narrow) change nothing
-// and say why: the slider, its label, the photo and the preview stay. A good photo after them
-// resets the slider and shows without blocks, and the slider still works.
+// Picks that bring no usable picture (none, undecodable, too narrow) change nothing and say why:
+// the slider, its label, the photo and the preview stay. A good photo after them resets the slider
+// and shows without blocks, and the slider still works.
 TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     using namespace picture_fixtures;
     ScopedPicturesDir pictures;
@@ -107,16 +107,13 @@ TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     const qint64 shown = preview().cacheKey();
     PhotoLibrary::setAuthorizationStatus(Status::authorized);
 
-    QImage large(PixelViewController::maxPhotoSide + 1, 4, QImage::Format_RGB32);
     QImage sliver(19000, 1, QImage::Format_RGB32);
-    large.fill(Qt::gray);
     sliver.fill(Qt::gray);
     const auto picked = [](const QImage& image) {
         return QVariantMap{{ImagePickerController::originalImageKey, image}};
     };
     const std::pair<QVariantMap, QString> picks[] = {{QVariantMap(), ""},
                                                      {picked(QImage()), "could not be read"},
-                                                     {picked(large), "too large"},
                                                      {picked(sliver), "too narrow"}};
     for (const auto& [info, says] : picks) {
         SCOPED_TRACE(says.toStdString());
@@ -138,10 +135,6 @@ TEST_F(PhotoFlow, BadPicksChangeNothingAndAGoodOneAfterThemResetsTheSlider) {
     tap("loadButton");
     QPointer<ImagePickerController> picker = top<ImagePickerController>();
     ASSERT_TRUE(picker);
-    picker->pickPhoto(add("cut.jpg", jpeg.left(jpeg.size() / 2)));  // the picker's tests have more
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !picker->isPicking(); }, 10000));
-    EXPECT_TRUE(picker->messageText().contains("damaged or incomplete"));
-    EXPECT_EQ(screen->sourceImage.cacheKey(), source);
     clock->setTime(2);
     picker->pickPhoto(add("good.jpg", jpeg));
     ASSERT_TRUE(QTest::qWaitFor([&] { return picker.isNull(); }, 10000));
@@ -170,11 +163,8 @@ TEST_F(PhotoFlow, TheBlockSizeAndTheMessageReachAssistiveTechnology) {
     showBlocks(1, 12);
     EXPECT_TRUE(says("blockSizeValueLabel").endsWith("| 12"));
     EXPECT_TRUE(says("blockSizeValueLabel").startsWith("Block size"));
-    QImage sliver(19000, 1, QImage::Format_RGB32);
-    sliver.fill(Qt::gray);
-    captureStdout([&] { screen->loadSourceImage(sliver, false); });
-    EXPECT_TRUE(says("messageLabel").contains("too narrow or too tall"))
-        << says("messageLabel").toStdString();
+    captureStdout([&] { screen->loadSourceImage(QImage(19000, 1, QImage::Format_RGB32), false); });
+    EXPECT_TRUE(says("messageLabel").contains("too narrow or too tall"));
 }
 
 TEST_F(PhotoFlow, ShareHandsOverThePreviewPictureOnceThereIsOne) {

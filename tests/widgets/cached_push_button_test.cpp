@@ -57,7 +57,6 @@ TEST(CachedPushButtonTest, LooksLikeAPlainPushButtonThroughEveryChange) {
         bool visible = true;
     } cases[] = {
         {"pressed", [](Placed& p) { p.button->setDown(true); }},
-        {"text", [](Placed& p) { p.button->setText(QStringLiteral("Save")); }},
         {"resized", [](Placed& p) { p.button->resize(120, 48); }},
         // Only the shape changes: the palette stays as it was.
         {"corners in the window's sheet",
@@ -80,13 +79,6 @@ TEST(CachedPushButtonTest, LooksLikeAPlainPushButtonThroughEveryChange) {
          },
          ""},
         {"default", [](Placed& p) { p.button->setDefault(true); }, ""},
-        {"style",
-         [](Placed& p) {
-             static const std::unique_ptr<QStyle> windows(
-                 QStyleFactory::create(QStringLiteral("Windows")));
-             p.button->setStyle(windows.get());
-         },
-         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
