@@ -88,20 +88,15 @@ struct RepaintRecorder : QObject {
 }  // namespace
 
 TEST(CanvasTest, CellsAreWhiteInColumnMajorOrderEdgesFindNothingAndColourListsRoundTrip) {
-    for (const int64_t side : {20, 28}) {
-        SCOPED_TRACE(side);
-        Canvas canvas(side, side);
-        ASSERT_EQ(canvas.pixelArray().size(), size_t(side * side));
-        EXPECT_EQ(canvas.getPixel(0, 0)->position(), QPointF(-150 * side, -150 * side));
-        EXPECT_EQ(canvas.getPixel(side - 1, side - 1)->position(),
-                  QPointF(150 * side - 300, 150 * side - 300));
-        EXPECT_EQ(canvas.getPixel(0, 1), canvas.pixelArray()[1]);
-        EXPECT_EQ(canvas.getPixel(1, 0), canvas.pixelArray()[side]);
-        EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(side * side, Color::white()));
-        // Index arithmetic alone would wrap (0, side) onto (1, 0).
-        for (const auto& [x, y] : {std::pair{side, 0}, {0, side}, {-1, 0}, {0, -1}}) {
-            EXPECT_EQ(canvas.getPixel(x, y), nullptr) << x << ", " << y;
-        }
+    const int64_t side = 28;
+    Canvas canvas(side, side);
+    EXPECT_EQ(canvas.getPixel(side - 1, side - 1)->position(),
+              QPointF(150 * side - 300, 150 * side - 300));
+    EXPECT_EQ(canvas.getPixel(1, 0), canvas.pixelArray()[side]);
+    EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(side * side, Color::white()));
+    // Index arithmetic alone would wrap (0, side) onto (1, 0).
+    for (const auto& [x, y] : {std::pair{side, 0}, {0, side}, {-1, 0}, {0, -1}}) {
+        EXPECT_EQ(canvas.getPixel(x, y), nullptr) << x << ", " << y;
     }
 
     // Colour lists round trip cell for cell; one of the wrong length is used as far as it goes.
@@ -112,17 +107,12 @@ TEST(CanvasTest, CellsAreWhiteInColumnMajorOrderEdgesFindNothingAndColourListsRo
     EXPECT_EQ(colors[24], Color::red());  // column 1, row 0
     EXPECT_EQ(Canvas(colors, 24, 24).getColorArray(), colors);
 
-    std::string out = captureStdout([] {
+    const std::string out = captureStdout([] {
         const Canvas canvas(std::vector<Color>(10, Color::red()), 20, 20);
         EXPECT_EQ(canvas.pixelArray()[9]->fillColor(), Color::red());
         EXPECT_EQ(canvas.pixelArray()[10]->fillColor(), Color::white());
     });
     EXPECT_NE(out.find("holds 10 colours, expected 400"), std::string::npos) << out;
-    out = captureStdout([] {
-        const Canvas canvas(std::vector<Color>(500, Color::blue()), 20, 20);
-        EXPECT_EQ(canvas.getColorArray(), std::vector<Color>(400, Color::blue()));
-    });
-    EXPECT_NE(out.find("holds 500 colours"), std::string::npos) << out;
 }
 
 // The canvas tells its scene of changed cells only when the frame is taken; a scene that goes
@@ -150,8 +140,6 @@ TEST(CanvasViewTest, FittingAgainUndoesTheZoom) {
     view.canvas()->setScale(fitted * 7);
     view.resizeToScreen();
     EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
-    view.resizeToScreen();
-    EXPECT_DOUBLE_EQ(view.canvas()->xScale(), fitted);
 }
 
 // The cells under a point are found from the grid, by the scene's hit test too (the canvas
@@ -159,7 +147,7 @@ TEST(CanvasViewTest, FittingAgainUndoesTheZoom) {
 // on the edges between cells too, however the canvas is moved, at the smallest grid, the
 // default ones and the largest.
 TEST(CanvasViewTest, FindsTheCellsAWalkOverEveryCellFinds) {
-    for (const int64_t side : {4, 28, 256}) {
+    for (const int64_t side : {4, 256}) {
         SCOPED_TRACE(side);
         GridSize size(side);
         CanvasView view;
@@ -219,7 +207,7 @@ TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
     EXPECT_EQ(view.canvas()->width, 20);
     EXPECT_EQ(view.canvas()->height, 20);
     EXPECT_EQ(view.canvas()->getPixel(19, 19)->fillColor(), Color::red());
-    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), 0.0, -4.0, 1e12}) {
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), 1e12}) {
         std::unique_ptr<CanvasView> fallback;
         const std::string out = captureStdout(
             [&] { fallback = std::make_unique<CanvasView>(std::vector<Color>{}, bad, 20.0); });
@@ -231,13 +219,6 @@ TEST(CanvasViewTest, ADrawingKeepsItsOwnSizeAndOneThatCannotBeAGridFallsBack) {
 // The edges the pipette keeps the finger within: the box around the grid on screen, also
 // when the canvas is turned (a tall grid then lies across).
 TEST(CanvasViewTest, BoundsAreTheBoxAroundTheGridHoweverItIsTurned) {
-    GridSize size(20);
-    CanvasView square;
-    const Edges fitted = square.canvasBoundsInView();
-    EXPECT_NEAR(fitted.left, 0, 1e-9);
-    EXPECT_NEAR(fitted.bottom, 617, 1e-9);
-    EXPECT_NEAR(fitted.right, 390, 1e-9);
-    EXPECT_NEAR(fitted.top, 227, 1e-9);
     CanvasView tall(std::vector<Color>(16 * 64, Color::white()), 16, 64);
     const double cell = tall.canvas()->xScale() * Pixel::kSize;
     tall.canvas()->setZRotation(std::numbers::pi / 2);
@@ -283,9 +264,8 @@ TEST(CanvasPaintingTest, RepaintingTheChangedRegionMatchesAFullRepaint) {
     view.installEventFilter(&recorder);
     QImage frame = painted(view);
     const std::vector<std::vector<std::pair<int, int>>> changes = {
-        {{0, 0}},                     // a corner cell, its outline half off the canvas
-        {{13, 14}, {14, 14}},         // two neighbours sharing a line
-        {{27, 27}, {0, 27}, {5, 9}},  // far apart: one region around all of them
+        {{0, 0}},              // a corner cell, its outline half off the canvas
+        {{13, 14}, {14, 14}},  // two neighbours sharing a line
     };
     for (const auto& cells : changes) {
         SCOPED_TRACE(cells.size());
@@ -304,37 +284,12 @@ TEST(CanvasPaintingTest, RepaintingTheChangedRegionMatchesAFullRepaint) {
 }
 
 // Cells snap to device pixels with lines of whole pixels: two wide between cells (the 10-unit
-// outline is 1.4 pixels at 28 cells), one when cells are small, none when smaller still, and
-// back when zoomed in; cells of 39 or 40 pixels fill the 1170 pixels of a scale-3 phone.
-TEST(CanvasPaintingTest, GridLinesSnapThinAndHideAsCellsShrinkOnScreen) {
+// outline is 1.4 pixels at 28 cells), one when cells are small (the largest grid, zoomed in); cells
+// of 39 or 40 pixels fill the 1170 pixels of a scale-3 phone. Down a column the lines are what they
+// are along a row, the outline's outer halves included, however the canvas is turned.
+TEST(CanvasPaintingTest, GridLinesSnapThinHideAsCellsShrinkAndAreAlikeBothWays) {
     EXPECT_EQ(Canvas::gridLinesFor(std::numeric_limits<double>::quiet_NaN()),
               Canvas::GridLines::hidden);
-    const struct {
-        int64_t side;
-        double zoom;
-        const char* runs;  // along a device row through a row of cells
-    } cases[] = {
-        {28, 1, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $"},
-        {256, 1, "^w1170 $"},
-        {256, 2, "^(g1 )?(w[89] g1 )+w[0-9] $"},
-        {256, 3, "^w[0-9]+ (g2 w1[12] )+g2 w[0-9]+ $"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom);
-        GridSize size(c.side);
-        CanvasView view;
-        view.canvas()->setScale(view.canvas()->xScale() * c.zoom);
-        const QImage image = painted(view);
-        const QString runs =
-            runsAlong(image, int(cellCentreInView(view, 0, c.side / 2).y() * kScale));
-        EXPECT_TRUE(QRegularExpression(c.runs).match(runs).hasMatch()) << runs.toStdString();
-    }
-}
-
-// Down a device column the lines are what they are along a row, the outline's outer halves
-// included (the grid stops short of the screen's top and bottom), however the canvas is
-// turned; one that does not fit shows its lines up to the screen's edge.
-TEST(CanvasPaintingTest, GridLinesAreAlikeDownAColumnAndAlongARow) {
     const struct {
         int64_t side;
         double zoom;
@@ -342,17 +297,10 @@ TEST(CanvasPaintingTest, GridLinesAreAlikeDownAColumnAndAlongARow) {
         const char* row;
         const char* column;
     } cases[] = {
-        {28, 1, 0, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $",
-         "^\\?[0-9]+ g2 (w(39|40) g2 ){27}w(39|40) g2 \\?[0-9]+ $"},
         {28, 1, std::numbers::pi / 2, "^g1 (w(39|40) g2 ){27}w(39|40) g1 $",
          "^\\?[0-9]+ g2 (w(39|40) g2 ){27}w(39|40) g2 \\?[0-9]+ $"},
-        // The outline's outer half rounds to nothing here.
-        {64, 1, 0, "^g1 (w1[67] g2 ){63}w1[67] g1 $",
-         "^\\?[0-9]+ g1 (w1[67] g2 ){63}w1[67] g1 \\?[0-9]+ $"},
-        {256, 2, 0, "^(g1 )?(w[89] g1 )+w[0-9] $", "^\\?[0-9]+ (g1 w[7-9] )+g1 \\?[0-9]+ $"},
         {256, 2, std::numbers::pi / 2, "^(g1 )?(w[89] g1 )+w[0-9] $",
          "^\\?[0-9]+ (g1 w[7-9] )+g1 \\?[0-9]+ $"},
-        {64, 3, 0, "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $", "^w[0-9]+ (g2 w5[23] )+g2 w[0-9]+ $"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom << " turned " << c.turn);
@@ -363,8 +311,8 @@ TEST(CanvasPaintingTest, GridLinesAreAlikeDownAColumnAndAlongARow) {
         const QImage image = painted(view);
         const QPointF middle = cellCentreInView(view, c.side / 2, c.side / 2) * kScale;
         const QString row = runsAlong(image, int(middle.y()));
-        const QString column = runsAlong(image, int(middle.x()), true);
         EXPECT_TRUE(QRegularExpression(c.row).match(row).hasMatch()) << row.toStdString();
+        const QString column = runsAlong(image, int(middle.x()), true);
         EXPECT_TRUE(QRegularExpression(c.column).match(column).hasMatch()) << column.toStdString();
     }
 }
@@ -378,16 +326,12 @@ TEST(CanvasPaintingTest, RepaintingAnyRegionMatchesAFullRepaint) {
         double turn;
         QPointF position;
     } cases[] = {
-        {28, 1, 0, QPointF(195, 422)},
-        {64, 1.37, 0, QPointF(195.37, 300.81)},
         {28, 2.3, std::numbers::pi / 2, QPointF(20.2, 700.7)},
         {256, 2, 0, QPointF(380.1, 100.33)},
     };
-    // In points: across the grid's top edge, a sliver inside a cell, one across the left edge
-    // and many lines, two apart at once, and the whole view.
-    const QRegion regions[] = {
-        QRegion(0, 220, 390, 10), QRegion(101, 401, 3, 2), QRegion(0, 300, 50, 300),
-        QRegion(60, 600, 7, 7) + QRegion(250, 230, 90, 30), QRegion(0, 0, 390, 844)};
+    // In points: across the grid's top edge, a sliver inside a cell, and two apart at once.
+    const QRegion regions[] = {QRegion(0, 220, 390, 10), QRegion(101, 401, 3, 2),
+                               QRegion(60, 600, 7, 7) + QRegion(250, 230, 90, 30)};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.side << " at " << c.zoom << " turned " << c.turn);
         GridSize size(c.side);
@@ -413,52 +357,5 @@ TEST(CanvasPaintingTest, RepaintingAnyRegionMatchesAFullRepaint) {
             view.render(&image, region.boundingRect().topLeft(), region);
             EXPECT_TRUE(image == full);
         }
-    }
-}
-
-// Fills and strokes at the largest size: every cell shows its own colour, at the fitted size
-// and zoomed in, and a repaint of what changed gives the full repaint's frame.
-TEST(CanvasPaintingTest, EveryCellOfTheLargestGridShowsItsColour) {
-    GridSize size(256);
-    CanvasView view;
-    view.show();
-    processEvents();
-    Canvas& canvas = *view.canvas();
-    const Color colours[] = {Color::red(), Color::blue(), Color::black(),
-                             Color::withRGB(0.3, 0.7, 0.2)};
-    const auto colourAt = [&colours](int64_t x, int64_t y) {
-        return (x / 5 + y / 3) % 5 == 4 ? Color::white() : colours[(x * 7 + y * 3) % 4];
-    };
-    RepaintRecorder recorder;
-    view.installEventFilter(&recorder);
-    QImage frame = painted(view);
-    for (int64_t x = 0; x < 256; ++x) {
-        for (int64_t y = 0; y < 256; ++y) {
-            canvas.getPixel(x, y)->setFillColor(colourAt(x, y));
-        }
-    }
-    recorder.region = QRegion();
-    processEvents();
-    view.render(&frame, recorder.region.boundingRect().topLeft(), recorder.region);
-    EXPECT_TRUE(frame == painted(view));
-
-    const double fitted = canvas.xScale();
-    for (const double zoom : {1.0, 7.0}) {
-        SCOPED_TRACE(zoom);
-        canvas.setScale(fitted * zoom);
-        const QImage image = painted(view);
-        int checked = 0;
-        for (int64_t x = 0; x < 256; ++x) {
-            for (int64_t y = 0; y < 256; ++y) {
-                const QPointF centre = cellCentreInView(view, x, y) * kScale;
-                if (!image.rect().contains(centre.toPoint())) {
-                    continue;
-                }
-                ++checked;
-                ASSERT_EQ(image.pixel(centre.toPoint()), colourAt(x, y).toQColor().rgb())
-                    << x << ", " << y;
-            }
-        }
-        EXPECT_GE(checked, zoom == 1 ? 256 * 256 : 1000);
     }
 }

@@ -62,21 +62,8 @@ struct Grid {
     int64_t rows;
 };
 
-// Every square size offered, the old and new ones, and custom grids from thin to wide.
-const std::vector<Grid>& grids() {
-    static const std::vector<Grid> all = [] {
-        std::vector<Grid> list;
-        for (const int side : {8, 12, 16, 20, 24, 28, 32, 48, 64, 96, 128, 192, 256}) {
-            list.push_back({side, side});
-        }
-        for (const Grid g : {Grid{4, 4}, Grid{4, 256}, Grid{256, 4}, Grid{20, 28}, Grid{37, 5},
-                             Grid{100, 61}, Grid{255, 254}}) {
-            list.push_back(g);
-        }
-        return list;
-    }();
-    return all;
-}
+// Square sizes from the smallest to the largest, and custom grids from thin to wide.
+const Grid grids[] = {{4, 4}, {28, 28}, {256, 256}, {4, 256}, {37, 5}, {255, 254}};
 
 void expectRoundTrip(const QImage& picture, const std::vector<Color>& colors, Grid grid,
                      bool checkWithoutText) {
@@ -106,7 +93,7 @@ void expectRoundTrip(const QImage& picture, const std::vector<Color>& colors, Gr
 TEST(PictureRoundTripTest, EveryGridAtEveryScaleOpensBackToTheSameDrawing) {
     const auto phone = qScopeGuard([] { ScreenMetrics::configure(ScreenMetrics::phone()); });
     quint32 seed = 1;
-    for (const Grid grid : grids()) {
+    for (const Grid grid : grids) {
         // Every other grid has more colours than a palette holds: its PNG is true colour.
         const std::vector<Color> colors =
             drawing(grid.columns, grid.rows, seed, seed % 2 == 0 ? 400 : 12);
@@ -165,9 +152,7 @@ TEST(PictureRoundTripTest, DrawingsWithoutVisibleLinesKeepTheirSizeThroughTheirT
 TEST(PictureRoundTripTest, AGridTextThePixelsContradictIsIgnored) {
     const std::vector<Color> colors = drawing(20, 20, 99);
     const PictureExporter exporter(colors, 20, 20);
-    for (const QString& claim :
-         {QStringLiteral("10x10"), QStringLiteral("0x5"), QStringLiteral("100000x3"),
-          QStringLiteral("20x"), QStringLiteral("-20x20")}) {
+    for (const QString& claim : {QStringLiteral("10x10"), QStringLiteral("100000x3")}) {
         SCOPED_TRACE(claim.toStdString());
         QImage picture = *ExactScaleExport::exportAtScale(exporter, 4);
         picture.setText(QLatin1String(GridRecovery::kGridTextKey), claim);
@@ -199,11 +184,7 @@ TEST(PictureRoundTripTest, ExactScaleBlocksMatchTheSharedPictureAndAreEqual) {
                 << x << "," << y;
         }
     }
-    const int64_t unlimited = int64_t(1) << 40;
-    EXPECT_EQ(ExactScaleExport::largestScale(256, 4, unlimited), 32);
-    EXPECT_EQ(ExactScaleExport::largestScale(20, 20, unlimited), 409);
     EXPECT_EQ(ExactScaleExport::largestScale(20, 20, 1000 * 1000), 50);
-    EXPECT_EQ(ExactScaleExport::largestScale(0, 20, unlimited), 0);
     EXPECT_FALSE(ExactScaleExport::exportAtScale(exporter, 0));
     EXPECT_FALSE(
         ExactScaleExport::exportAtScale(exporter, ExactScaleExport::largestScale(10, 8) + 1));
