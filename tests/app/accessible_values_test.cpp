@@ -69,12 +69,6 @@ TEST_F(SettingsScreen, TheGridSizeLabelAndStepperExposeTheSizeAndFollowIt) {
     EXPECT_EQ(SettingsManager::gridWidth, 20);
     control->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
     EXPECT_EQ(SettingsManager::gridWidth, 24);
-
-    // A stored position beyond the range shows, and says, the largest size.
-    UserDefaults::standard().setInteger(7, "stepper");
-    open();
-    EXPECT_EQ(description(settings->pixelLabel), "28x28");
-    EXPECT_EQ(accessible(settings->stepperL)->valueInterface()->currentValue().toDouble(), 5);
 }
 
 TEST(ColourPickerValues, TheSwatchTheBarAndTheWheelSayWhatTheyShow) {

@@ -11,7 +11,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <chrono>
 #include <iostream>
 #include <optional>
 
@@ -22,12 +21,6 @@
 // Named: the sanitizer flavours compile the app's tests as one unit.
 namespace draft_kill {
 constexpr int64_t kLossBoundNs = 500'000'000;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 struct State {
     int64_t time = 0;

@@ -1,5 +1,4 @@
 // At start-up the app offers the drawing its last run left unsaved, before anything else.
-#include <QFile>
 #include <QSqlQuery>
 
 #include "app_fixture.h"
@@ -112,11 +111,4 @@ TEST_F(UnsavedDrawingTest, AnUnreadableDraftIsKeptAsideAndTheAppStartsNormally) 
     quit();
     EXPECT_EQ(start(), "");
     EXPECT_TRUE(top<ViewController>());
-}
-
-TEST_F(UnsavedDrawingTest, AFirstStartCreatesNoStore) {
-    EXPECT_EQ(start(), "");
-    EXPECT_TRUE(top<ViewController>());
-    EXPECT_FALSE(QFile::exists(dir.path() + "/tesselet.sqlite"));
-    EXPECT_FALSE(delegate->hasPersistentContainer());
 }
