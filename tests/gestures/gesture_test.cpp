@@ -223,15 +223,10 @@ TEST_F(GestureFixture, TheMouseIsOneFinger) {
     EXPECT_EQ(trace(), "tap ended 50,60");
 }
 
-TEST_F(GestureFixture, RightDragAndSpaceDragAreTwoFingerPans) {
-    mouseDrag(canvas, Qt::RightButton, {{100, 100}, {100, 130}, {90, 150}});
-    EXPECT_EQ(trace(),
-              "pan2 began 100,130 by 0,30; pan2 changed 90,150 by -10,20; "
-              "pan2 ended 90,150 by 0,0");
-
+// A right drag is a pan too; the history model test fails if it draws.
+TEST_F(GestureFixture, SpaceDragIsATwoFingerPan) {
     // Space held over the canvas turns the left button into two fingers, and a focused button
     // there is not pressed by it.
-    log.clear();
     button->setFocus();
     QTest::keyPress(button, Qt::Key_Space);
     mouseDrag(canvas, Qt::LeftButton, {{100, 100}, {130, 100}});
