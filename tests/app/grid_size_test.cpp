@@ -75,7 +75,7 @@ TEST(GridSizeStorageTest, OlderSettingsKeepTheirMeaningAndNewSizesNeedTheirPartn
         bool said;
     } cases[] = {
         {"", {20, 20}, false},
-        {"stepper=7", {28, 28}, true},
+        {"stepper=-4", {28, 28}, true},  // 7 is HomeTest's
         {"stepper=twenty", {20, 20}, true},
         {"stepper=2 gridWidth=96 gridHeight=40 gridStepper=2", {96, 40}, false},
         // An older build chose 20 x 20 after the new size was stored.
