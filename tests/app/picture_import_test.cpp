@@ -266,10 +266,11 @@ TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
 
 // The editor's share sheet offers the 1000-point picture and every whole scale up to the
 // largest that stays within 8192 pixels and can be opened again (that every scale opens back
-// as the drawing is the export's own test); the chosen one is what is written.
+// is the export's own test); what is written opens back as the drawing.
 TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndWritesTheChosenOne) {
+    const QImage cells = sprite(9).convertToFormat(QImage::Format_RGB32);
     ASSERT_TRUE(PictureImport::present(
-        home(), PictureOpener::openData(png(sprite(9)), "s.png", PictureImport::currentOptions())));
+        home(), PictureOpener::openData(png(cells), "s.png", PictureImport::currentOptions())));
     processEvents();
     ASSERT_NE(top<DrawingViewController>(), nullptr);
     top<DrawingViewController>()->shareDrawing();
@@ -279,9 +280,17 @@ TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndWritesTheChosenOne) {
     QComboBox* box = sheet->saveAsSizeBox();
     ASSERT_NE(box, nullptr);
     ASSERT_EQ(box->count(), 1 + ExactScaleExport::largestScale(12, 9));
-    const QString path = QDir(dir.path()).filePath(QStringLiteral("scale 3.png"));
-    sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return path; });
-    box->setCurrentIndex(3);
-    ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs)) << sheet->statusText().toStdString();
-    EXPECT_EQ(QImageReader(path).size(), QSize(12 * 3, 9 * 3));
+    const auto* pixels = reinterpret_cast<const QRgb*>(cells.constBits());
+    for (const int index : {0, 3}) {  // the 1000-point picture, and 3 pixels a cell
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("scale %1.png").arg(index));
+        sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return path; });
+        box->setCurrentIndex(index);
+        ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs))
+            << sheet->statusText().toStdString();
+        EXPECT_TRUE(index == 0 || QImageReader(path).size() == QSize(12 * 3, 9 * 3));
+        const PictureOpener::Result back =
+            PictureOpener::openFile(path, PictureImport::currentOptions());
+        ASSERT_TRUE(back.ok()) << back.error.toStdString();
+        EXPECT_EQ(back.cells.cells, std::vector<QRgb>(pixels, pixels + 12 * 9)) << index;
+    }
 }
