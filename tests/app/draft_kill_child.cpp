@@ -1,26 +1,15 @@
-// The app as main() starts it, driven by input events until it is killed: it restores the
-// unsaved drawing it is offered (and first undoes and redoes the whole restored history), or
-// opens a new drawing, then taps, strokes, fills, undoes, redoes, changes tool and colour,
-// and now and then saves or exits and starts again. The draft kill test kills it at random
-// moments and reads what it printed, one line per state, always before the draft could be
-// written:
-//
-//   fresh <state>            no drawing was offered; a new one is open
-//   restored <state>         the offered drawing was restored
-//   step <kind> <state>      after an action; kind is draw, undo, redo, tool or colour
-//   saving <state>, saved <nanoseconds>    around a Save
-//   exiting <state>, exited <nanoseconds>  around an Exit
-//
-// TILEBLOOM_DRAFT_KILL_SAVES is how many of a hundred actions save or exit (at least 1).
-//
-// where <state> is "<nanoseconds> <canvas hash> <undo steps> <redo steps> <colour hash>
-// <tool> <history hash>", the time on the monotonic clock that the test reads too.
+// The app as main() starts it, driven by input events until it is killed: it restores what it
+// is offered (undoing and redoing all of it) or opens a new drawing, then draws, undoes,
+// redoes, changes tool and colour, and now and then saves or exits. It prints one line per
+// state before the draft could be written: "fresh", "restored", "step <kind>", "saving" or
+// "exiting", then "<ns> <canvas hash> <undo> <redo> <colour hash> <tool> <history hash>";
+// "saved <ns>" and "exited <ns>" after those. TILEBLOOM_DRAFT_KILL_SAVES is how many of a
+// hundred actions save or exit.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "app/app_delegate.h"
@@ -42,12 +31,6 @@
 #include "screens/storyboard.h"
 
 namespace {
-qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 class Driver {
 public:
     explicit Driver(AppWindow& window)
@@ -99,7 +82,7 @@ private:
         }
         printLine(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
                       .arg(QLatin1String(what))
-                      .arg(nowNs())
+                      .arg(draft_kill::nowNs())
                       .arg(draft_kill::hashOf(canvas.getColorArray()))
                       .arg(shown->commandManager.commandStack().size())
                       .arg(shown->commandManager.undoStack().size())
@@ -180,7 +163,7 @@ private:
             alert->textFields().first()->setText(QStringLiteral("kept"));
             alert->triggerAction(QStringLiteral("Save"));
             settle();
-            printLine(QStringLiteral("saved %1").arg(nowNs()));
+            printLine(QStringLiteral("saved %1").arg(draft_kill::nowNs()));
             newDrawing();
             return;
         } else {
@@ -190,7 +173,7 @@ private:
             settle();
             qobject_cast<AlertController*>(top())->triggerAction(QStringLiteral("Exit"));
             settle();
-            printLine(QStringLiteral("exited %1").arg(nowNs()));
+            printLine(QStringLiteral("exited %1").arg(draft_kill::nowNs()));
             newDrawing();
             return;
         }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -11,6 +12,12 @@
 
 // Shared by the draft kill test and the app it kills: how a picture is named in their lines.
 namespace draft_kill {
+inline int64_t nowNs() {  // the monotonic clock, which both processes read
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // A hash of colours as the store keeps them (-0 is 0), in hex.
 inline QString hashOf(const std::vector<Color>& colors) {
     uint64_t hash = 1469598103934665603ull;

@@ -10,7 +10,6 @@
 #include <QSqlQuery>
 #include <QWheelEvent>
 #include <iostream>
-#include <map>
 #include <random>
 
 #include "app/settings_view_controller.h"
@@ -40,7 +39,6 @@ struct MonkeyTest : AppFixture {
     std::mt19937 random{kSeed};
     int events = 0;
     int undoChecks = 0;
-    std::map<QString, int> visits;
     QPointer<DrawingViewController> editor;  // the editor whose first colours are known
     std::vector<Color> startColors;
 
@@ -74,11 +72,7 @@ struct MonkeyTest : AppFixture {
             std::cout << printed.substr(printed.size() > 20000 ? printed.size() - 20000 : 0);
         }
         std::cout << events << " events (seed " << kSeed << "), " << undoChecks
-                  << " undo-everything checks; screens:";
-        for (const auto& [screen, count] : visits) {
-            std::cout << " " << screen.toStdString() << " " << count;
-        }
-        std::cout << "\n";
+                  << " undo-everything checks\n";
         EXPECT_GE(events, budget) << "the storm stopped early";
     }
 
@@ -88,7 +82,6 @@ struct MonkeyTest : AppFixture {
         if (!screen) {
             return false;
         }
-        ++visits[QLatin1String(screen->metaObject()->className())];
         tame(screen);
         if (auto* shown = qobject_cast<DrawingViewController*>(screen);
             shown && shown != editor && shown->canvasView) {

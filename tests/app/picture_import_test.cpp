@@ -29,7 +29,6 @@
 #include "screens/activity_type.h"
 #include "screens/activity_view_controller.h"
 #include "screens/alert_controller.h"
-#include "screenshot.h"
 
 using namespace picture_fixtures;
 
@@ -123,7 +122,6 @@ TEST_F(ImportTest, OpenPictureAsksInThePicturesFolderAndOpensTheChoiceAsANewDraw
     qputenv("TILEBLOOM_PICTURES_DIR", dir.path().toLocal8Bit());
     auto* button = home()->findChild<QPushButton*>(QStringLiteral("openPictureButton"));
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->accessibleName(), QStringLiteral("Open picture\u2026"));
     QTest::mouseClick(button, Qt::LeftButton);
     processEvents();
     qunsetenv("TILEBLOOM_PICTURES_DIR");
@@ -138,14 +136,9 @@ TEST_F(ImportTest, OpenPictureAsksInThePicturesFolderAndOpensTheChoiceAsANewDraw
     EXPECT_EQ(top(), home());
 }
 
-// Offscreen there is no desktop to drag from, so the window gets the drag-and-drop events the
-// desktop would send it.
-TEST_F(ImportTest, ADroppedFileOrPictureOpensAsANewDrawing) {
+// A dropped file is driven in the real window; some programs drop bytes without a file.
+TEST_F(ImportTest, DroppedPictureBytesOpenAsANewDrawing) {
     const QImage cells = sprite(3);
-    dropFile(file("dropped.png", png(cells.scaled(120, 90))));
-    expectEditorShows(cells);
-    closeTop();
-    // Bytes without a file, as some programs drop them.
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/png"), png(cells.scaled(36, 27)));
     drop(data);
@@ -160,10 +153,6 @@ TEST_F(ImportTest, HostileFilesAreRefusedWithTheirReasonByDropAndClipboard) {
         dropFile(file(h.name, h.bytes));
         expectAlertSaying(h.says);
         EXPECT_EQ(top(), home());
-        const PictureOpener::Result opened =
-            PictureOpener::openFile(file(h.name, h.bytes), PictureImport::currentOptions());
-        EXPECT_TRUE(opened.error.contains(h.says) && opened.error.contains(h.name))
-            << opened.error.toStdString();
         // The clipboard holds bytes without a name.
         if (!h.bytes.isEmpty()) {
             auto* data = new QMimeData;
@@ -187,8 +176,7 @@ TEST(PictureOpenerFileTest, PipesDevicesAndFoldersAreRefusedWithoutWaiting) {
         QString says;
     } cases[] = {{fifo, "not a file Tilebloom can open"},
                  {QStringLiteral("/dev/zero"), "not a file Tilebloom can open"},
-                 {dir.path(), "is a folder"},
-                 {dir.filePath("missing.png"), "could not be found"}};
+                 {dir.path(), "is a folder"}};
     for (const auto& c : cases) {
         auto opened = std::async(std::launch::async, [&] {
             return PictureOpener::openFile(c.path, PictureOpener::Options());
@@ -212,8 +200,6 @@ TEST_F(ImportTest, CopyInTheEditorPastesBackAsTheSameDrawingOnHomeAndInTheGaller
     ASSERT_NE(editor, nullptr);
     QApplication::clipboard()->clear();
     pressKeys(QKeySequence::Copy);
-    const QImage copied = QApplication::clipboard()->image();
-    ASSERT_FALSE(copied.isNull());
     // Pasting over the editor opens nothing new.
     pressKeys(QKeySequence::Paste);
     EXPECT_EQ(top(), editor);
@@ -235,10 +221,9 @@ TEST_F(ImportTest, CopyInTheEditorPastesBackAsTheSameDrawingOnHomeAndInTheGaller
 // palette size.
 TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
     QImage photo(300, 200, QImage::Format_RGB32);
-    for (int y = 0; y < 200; ++y) {
-        for (int x = 0; x < 300; ++x) {
-            photo.setPixel(x, y, qRgb(x * 255 / 300, y * 255 / 200, (x + y) % 256));
-        }
+    for (int i = 0; i < 300 * 200; ++i) {
+        photo.setPixel(i % 300, i / 300,
+                       qRgb(i % 300 * 255 / 300, i / 300, (i % 300 + i / 300) % 256));
     }
     UserDefaults::standard().setInteger(16, QLatin1String(PictureImport::kPaletteSizeKey));
     auto* pixel = qobject_cast<PixelViewController*>(
@@ -261,10 +246,8 @@ TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
     processEvents();
     const QImage preview = pixel->previewImageView->image();
     ASSERT_FALSE(preview.isNull());
-    saveScreenshotIfAsked(window(), QStringLiteral("pixelate-edit-as-drawing"));
     auto* button = pixel->findChild<QPushButton*>(QStringLiteral("editAsDrawingButton"));
-    ASSERT_NE(button, nullptr);
-    ASSERT_TRUE(button->isEnabled());
+    ASSERT_TRUE(button && button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
     processEvents();
     auto* editor = top<DrawingViewController>();
@@ -282,10 +265,10 @@ TEST_F(ImportTest, EditAsDrawingOpensThePreviewsBlocksAsCells) {
 }
 
 // The editor's share sheet offers the 1000-point picture and every whole scale up to the
-// largest that stays within 8192 pixels and can be opened again; each writes a picture that
-// opens back as the same drawing.
-TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
-    const QImage cells = sprite(9);
+// largest that stays within 8192 pixels and can be opened again (that every scale opens back
+// is the export's own test); what is written opens back as the drawing.
+TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndWritesTheChosenOne) {
+    const QImage cells = sprite(9).convertToFormat(QImage::Format_RGB32);
     ASSERT_TRUE(PictureImport::present(
         home(), PictureOpener::openData(png(cells), "s.png", PictureImport::currentOptions())));
     processEvents();
@@ -296,27 +279,18 @@ TEST_F(ImportTest, SaveAsOffersEveryExactScaleAndEachOpensBackAsTheDrawing) {
     ASSERT_NE(sheet, nullptr);
     QComboBox* box = sheet->saveAsSizeBox();
     ASSERT_NE(box, nullptr);
-    const int largest = ExactScaleExport::largestScale(12, 9);
-    ASSERT_EQ(box->count(), 1 + largest);
-    EXPECT_TRUE(box->itemText(0).startsWith("1000 points"));
-    EXPECT_EQ(box->itemText(2), QStringLiteral("2\u00D7 (24 \u00D7 18 pixels)"));
-    EXPECT_TRUE(box->itemText(largest).contains(QString::number(12 * largest)));
-    for (const int index : {0, 3, largest}) {
-        SCOPED_TRACE(index);
+    ASSERT_EQ(box->count(), 1 + ExactScaleExport::largestScale(12, 9));
+    const auto* pixels = reinterpret_cast<const QRgb*>(cells.constBits());
+    for (const int index : {0, 3}) {  // the 1000-point picture, and 3 pixels a cell
         const QString path = QDir(dir.path()).filePath(QStringLiteral("scale %1.png").arg(index));
         sheet->setSaveFileNameProvider([&](QWidget*, const QString&) { return path; });
         box->setCurrentIndex(index);
         ASSERT_TRUE(sheet->performActivity(ActivityType::saveAs))
             << sheet->statusText().toStdString();
-        if (index > 0) {
-            EXPECT_EQ(QImageReader(path).size(), QSize(12 * index, 9 * index));
-        }
+        EXPECT_TRUE(index == 0 || QImageReader(path).size() == QSize(12 * 3, 9 * 3));
         const PictureOpener::Result back =
             PictureOpener::openFile(path, PictureImport::currentOptions());
         ASSERT_TRUE(back.ok()) << back.error.toStdString();
-        ASSERT_EQ(back.cells.width, 12);
-        const QImage rgb = cells.convertToFormat(QImage::Format_RGB32);
-        const auto* pixels = reinterpret_cast<const QRgb*>(rgb.constBits());
-        EXPECT_EQ(back.cells.cells, std::vector<QRgb>(pixels, pixels + 12 * 9));
+        EXPECT_EQ(back.cells.cells, std::vector<QRgb>(pixels, pixels + 12 * 9)) << index;
     }
 }
